@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, starts the services the tests use, runs the whole
+# test suite and stops the services again, also when tests fail.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${CUVORA_BUILD_DIR:-$root/build}
+
+"$root/tools/install-deps.sh"
+CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
+
+services=$build/test-services
+mkdir -p "$services"
+
+free_port() {
+    local port
+    for port in $(seq "$1" "$(($1 + 200))"); do
+        (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+    done
+    return 1
+}
+
+stop_services() {
+    "$root/tools/firebird-server.sh" stop "$services/firebird" || true
+}
+trap stop_services EXIT
+
+fb_port=$(free_port 3150)
+"$root/tools/firebird-server.sh" start "$services/firebird" "$fb_port" >/dev/null
+export CUVORA_TEST_FB_SERVER="127.0.0.1/$fb_port"
+
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
