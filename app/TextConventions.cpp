@@ -187,7 +187,10 @@ double textToFloat(const QString& text) {
     throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
 }
 
-std::optional<int> readInt(const QString& text) {
+namespace {
+
+// Leading blanks, an optional sign and decimal digits, within the range of Int.
+template <typename Int> std::optional<Int> readWhole(const QString& text) {
     const qsizetype size = text.size();
     qsizetype i = 0;
     while (i < size && text[i] == u' ')
@@ -197,21 +200,32 @@ std::optional<int> readInt(const QString& text) {
         negative = text[i++] == u'-';
     if (i == size)
         return std::nullopt;
-    // Gathered as a negative number so that the lowest int reads too.
-    long long value = 0;
+    // Gathered as a negative number so that the lowest value reads too.
+    Int value = 0;
     for (; i < size; ++i) {
         if (!isAsciiDigit(text[i]))
             return std::nullopt;
-        value = value * 10 - (text[i].unicode() - u'0');
-        if (value < std::numeric_limits<int>::min())
+        const Int digit = static_cast<Int>(text[i].unicode() - u'0');
+        if (value < (std::numeric_limits<Int>::min() + digit) / 10)
             return std::nullopt;
+        value = static_cast<Int>(value * 10 - digit);
     }
     if (!negative) {
-        value = -value;
-        if (value > std::numeric_limits<int>::max())
+        if (value < -std::numeric_limits<Int>::max())
             return std::nullopt;
+        value = static_cast<Int>(-value);
     }
-    return static_cast<int>(value);
+    return value;
+}
+
+} // namespace
+
+std::optional<int> readInt(const QString& text) {
+    return readWhole<int>(text);
+}
+
+std::optional<qint64> readInt64(const QString& text) {
+    return readWhole<qint64>(text);
 }
 
 int textToInt(const QString& text) {

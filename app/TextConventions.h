@@ -43,6 +43,8 @@ double textToFloat(const QString& text);
 
 // Optional leading blanks, an optional sign, decimal digits, within the range of int.
 std::optional<int> readInt(const QString& text);
+// As readInt, within the range of a 64-bit integer.
+std::optional<qint64> readInt64(const QString& text);
 // As readInt; throws ConversionError naming the text.
 int textToInt(const QString& text);
 

@@ -29,9 +29,4 @@ private:
     Value m_value;
 };
 
-// A float written as the window library writes one: shortest decimal form of at most 15
-// significant digits, the system's decimal separator, no trailing zeros (3 -> "3", 2.5 ->
-// "2,5" under a comma); exponent form only for very large or very small values.
-QString formatFloat(double value);
-
 } // namespace db
