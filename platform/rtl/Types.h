@@ -26,9 +26,15 @@ struct TRect {
     bool operator==(const TRect&) const = default;
 };
 
-inline TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
+inline TRect Rect(int left, int top, int right, int bottom) {
+    return {left, top, right, bottom};
+}
 inline TRect Bounds(int left, int top, int width, int height) {
     return {left, top, left + width, top + height};
 }
-inline RECT toRECT(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
-inline TRect fromRECT(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+inline RECT toRECT(const TRect& r) {
+    return {r.Left, r.Top, r.Right, r.Bottom};
+}
+inline TRect fromRECT(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
