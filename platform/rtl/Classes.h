@@ -109,6 +109,8 @@ public:
     QString ClassName() const { return classType()->name; }
 };
 
+using TNotifyEvent = std::function<void(TPersistent* sender)>;
+
 // The runtime class registry (process-wide, locked). A name registered twice keeps the first.
 void RegisterClass(TPersistentClass cls);
 void UnRegisterClass(TPersistentClass cls);
