@@ -1,0 +1,165 @@
+#include "platform/graphics/Picture.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Canvas.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A picture class that keeps its bytes, as the imaging library's classes do.
+class TStoredBytes : public TGraphic {
+public:
+    static QString staticClassName() { return QStringLiteral("TStoredBytes"); }
+    TPersistentClass classType() const override { return classOf<TStoredBytes>(); }
+    void PaintInRect(TCanvas&, const TRect&) override {}
+    bool Empty() override { return bytes.isEmpty(); }
+    int Height() override { return 7; }
+    int Width() override { return 5; }
+    void SetHeight(int) override {}
+    void SetWidth(int) override {}
+    void LoadFromStream(TStream& stream) override {
+        bytes = stream.readAll();
+        NotifyChanged();
+    }
+    void SaveToStream(TStream& stream) override {
+        stream.WriteBuffer(bytes.constData(), bytes.size());
+    }
+    void LoadFromClipboardFormat(WORD, HANDLE, HPALETTE) override {}
+    void SaveToClipboardFormat(WORD&, HANDLE&, HPALETTE&) override {}
+    QByteArray bytes;
+};
+
+class TOtherBytes : public TStoredBytes {
+public:
+    static QString staticClassName() { return QStringLiteral("TOtherBytes"); }
+    TPersistentClass classType() const override { return classOf<TOtherBytes>(); }
+};
+
+QByteArray storedBlock(const QByteArray& className, const QByteArray& data) {
+    return char(className.size()) + className + data;
+}
+
+class PictureRegistryTest : public testing::Test {
+protected:
+    void TearDown() override {
+        TPicture::UnregisterGraphicClass(classOf<TStoredBytes>());
+        TPicture::UnregisterGraphicClass(classOf<TOtherBytes>());
+    }
+};
+
+TEST_F(PictureRegistryTest, StoredPictureOfARegisteredClassLoadsThroughIt) {
+    TPicture::RegisterFileFormat(QStringLiteral("JPG"), QStringLiteral("JPEG"),
+                                 classOf<TStoredBytes>());
+    TMemoryStream stream(storedBlock("TStoredBytes", "\xFF\xD8 encoded bytes"));
+    TPicture picture;
+    int changes = 0;
+    picture.OnChange = [&](TPersistent*) { ++changes; };
+    picture.ReadStoredPicture(stream);
+
+    auto* graphic = dynamic_cast<TStoredBytes*>(picture.Graphic());
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_EQ(graphic->bytes, QByteArray("\xFF\xD8 encoded bytes"));
+    EXPECT_EQ(picture.Width(), 5);
+    EXPECT_GE(changes, 1);
+
+    TMemoryStream written;
+    picture.WriteStoredPicture(written);
+    EXPECT_EQ(written.bytes(), storedBlock("TStoredBytes", "\xFF\xD8 encoded bytes"));
+}
+
+TEST_F(PictureRegistryTest, UnregisteredOrDifferentlyCasedClassLoadsEmpty) {
+    TPicture::RegisterFileFormat(QStringLiteral("JPG"), QStringLiteral("JPEG"),
+                                 classOf<TStoredBytes>());
+    // Known to the runtime registry only: not a picture class, so still not read.
+    RegisterClass(classOf<TOtherBytes>());
+    for (const QByteArray& name : {QByteArray("TOtherBytes"), QByteArray("tstoredbytes")}) {
+        TMemoryStream stream(storedBlock(name, "data"));
+        TPicture picture;
+        picture.ReadStoredPicture(stream);
+        EXPECT_EQ(picture.Graphic(), nullptr) << name.constData();
+        EXPECT_EQ(stream.Position(), stream.Size()) << "the block is consumed";
+    }
+    UnRegisterClass(classOf<TOtherBytes>());
+}
+
+TEST_F(PictureRegistryTest, NewestRegistrationWinsAndUnregisteringRemovesItsFormats) {
+    TPicture::RegisterFileFormat(QStringLiteral("PNG"), QString(), classOf<TStoredBytes>());
+    TPicture::RegisterFileFormat(QStringLiteral("png"), QString(), classOf<TOtherBytes>());
+    TPicture::RegisterClipboardFormat(0xC123, classOf<TStoredBytes>());
+    EXPECT_EQ(TPicture::classForExtension(QStringLiteral(".Png")), classOf<TOtherBytes>());
+    EXPECT_EQ(TPicture::fileFormats().front().graphicClass, classOf<TOtherBytes>());
+
+    TPicture::UnregisterGraphicClass(classOf<TOtherBytes>());
+    EXPECT_EQ(TPicture::classForExtension(QStringLiteral("png")), classOf<TStoredBytes>());
+    EXPECT_TRUE(TPicture::SupportsClipboardFormat(0xC123));
+
+    TPicture::UnregisterGraphicClass(classOf<TStoredBytes>());
+    EXPECT_EQ(TPicture::classForExtension(QStringLiteral("png")), nullptr);
+    EXPECT_FALSE(TPicture::SupportsClipboardFormat(0xC123));
+    EXPECT_EQ(TPicture::classForName(QStringLiteral("TStoredBytes")), nullptr);
+    // Harmless for a class never registered; the built-in bitmap class stays.
+    TPicture::UnregisterGraphicClass(classOf<TOtherBytes>());
+    EXPECT_EQ(TPicture::classForExtension(QStringLiteral("bmp")), classOf<TBitmap>());
+}
+
+TEST(ClassRegistryTest, FindsRegisteredClassesByName) {
+    RegisterClass(classOf<TOtherBytes>());
+    ASSERT_EQ(GetClass(QStringLiteral("TOtherBytes")), classOf<TOtherBytes>());
+    std::unique_ptr<TGraphic> made = createGraphic(FindClass(QStringLiteral("TOtherBytes")));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->ClassName(), QStringLiteral("TOtherBytes"));
+    UnRegisterClass(classOf<TOtherBytes>());
+    EXPECT_EQ(GetClass(QStringLiteral("TOtherBytes")), nullptr);
+    EXPECT_THROW(FindClass(QStringLiteral("TOtherBytes")), std::runtime_error);
+}
+
+TEST(BitmapTest, StoredBitmapRoundTripsAndReadsThroughGetDIBits) {
+    TBitmap source(3, 2);
+    source.SetPixelFormat(TPixelFormat::pf32bit);
+    source.ScanLine(0)[0] = 0xFF112233;
+    source.ScanLine(1)[2] = 0x80402010;
+    TPicture picture;
+    picture.SetGraphic(&source);
+    TMemoryStream stream;
+    picture.WriteStoredPicture(stream);
+    stream.SetPosition(0);
+
+    TPicture loaded;
+    loaded.ReadStoredPicture(stream);
+    auto* bitmap = dynamic_cast<TBitmap*>(loaded.Graphic());
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->PixelFormat(), TPixelFormat::pf32bit);
+
+    std::vector<std::uint32_t> rows(6);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 3, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_EQ(GetDIBits(dc, bitmap->Handle(), 0, 2, rows.data(), &info, DIB_RGB_COLORS), 2);
+    DeleteDC(dc);
+    EXPECT_EQ(rows[0], 0xFF112233u);
+    EXPECT_EQ(rows[5], 0x80402010u);
+}
+
+TEST(BitmapTest, CanvasDrawsAnotherBitmapStretched) {
+    TBitmap small(1, 1);
+    small.SetPixelFormat(TPixelFormat::pf24bit);
+    small.Canvas().Brush.Color = 0x0000FF; // red as a TColor
+    small.Canvas().FillRect(Rect(0, 0, 1, 1));
+    TBitmap target(4, 4);
+    target.SetPixelFormat(TPixelFormat::pf32bit);
+    target.Canvas().StretchDraw(Rect(1, 1, 3, 3), &small);
+    EXPECT_EQ(target.ScanLine(0)[0], 0u);
+    EXPECT_EQ(target.ScanLine(1)[1], 0xFFFF0000u);
+    EXPECT_EQ(target.ScanLine(2)[2], 0xFFFF0000u);
+    EXPECT_EQ(target.ScanLine(3)[3], 0u);
+}
+
+TEST(BitmapTest, NotABitmapStreamIsAnError) {
+    TMemoryStream stream(QByteArray("GIF89a...."));
+    TBitmap bitmap;
+    EXPECT_FALSE(bitmap.CanLoadFromStream(stream));
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
+} // namespace
