@@ -56,8 +56,6 @@ struct TGUID {
 };
 static_assert(sizeof(TGUID) == 16);
 
-using TNotifyEvent = std::function<void(TPersistent* ASender)>;
-
 // Runs the start-up and shut-down procedures of the library's units: at once in an
 // executable, on Initialize in a deferred (dynamic library) build. Not thread-safe: used
 // during start-up and shut-down on the main thread. A procedure's exception propagates to

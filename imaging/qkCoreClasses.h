@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/qkCore.h"
+#include "platform/graphics/Graphic.h"
 
 #include <QString>
 
@@ -15,12 +16,6 @@
 class EListError : public std::out_of_range {
 public:
     using std::out_of_range::out_of_range;
-};
-
-// The runtime's cannot-assign error.
-class EConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 using TqkPointerList = void*;
