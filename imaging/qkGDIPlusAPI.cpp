@@ -1,9 +1,9 @@
 #include "imaging/qkGDIPlusAPI.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
+#include "platform/gdi/Module.h"
 
 #include <QByteArray>
-#include <QFile>
 
 #include <cerrno>
 #include <cfenv>
@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <memory>
 #include <new>
 
@@ -42,21 +41,13 @@ const BoundName kBoundNames[] = {
 #undef QK_GDIP_FUNCTION
 #undef QK_GDIP_OPTIONAL_FUNCTION
 
-// The one seam between this unit and the dynamic loader.
-struct LibraryLoader {
-    void* (*load)(const QByteArray& name);
-    void* (*symbol)(void* handle, const char* name);
-    void (*free)(void* handle);
-};
-
-const LibraryLoader kDlopenLoader{
-    [](const QByteArray& name) { return dlopen(name.constData(), RTLD_NOW | RTLD_LOCAL); },
-    [](void* handle, const char* name) { return dlsym(handle, name); },
-    [](void* handle) { dlclose(handle); },
-};
+// The library goes through the platform's module loader: load by name, look up, free.
+HMODULE loadLibrary(const QString& AName) {
+    return LoadLibraryW(reinterpret_cast<LPCWSTR>(AName.utf16()));
+}
 
 QString g_libraryName = QStringLiteral("libgdiplus.so.0");
-void* g_library = nullptr;
+HMODULE g_library = nullptr;
 bool g_available = false;
 ULONG_PTR g_startupToken = 0;
 ULONG_PTR g_hookToken = 0;
@@ -73,7 +64,7 @@ void bindAll() {
     for (const BoundName& entry : kBoundNames) {
         if (!g_available)
             return;
-        void* address = kDlopenLoader.symbol(g_library, entry.name);
+        void* address = reinterpret_cast<void*>(GetProcAddress(g_library, entry.name));
         if (!address && entry.fallback)
             address = entry.fallback;
         *entry.slot = address;
@@ -167,7 +158,7 @@ void LoadGdiPlus() {
         return;
     std::fenv_t environment;
     std::fegetenv(&environment);
-    g_library = kDlopenLoader.load(QFile::encodeName(g_libraryName));
+    g_library = loadLibrary(g_libraryName);
     std::fesetenv(&environment);
     g_available = g_library != nullptr;
     if (!g_available)
@@ -178,7 +169,7 @@ void LoadGdiPlus() {
     if (!g_available) {
         // Released at once: the next check loads afresh and no handle is left behind.
         unbindAll();
-        kDlopenLoader.free(g_library);
+        FreeLibrary(g_library);
         g_library = nullptr;
     }
 }
@@ -206,7 +197,7 @@ void UnloadGdiPlus() {
     }
     unbindAll();
     if (g_library) {
-        kDlopenLoader.free(g_library);
+        FreeLibrary(g_library);
         g_library = nullptr;
     }
     g_available = false;
