@@ -1,0 +1,89 @@
+#pragma once
+
+// GDI+ flat declarations: the raw records and the function table bound from the library.
+// Private to the imaging library: include it only from imaging/*.cpp (and tests).
+
+#include "imaging/qkGDIPlusAPI.h"
+
+#include <cstddef>
+#include <cstdint>
+
+using ULONG_PTR = std::uintptr_t;
+using REAL = float;
+using ARGB = std::uint32_t;
+
+struct IStream;
+struct EncoderParameters;
+
+using DebugEventProc = void (*)(INT level, char* message);
+using NotificationHookProc = Status (*)(ULONG_PTR* token);
+using NotificationUnhookProc = void (*)(ULONG_PTR token);
+using DrawImageAbort = BOOL (*)(void* data);
+
+// libgdiplus's stream callbacks (they carry no user pointer).
+using GetHeaderDelegate = int (*)(BYTE* buffer, int size);
+using GetBytesDelegate = int (*)(BYTE* buffer, int size, BOOL peek);
+using PutBytesDelegate = int (*)(BYTE* buffer, int size);
+using SeekDelegate = int (*)(int offset, int whence);
+using CloseDelegate = int (*)();
+using SizeDelegate = long (*)();
+
+struct GdiplusStartupInput {
+    UINT GdiplusVersion = 1;
+    DebugEventProc DebugEventCallback = nullptr;
+    BOOL SuppressBackgroundThread = -1;
+    BOOL SuppressExternalCodecs = 0;
+};
+
+struct GdiplusStartupOutput {
+    NotificationHookProc NotificationHook = nullptr;
+    NotificationUnhookProc NotificationUnhook = nullptr;
+};
+
+// GDI+'s codec description with its x86-64 layout (104 bytes).
+struct ImageCodecInfo {
+    TGUID Clsid;
+    TGUID FormatID;
+    const char16_t* CodecName;
+    const char16_t* DllName;
+    const char16_t* FormatDescription;
+    const char16_t* FilenameExtension;
+    const char16_t* MimeType;
+    DWORD Flags;
+    DWORD Version;
+    DWORD SigCount;
+    DWORD SigSize;
+    const BYTE* SigPattern;
+    const BYTE* SigMask;
+};
+static_assert(sizeof(ImageCodecInfo) == 104);
+static_assert(offsetof(ImageCodecInfo, MimeType) == 64);
+
+// libgdiplus fills more than the Windows record: keep a zeroed block of 128 bytes and leave
+// it untouched between lock and unlock.
+struct BitmapData {
+    UINT Width = 0;
+    UINT Height = 0;
+    INT Stride = 0;
+    INT PixelFormat = 0;
+    void* Scan0 = nullptr;
+    ULONG_PTR Reserved = 0;
+    std::byte LibraryPrivate[96] = {};
+};
+static_assert(sizeof(BitmapData) == 128);
+
+using GpRect = TqkGpRect;
+
+namespace qkgdip {
+
+// One variable per bound name, null while unbound.
+#define QK_GDIP_FUNCTION(name, result, params) inline result(*name) params = nullptr;
+#define QK_GDIP_OPTIONAL_FUNCTION(name, result, params) QK_GDIP_FUNCTION(name, result, params)
+#include "imaging/qkGDIPlusAPI_Functions.inc"
+#undef QK_GDIP_FUNCTION
+#undef QK_GDIP_OPTIONAL_FUNCTION
+
+// The start-up output of the running GDI+ (its hook functions).
+extern GdiplusStartupOutput StartupOutput;
+
+} // namespace qkgdip
