@@ -162,7 +162,3 @@ void qkGetColorPaletteID(IqkColorPalette* APalette, TGUID& AID) {
     else
         AID = TGUID{};
 }
-
-// The colour tables of this unit are built here by their own start-up.
-void qkCoreGraphicsInitialization() {}
-void qkCoreGraphicsFinalization() {}

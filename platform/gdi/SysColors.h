@@ -2,11 +2,14 @@
 
 #include "platform/gdi/WinTypes.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
 // System colours: GetSysColor answers from a provider that the program (or a test) installs;
 // the default one holds Windows' classic colours. Installing is not meant to race with reads.
+// A change of the colours reaches the subscribers below, as Windows' WM_SYSCOLORCHANGE
+// reaches its windows.
 
 inline constexpr int COLOR_SCROLLBAR = 0;
 inline constexpr int COLOR_BACKGROUND = 1;
@@ -53,8 +56,33 @@ namespace gdi {
 // Answers the COLORREF of a system colour index, or nothing for an unknown index.
 using SysColorProvider = std::function<std::optional<COLORREF>(int index)>;
 
-// Replaces the provider; an empty function restores the classic colours.
+// Replaces the provider and reports the change; an empty function restores the classic colours.
 void setSysColorProvider(SysColorProvider provider);
 std::optional<COLORREF> classicSysColor(int index);
+
+// Runs its callback on every system-colour change until it is destroyed. Callbacks run in
+// subscription order on the thread that reports the change; destroying a subscription waits
+// for a report running on another thread, and may be done from a callback.
+class SysColorChangeSubscription {
+public:
+    SysColorChangeSubscription() = default;
+    explicit SysColorChangeSubscription(std::function<void()> onChange);
+    ~SysColorChangeSubscription();
+    SysColorChangeSubscription(SysColorChangeSubscription&& other) noexcept;
+    SysColorChangeSubscription& operator=(SysColorChangeSubscription&& other) noexcept;
+    SysColorChangeSubscription(const SysColorChangeSubscription&) = delete;
+    SysColorChangeSubscription& operator=(const SysColorChangeSubscription&) = delete;
+
+    bool isActive() const { return m_id != 0; }
+
+private:
+    void release() noexcept;
+
+    std::uint64_t m_id = 0;
+};
+
+// Reports a system-colour change to every subscriber. A callback's exception passes to the
+// caller and the later subscribers are not called.
+void notifySysColorChange();
 
 } // namespace gdi

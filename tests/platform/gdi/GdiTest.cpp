@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -186,6 +187,33 @@ TEST(SysColorTest, ProviderAnswersAndUnknownIsZero) {
     gdi::setSysColorProvider({});
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(240, 240, 240));
     EXPECT_EQ(GetSysColor(999), 0u);
+}
+
+TEST(SysColorTest, ChangesReachSubscribersUntilTheyGo) {
+    std::vector<int> calls;
+    auto first = std::make_unique<gdi::SysColorChangeSubscription>([&] { calls.push_back(1); });
+    std::unique_ptr<gdi::SysColorChangeSubscription> third;
+    // The second drops the third while the change is being reported: the third is not told.
+    gdi::SysColorChangeSubscription second([&] {
+        calls.push_back(2);
+        third.reset();
+    });
+    third = std::make_unique<gdi::SysColorChangeSubscription>([&] { calls.push_back(3); });
+
+    gdi::setSysColorProvider({});
+    EXPECT_EQ(calls, (std::vector<int>{1, 2}));
+
+    calls.clear();
+    gdi::SysColorChangeSubscription moved(std::move(*first));
+    EXPECT_FALSE(first->isActive());
+    first.reset(); // the moved-from one unsubscribes nothing
+    gdi::notifySysColorChange();
+    EXPECT_EQ(calls, (std::vector<int>{1, 2}));
+
+    calls.clear();
+    moved = gdi::SysColorChangeSubscription();
+    gdi::notifySysColorChange();
+    EXPECT_EQ(calls, (std::vector<int>{2}));
 }
 
 TEST(ModuleTest, LoadsLooksUpAndFrees) {
