@@ -63,13 +63,9 @@ const RegionalSettings& regionalSettings() {
     return fromLocale;
 }
 
-void setRegionalSettings(const RegionalSettings& settings) {
-    explicitSettings() = settings;
-}
+void setRegionalSettings(const RegionalSettings& settings) { explicitSettings() = settings; }
 
-void resetRegionalSettings() {
-    explicitSettings().reset();
-}
+void resetRegionalSettings() { explicitSettings().reset(); }
 
 QString formatShortDate(const QDateTime& when) {
     return strftimeText(regionalSettings().shortDateFormat, when);
