@@ -1,0 +1,58 @@
+/* Main database of the point-of-sale system: the tables the bridge reads and writes.
+   Run by tools/prepare-data.sh after CREATE DATABASE ... DEFAULT CHARACTER SET WIN1252.
+   MESA.IMPRESSORA is not here: the program adds it at start-up when it is missing. */
+
+CREATE TABLE CabMesa (
+    mesa     VARCHAR(20) CHARACTER SET WIN1252,
+    vendedor VARCHAR(10) CHARACTER SET WIN1252,
+    Hora     VARCHAR(20) CHARACTER SET WIN1252,
+    Delivery DOUBLE PRECISION,
+    Valor    DOUBLE PRECISION,
+    STATUS   VARCHAR(1) CHARACTER SET WIN1252
+);
+
+CREATE TABLE mesa (
+    id     INTEGER NOT NULL PRIMARY KEY,
+    idmesa INTEGER,
+    codigo VARCHAR(20) CHARACTER SET WIN1252,
+    valor  DOUBLE PRECISION,
+    quant  DOUBLE PRECISION,
+    mesa   VARCHAR(20) CHARACTER SET WIN1252,
+    texto  VARCHAR(40) CHARACTER SET WIN1252,
+    nomep  VARCHAR(50) CHARACTER SET WIN1252,
+    vend   VARCHAR(10) CHARACTER SET WIN1252
+);
+
+CREATE TABLE vendedor (
+    codigo VARCHAR(10) CHARACTER SET WIN1252,
+    Nome   VARCHAR(40) CHARACTER SET WIN1252
+);
+
+CREATE TABLE empresa (
+    SCC4 INTEGER,
+    SCC5 INTEGER
+);
+
+/* Kitchen monitor. */
+CREATE TABLE cozinha2 (
+    id      INTEGER NOT NULL PRIMARY KEY,
+    idmesa  INTEGER,
+    hora    VARCHAR(20) CHARACTER SET WIN1252,
+    mesa    VARCHAR(20) CHARACTER SET WIN1252,
+    garcom  VARCHAR(10) CHARACTER SET WIN1252,
+    caixa   VARCHAR(1) CHARACTER SET WIN1252,
+    produto VARCHAR(50) CHARACTER SET WIN1252,
+    quant   DOUBLE PRECISION,
+    compl   VARCHAR(30) CHARACTER SET WIN1252
+);
+
+/* One row, to draw generator values from. */
+CREATE TABLE GeraID (
+    ID INTEGER NOT NULL
+);
+INSERT INTO GeraID (ID) VALUES (0);
+
+CREATE GENERATOR MESA;
+CREATE GENERATOR COZINHA2;
+
+COMMIT;
