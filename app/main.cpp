@@ -1,0 +1,32 @@
+#include "app/mesa_ponte/TFormPalms.h"
+#include "platform/ApplicationTitle.h"
+#include "platform/MessageSeam.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+
+#include <exception>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+
+    // Held until the process ends; the kernel drops it when a copy dies.
+    SingleInstanceLock instance;
+    try {
+        if (SingleInstanceLock::tryAcquire(QStringLiteral("InterfaceCuvoraTablet22"), instance) ==
+            SingleInstanceLock::Result::Held) {
+            messages::messageBox(
+                QStringLiteral("Você não pode executar outra cópia do aplicativo."),
+                QStringLiteral("Informação do Sistema"), messages::Icon::Information);
+            return 0;
+        }
+    } catch (const std::exception&) {
+        // A lock that cannot be made at all does not keep the program from starting, as a
+        // failed wait on the mutex does not.
+    }
+
+    setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
+    TFormPalms form;
+    form.show();
+    return application.exec();
+}
