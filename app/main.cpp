@@ -1,7 +1,9 @@
+#include "app/TextCodec.h"
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/MessageSeam.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 
@@ -9,6 +11,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    quitOnTerminationSignals();
 
     // Held until the process ends; the kernel drops it when a copy dies.
     SingleInstanceLock instance;
@@ -25,8 +28,11 @@ int main(int argc, char* argv[]) {
         // failed wait on the mutex does not.
     }
 
+    setProcessMessagesHook([] { QCoreApplication::processEvents(); });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     TFormPalms form;
+    // Again: attaching a database gives Firebird's engine handlers of its own.
+    quitOnTerminationSignals();
     form.show();
     return application.exec();
 }
