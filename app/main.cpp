@@ -1,48 +1,38 @@
-// Until the main window exists: connects both databases of the data folder and prints the
-// row counts of the main database's CabMesa and of the tablets' mesa.
+#include "app/TextCodec.h"
+#include "app/mesa_ponte/TFormPalms.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/MessageSeam.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 
-#include "app/db/Connection.h"
-#include "app/db/DatabaseError.h"
-#include "app/db/Query.h"
+#include <QApplication>
 
-#include <QDir>
-#include <QString>
+#include <exception>
 
-#include <cstdio>
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    quitOnTerminationSignals();
 
-namespace {
-
-QString environmentOr(const char* name, const QString& fallback) {
-    const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? fallback : value;
-}
-
-qint64 rowCount(db::Connection& connection, const QString& table) {
-    db::Query query(connection);
-    query.addLine(QStringLiteral("select count(*) as n from %1").arg(table));
-    query.open();
-    return query.field(QStringLiteral("n")).asInteger();
-}
-
-} // namespace
-
-int main() {
-    const QString dataFolder =
-        environmentOr("TOBRASK_BARES_DIR", QStringLiteral("/var/lib/tobrask/bares"));
-    const QString databaseFolder = environmentOr("TOBRASK_DB_DIR", dataFolder);
+    // Held until the process ends; the kernel drops it when a copy dies.
+    SingleInstanceLock instance;
     try {
-        db::Connection main;
-        main.setDatabase(QDir(databaseFolder).filePath(QStringLiteral("DRAVCUVORA22.FDB")));
-        main.connect();
-        db::Connection tablets;
-        tablets.setDatabase(QDir(databaseFolder).filePath(QStringLiteral("DRAVPALMS.FDB")));
-        tablets.connect();
-        std::printf("CabMesa: %lld rows\n", static_cast<long long>(rowCount(main, "CabMesa")));
-        std::printf("tablets' mesa: %lld rows\n",
-                    static_cast<long long>(rowCount(tablets, "mesa")));
-    } catch (const db::DatabaseError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
+        if (SingleInstanceLock::tryAcquire(QStringLiteral("InterfaceCuvoraTablet22"), instance) ==
+            SingleInstanceLock::Result::Held) {
+            messages::messageBox(
+                QStringLiteral("Você não pode executar outra cópia do aplicativo."),
+                QStringLiteral("Informação do Sistema"), messages::Icon::Information);
+            return 0;
+        }
+    } catch (const std::exception&) {
+        // A lock that cannot be made at all does not keep the program from starting, as a
+        // failed wait on the mutex does not.
     }
-    return 0;
+
+    setProcessMessagesHook([] { QCoreApplication::processEvents(); });
+    setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
+    TFormPalms form;
+    // Again: attaching a database gives Firebird's engine handlers of its own.
+    quitOnTerminationSignals();
+    form.show();
+    return application.exec();
 }

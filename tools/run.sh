@@ -11,6 +11,13 @@ CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
 export TOBRASK_BARES_DIR=${TOBRASK_BARES_DIR:-/var/lib/tobrask/bares}
 "$root/tools/prepare-data.sh" "$TOBRASK_BARES_DIR"
 
+# The maker's library answers from this file: no database server ("nil") and a sample
+# establishment name, "Restaurante Exemplo" in the text codec's encoded form.
+ini=$TOBRASK_BARES_DIR/QibClientServ.ini
+if ! find "$TOBRASK_BARES_DIR" -maxdepth 1 -iname QibClientServ.ini | grep -q .; then
+    printf 'nil\r\nC928BD034195389BC4074B8294EE5488CD0A4687\r\n' >"$ini"
+fi
+
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 fi

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "app/db/Connection.h"
+#include "app/db/Query.h"
+#include "app/db/Table.h"
+
+#include <QString>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSystemTrayIcon;
+class QTextEdit;
+class QTimer;
+class RadioGroup;
+
+// The program's main window: the configuration window, and the owner for the whole run
+// of both database connections, every query and table, the timers and the tray icon.
+// Controls and components keep their stored names as members and objectNames; the
+// widgets are owned by their Qt parents, the data components by the window.
+//
+// Constructing it builds the stored layout and runs FormCreate; showing it runs
+// FormShow, and the first show starts Timer3, so no polling cycle starts before start-up
+// and the messages it shows are done. Handlers are public so that tests can call them;
+// each handler that the window library calls is run through the handler guard, so an
+// error that leaves it ends in the standard error box. User-interface thread only.
+class TFormPalms : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormPalms(QWidget* parent = nullptr);
+    ~TFormPalms() override;
+
+    // Start-up.
+    void FormCreate();
+    void FormShow();
+
+    // Polling.
+    void Timer3Timer();
+
+    // The tablet switches into their radio groups (the last step of FormShow).
+    void loadTabletSwitches();
+
+    // Program-wide state set at start-up.
+    QString ServerAddress;
+    QString EstablishmentName;
+    int SCC4 = 0; // flag words of the first empresa row
+    int SCC5 = 0;
+
+    // Database components.
+    db::Connection Logon;  // main database
+    db::Connection LogonP; // tablets' database
+    db::Query TabMesa{Logon};
+    db::Query Vendedor{Logon};
+    db::Query Atualiza{Logon};
+    db::Query Atualiza3{Logon};
+    db::Query CabMesa{Logon};
+    db::Query MesaItem{Logon};
+    db::Query Empresa{Logon};
+    db::Query MesaPalm{LogonP};
+    db::Query Complemento{LogonP};
+    db::Query erro{LogonP};
+    db::Query erro2{LogonP};
+    db::Table Fechar{
+        LogonP, QStringLiteral("FECHAR"), {QStringLiteral("FECHAR"), QStringLiteral("ABRIR")}};
+    db::Table Promocao{LogonP, QStringLiteral("PROMOCAO"), {QStringLiteral("PROMOCAO")}};
+
+    // Title bar.
+    QFrame* Panel3 = nullptr;
+    QLabel* Image4 = nullptr;
+    QLabel* Label52 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* Image3 = nullptr;
+
+    // Body.
+    QFrame* Panel2 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Label33 = nullptr;
+    QLabel* Label45 = nullptr;
+    QLabel* Label51 = nullptr;
+    QLabel* Label30 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLabel* Label32 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QLabel* Label36 = nullptr;
+    QComboBox* ComboBox3 = nullptr;
+    QLabel* Label35 = nullptr;
+    QComboBox* ComboBox4 = nullptr;
+    QLabel* Label37 = nullptr;
+    QComboBox* ComboBox5 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLabel* Label44 = nullptr;
+    QLabel* Label34 = nullptr;
+    QLineEdit* Edit22 = nullptr;
+    QLabel* Label31 = nullptr;
+    QLineEdit* Edit28 = nullptr;
+    RadioGroup* RadioGroup1 = nullptr;
+    RadioGroup* RadioGroup2 = nullptr;
+    RadioGroup* RadioGroup3 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
+    // The port panel.
+    QFrame* Panel6 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLineEdit* Edit29 = nullptr;
+    QLineEdit* Edit30 = nullptr;
+    QLineEdit* Edit31 = nullptr;
+    QLineEdit* Edit32 = nullptr;
+    QLineEdit* Edit33 = nullptr;
+
+    // Network addresses of the printers, beyond the window's right edge.
+    QFrame* Panel5 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QLineEdit* Edit23 = nullptr;
+    QLineEdit* Edit24 = nullptr;
+    QLineEdit* Edit25 = nullptr;
+    QLineEdit* Edit26 = nullptr;
+    QLineEdit* Edit27 = nullptr;
+
+    // Hidden line buffers and the composition area of tickets and bills.
+    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    QPlainTextEdit* Memo3 = nullptr;
+    QTextEdit* impvalto = nullptr;
+
+    QTimer* Timer1 = nullptr; // 400 ms, off at start
+    QTimer* Timer2 = nullptr; // 5000 ms, the polling cycle, off until Timer3 fires
+    QTimer* Timer3 = nullptr; // 2000 ms, once, after start-up
+    QTimer* Timer4 = nullptr; // never switched on
+    QSystemTrayIcon* TrayIcon1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildStoredLayout();
+
+    bool m_shownOnce = false;
+};
+
+// The machine's IPv4 address as the tablets reach it (the last of the host's
+// addresses), or empty text.
+QString LocalIPAddress();

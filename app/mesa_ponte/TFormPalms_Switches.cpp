@@ -1,0 +1,3 @@
+#include "app/mesa_ponte/TFormPalms.h"
+
+void TFormPalms::loadTabletSwitches() {}

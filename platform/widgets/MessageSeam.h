@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// Every message box and the standard error box go through here, so that tests see what
+// would have been shown without blocking. The default backend shows modal Qt message
+// boxes; on a platform without a screen (offscreen, minimal) it writes the message to
+// standard error and returns as if OK had been pressed. Main thread only.
+namespace messages {
+
+enum class Kind {
+    Message,       // ShowMessage: the application title as caption, an OK button
+    Box,           // a message box with its own caption and icon, an OK button
+    StandardError, // the window library's box for an error that left a handler
+};
+
+enum class Icon { None, Information, Warning, Error };
+
+struct Shown {
+    Kind kind;
+    QString caption;
+    QString text;
+    Icon icon;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Returns once the message has been dismissed.
+    virtual void show(const Shown& message) = 0;
+};
+
+void showMessage(const QString& text);
+void messageBox(const QString& text, const QString& caption, Icon icon);
+void showStandardError(const QString& message);
+
+// Installs a backend that records every message and returns at once, for as long as it
+// lives; the previous backend is restored afterwards.
+class Recorder : public Backend {
+public:
+    Recorder();
+    ~Recorder() override;
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    void show(const Shown& message) override;
+    const std::vector<Shown>& shown() const { return m_shown; }
+    std::vector<Shown> standardErrors() const;
+    void clear() { m_shown.clear(); }
+
+private:
+    Backend* m_previous;
+    std::vector<Shown> m_shown;
+};
+
+} // namespace messages

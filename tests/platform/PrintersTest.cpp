@@ -1,0 +1,25 @@
+#include "platform/Printers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+TEST(Printers, TestsCanReplaceTheSource) {
+    printers::setSource([] { return printers::InstalledPrinters{{"Cozinha", "Caixa"}, "Caixa"}; });
+    const printers::InstalledPrinters list = printers::installed();
+    EXPECT_EQ(list.names, (QStringList{"Cozinha", "Caixa"}));
+    EXPECT_EQ(list.defaultPrinter, QStringLiteral("Caixa"));
+    printers::setSource({});
+}
+
+TEST(Printers, AnUnreachableCupsHasNoPrinters) {
+    setenv("CUPS_SERVER", "127.0.0.1:1", 1);
+    const printers::InstalledPrinters list = printers::installed();
+    EXPECT_TRUE(list.names.isEmpty());
+    EXPECT_TRUE(list.defaultPrinter.isEmpty());
+    unsetenv("CUPS_SERVER");
+}
+
+} // namespace

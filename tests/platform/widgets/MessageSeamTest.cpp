@@ -1,0 +1,69 @@
+#include "platform/widgets/MessageSeam.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/HandlerGuard.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+TEST(MessageSeam, RecorderSeesEveryKindWithItsCaption) {
+    setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
+    messages::Recorder recorder;
+    messages::showMessage(QStringLiteral(" Erro ao Conectar servidor..."));
+    messages::messageBox(QStringLiteral("Você não pode executar outra cópia do aplicativo."),
+                         QStringLiteral("Informação do Sistema"), messages::Icon::Information);
+    messages::showStandardError(QStringLiteral("boom"));
+
+    ASSERT_EQ(recorder.shown().size(), 3u);
+    EXPECT_EQ(recorder.shown()[0].kind, messages::Kind::Message);
+    EXPECT_EQ(recorder.shown()[0].caption, QStringLiteral("Interface Cuvora 22 plus"));
+    EXPECT_EQ(recorder.shown()[1].caption, QStringLiteral("Informação do Sistema"));
+    EXPECT_EQ(recorder.shown()[1].icon, messages::Icon::Information);
+    ASSERT_EQ(recorder.standardErrors().size(), 1u);
+    EXPECT_EQ(recorder.standardErrors()[0].text, QStringLiteral("boom"));
+    EXPECT_EQ(recorder.standardErrors()[0].icon, messages::Icon::Error);
+}
+
+TEST(MessageSeam, RecordersNestAndRestore) {
+    messages::Recorder outer;
+    {
+        messages::Recorder inner;
+        messages::showMessage(QStringLiteral("inner"));
+        EXPECT_EQ(inner.shown().size(), 1u);
+    }
+    messages::showMessage(QStringLiteral("outer"));
+    ASSERT_EQ(outer.shown().size(), 1u);
+    EXPECT_EQ(outer.shown()[0].text, QStringLiteral("outer"));
+}
+
+TEST(HandlerGuard, AnErrorLeavingAHandlerEndsInTheStandardErrorBox) {
+    messages::Recorder recorder;
+    bool after = false;
+    handlerguard::run([&] {
+        throw std::runtime_error("Não há conexão");
+        after = true;
+    });
+    handlerguard::run([] { throw 42; });
+    handlerguard::run([&] { after = true; });
+    EXPECT_TRUE(after);
+    ASSERT_EQ(recorder.standardErrors().size(), 2u);
+    EXPECT_EQ(recorder.standardErrors()[0].text, QStringLiteral("Não há conexão"));
+}
+
+TEST(MessageSeam, WithoutAScreenTheDefaultBackendReturnsAtOnce) {
+    // offscreen: this would block forever on a modal box otherwise.
+    messages::showStandardError(QStringLiteral("shown on standard error"));
+    SUCCEED();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
