@@ -1,16 +1,38 @@
 #include "app/TextCodec.h"
 #include "app/mesa_ponte/TFormPalms.h"
-#include "platform/widgets/ApplicationTitle.h"
-#include "platform/widgets/MessageSeam.h"
+#include "imaging/qkUnits.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/MessageSeam.h"
+#include "platform/widgets/QtSysColorProvider.h"
 
 #include <QApplication>
 
+#include <cstdio>
 #include <exception>
 
+namespace {
+
+// The imaging library's units run before everything else and stop after every window and
+// picture is gone.
+struct ImagingUnits {
+    ImagingUnits() { qkInitializeUnits(); }
+    ~ImagingUnits() {
+        try {
+            qkFinalizeUnits();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "imaging shut-down: %s\n", error.what());
+        }
+    }
+};
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    const ImagingUnits imaging;
     QApplication application(argc, argv);
+    gdi::installQtSysColorProvider();
     quitOnTerminationSignals();
 
     // Held until the process ends; the kernel drops it when a copy dies.
