@@ -48,7 +48,8 @@ public:
         return true;
     }
     using TqkSmartImageCodec::Load;
-    bool Load(TStream& AStream, std::unique_ptr<TqkSmartImageCustomHandle>& AHandle) const override {
+    bool Load(TStream& AStream,
+              std::unique_ptr<TqkSmartImageCustomHandle>& AHandle) const override {
         TSize size;
         if (!GetSize(AStream, size))
             return false;
@@ -317,20 +318,44 @@ TEST_P(TransparencyAlphaTest, SetsAlphaFromTheKey) {
         EXPECT_EQ((*bits)[i].rgbReserved, c.alphas[i]) << "pixel " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TransparencyAlphaTest,
-    ::testing::Values(
-        TransparencyCase{"AutoKeyIsFirstPixelOfBottomRow", true, TTransparentMode::tmAuto, 0,
-                         {0x00111111, 0x00333333, 0x00333333, 0x00222222}, 2, {255, 0, 0, 255}},
-        TransparencyCase{"FixedBlackKeysNothing", true, TTransparentMode::tmFixed, clBlack,
-                         {0x00000000, 0x00FFFFFF}, 2, {255, 255}},
-        TransparencyCase{"FixedColourIsSwappedToAPixel", true, TTransparentMode::tmFixed,
-                         0x00332211, {0x00112233, 0x00332211}, 2, {0, 255}},
-        TransparencyCase{"OffMakesEveryPixelOpaque", false, TTransparentMode::tmAuto, 0,
-                         {0x00111111, 0x00111111}, 2, {255, 255}},
-        TransparencyCase{"BitsShorterThanARowHaveNoKey", true, TTransparentMode::tmAuto, 0,
-                         {0x00111111}, 4, {255}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, TransparencyAlphaTest,
+                         ::testing::Values(TransparencyCase{"AutoKeyIsFirstPixelOfBottomRow",
+                                                            true,
+                                                            TTransparentMode::tmAuto,
+                                                            0,
+                                                            {0x00111111, 0x00333333, 0x00333333,
+                                                             0x00222222},
+                                                            2,
+                                                            {255, 0, 0, 255}},
+                                           TransparencyCase{"FixedBlackKeysNothing",
+                                                            true,
+                                                            TTransparentMode::tmFixed,
+                                                            clBlack,
+                                                            {0x00000000, 0x00FFFFFF},
+                                                            2,
+                                                            {255, 255}},
+                                           TransparencyCase{"FixedColourIsSwappedToAPixel",
+                                                            true,
+                                                            TTransparentMode::tmFixed,
+                                                            0x00332211,
+                                                            {0x00112233, 0x00332211},
+                                                            2,
+                                                            {0, 255}},
+                                           TransparencyCase{"OffMakesEveryPixelOpaque",
+                                                            false,
+                                                            TTransparentMode::tmAuto,
+                                                            0,
+                                                            {0x00111111, 0x00111111},
+                                                            2,
+                                                            {255, 255}},
+                                           TransparencyCase{"BitsShorterThanARowHaveNoKey",
+                                                            true,
+                                                            TTransparentMode::tmAuto,
+                                                            0,
+                                                            {0x00111111},
+                                                            4,
+                                                            {255}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SmartImageHelper, AlphaQuestions) {
     EXPECT_FALSE(TqkSmartImageHelper::HasAlpha({}));
