@@ -5,6 +5,7 @@
 #include "imaging/qkCoreGraphics.h"
 #include "imaging/qkDPIAwareUtils.h"
 #include "imaging/qkGDIPlusAPI.h"
+#include "imaging/qkThreading.h"
 #include "imaging/vqGeometry.h"
 
 #include <cstddef>
@@ -18,10 +19,11 @@ struct UnitSections {
     void (*finalization)();
 };
 
-// Units not yet written (threading, the hash unit, the smart image, the GDI+ classes) take
-// their places in this order.
+// Units not yet written (the hash unit, the smart image, the GDI+ classes) take their
+// places in this order.
 const UnitSections kUnits[] = {
     {qkCoreInitialization, qkCoreFinalization},
+    {qkThreadingInitialization, qkThreadingFinalization},
     {vqGeometryInitialization, vqGeometryFinalization},
     {qkCoreClassesInitialization, qkCoreClassesFinalization},
     {qkCoreGraphicsInitialization, qkCoreGraphicsFinalization},
