@@ -186,6 +186,23 @@ void TqkThreadPoolHelper::itemFinished() {
         FEvent->set();
 }
 
+std::vector<std::pair<int, int>> qkChunkRanges(int AStartIndex, int ACount, int AChunkCount) {
+    std::vector<std::pair<int, int>> ranges;
+    if (AChunkCount <= 0)
+        return ranges;
+    const int size = ACount / AChunkCount;
+    int rest = ACount % AChunkCount;
+    int start = AStartIndex;
+    for (int k = 0; k < AChunkCount; ++k) {
+        const int length = size + (rest > 0 ? 1 : 0);
+        if (rest > 0)
+            --rest;
+        ranges.emplace_back(start, start + length - 1);
+        start += length;
+    }
+    return ranges;
+}
+
 // --- TqkMultithreadOperation ---
 
 TqkMultithreadOperation::TqkMultithreadOperation(int AThreadCount)
@@ -280,16 +297,9 @@ void TqkMultithreadedSort::sort(PqkPointerList AList, int ACount, const Compare&
         helper.RaiseException();
     };
 
-    const int size = FCount / FSortChunkCount;
-    int rest = FCount % FSortChunkCount;
-    int start = 0;
-    for (int k = 0; k < FSortChunkCount; ++k) {
-        const int length = size + (rest > 0 ? 1 : 0);
-        if (rest > 0)
-            --rest;
-        FSortChunks[k] = {AList, start, start + length - 1};
-        start += length;
-    }
+    const auto ranges = qkChunkRanges(0, FCount, FSortChunkCount);
+    for (int k = 0; k < FSortChunkCount; ++k)
+        FSortChunks[k] = {AList, ranges[k].first, ranges[k].second};
     runBatch(FSortChunkCount, [this, &helper](int k) {
         helper.QueueWorkItem(
             this,
@@ -372,19 +382,14 @@ int TqkMultithreadedClassMethodIterator::IterateItems(
     if (!SetUpIteration(AStartIndex, AEndIndex, AReverse))
         return -1;
     FItemObjectFunc = AItemObjectFunc;
-    const int size = FCount / FChunkCount;
-    int rest = FCount % FChunkCount;
+    const auto ranges = qkChunkRanges(FStartIndex, FCount, FChunkCount);
     PrepareIteration();
     TqkThreadPoolHelper& helper = *FThreadPoolHelper;
     helper.Initialize(FChunkCount, true);
     try {
-        int start = FStartIndex;
         for (int i = 0; i < FChunkCount; ++i) {
-            const int length = size + (rest > 0 ? 1 : 0);
-            if (rest > 0)
-                --rest;
-            FChunks[i] = {this, GetChunkContext(i, AContext), start, start + length - 1, FReverse};
-            start += length;
+            FChunks[i] = {this, GetChunkContext(i, AContext), ranges[i].first, ranges[i].second,
+                          FReverse};
             helper.QueueWorkItem(this, IterateChunk, &FChunks[i]);
         }
     } catch (...) {

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Work on the thread pool: batches of up to 32 work items, the parallel sort and search
@@ -108,6 +109,10 @@ private:
     std::unique_ptr<threading::Event> FEvent;
     std::array<TUserWorkItem, MaxWorkItems> FWorkItems;
 };
+
+// The inclusive index ranges of ACount items from AStartIndex cut into AChunkCount chunks:
+// the first ACount mod AChunkCount chunks hold one item more than the others.
+std::vector<std::pair<int, int>> qkChunkRanges(int AStartIndex, int ACount, int AChunkCount);
 
 // Base of the parallel operations: one batch at a time, taken with Lock (a compare-and-swap
 // that never waits).
