@@ -7,6 +7,7 @@
 #include "imaging/qkDPIAwareUtils.h"
 #include "imaging/qkGDIPlusAPI.h"
 #include "imaging/qkSmartImage.h"
+#include "imaging/qkThreading.h"
 #include "imaging/vqGeometry.h"
 
 #include <cstddef>
@@ -20,9 +21,10 @@ struct UnitSections {
     void (*finalization)();
 };
 
-// Units not yet written (threading, the GDI+ classes) take their places in this order.
+// Units not yet written (the GDI+ classes) take their places in this order.
 const UnitSections kUnits[] = {
     {qkCoreInitialization, qkCoreFinalization},
+    {qkThreadingInitialization, qkThreadingFinalization},
     {vqGeometryInitialization, vqGeometryFinalization},
     {qkCoreClassesInitialization, qkCoreClassesFinalization},
     {qkCoreGraphicsInitialization, qkCoreGraphicsFinalization},

@@ -28,4 +28,10 @@ fb_port=$(free_port 3150)
 "$root/tools/firebird-server.sh" start "$services/firebird" "$fb_port" >/dev/null
 export CUVORA_TEST_FB_SERVER="127.0.0.1/$fb_port"
 
+# The threading suite under ThreadSanitizer (a separate build) first, so that the whole
+# suite's summary closes the output; its failure still fails the run.
+tsan_status=0
+"$root/tools/tsan.sh" || tsan_status=$?
+
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+exit "$tsan_status"

@@ -1,0 +1,129 @@
+#include "platform/threading/MainThread.h"
+#include "platform/threading/Timer.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kBoundMs = 10000;
+
+// Runs CheckSynchronize until done holds or the bound passes.
+template <class Done> bool pumpUntil(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        threading::CheckSynchronize(10);
+    }
+    return true;
+}
+
+TEST(MainThread, CallsFromOtherThreadsWaitForTheMainThread) {
+    EXPECT_TRUE(threading::isMainThread());
+    bool ranOnMain = false;
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        EXPECT_FALSE(threading::isMainThread());
+        EXPECT_FALSE(threading::CheckSynchronize(0)) << "only the main thread runs calls";
+        threading::Synchronize([&] { ranOnMain = threading::isMainThread(); });
+        returned = true;
+    });
+    EXPECT_TRUE(pumpUntil([&] { return returned.load(); }));
+    worker.join();
+    EXPECT_TRUE(ranOnMain);
+}
+
+TEST(MainThread, ASynchronizedCallsExceptionReachesItsCaller) {
+    std::atomic<bool> caught{false};
+    std::thread worker([&] {
+        try {
+            threading::Synchronize([] { throw std::runtime_error("on main"); });
+        } catch (const std::runtime_error&) {
+            caught = true;
+        }
+    });
+    EXPECT_TRUE(pumpUntil([&] { return caught.load(); }));
+    worker.join();
+}
+
+TEST(MainThread, QueuedCallsWaitWithoutHoldingTheCaller) {
+    int ran = 0;
+    std::thread worker([&] {
+        threading::Queue([&ran] { ++ran; });
+        threading::Queue([] { throw std::runtime_error("reported, not raised"); });
+    });
+    worker.join();
+    EXPECT_EQ(ran, 0);
+    EXPECT_TRUE(threading::synchronizeEvent().isSet());
+    EXPECT_TRUE(threading::CheckSynchronize(0));
+    EXPECT_EQ(ran, 1);
+    EXPECT_FALSE(threading::synchronizeEvent().isSet());
+    threading::Queue([&ran] { ++ran; });
+    threading::Synchronize([&ran] { ++ran; });
+    EXPECT_EQ(ran, 3) << "on the main thread both run at once";
+}
+
+TEST(MainThread, TheEventLoopRunsCallsQueuedBeforeAndAfterTheApplicationExists) {
+    threading::integrateWithEventLoop();
+    int ran = 0;
+    std::thread early([&ran] { threading::Queue([&ran] { ++ran; }); });
+    early.join();
+
+    int argc = 1;
+    char name[] = "MainThreadTest";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    std::thread late([&ran] {
+        threading::Queue([&ran] {
+            ++ran;
+            QCoreApplication::quit();
+        });
+    });
+    QTimer::singleShot(kBoundMs, &app, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(app.exec(), 0);
+    late.join();
+    EXPECT_EQ(ran, 2);
+}
+
+TEST(Timer, TicksOnTheMainThreadOnceTheEventLoopRuns) {
+    threading::Timer timer;
+    EXPECT_EQ(timer.Interval(), 1000u);
+    timer.SetInterval(5);
+    timer.SetTag(7);
+    int ticks = 0;
+    timer.OnTimer = [&ticks] {
+        EXPECT_TRUE(threading::isMainThread());
+        if (++ticks == 3)
+            QCoreApplication::quit();
+    };
+    timer.SetEnabled(true);
+    EXPECT_FALSE(timer.isTicking()) << "no application yet";
+
+    for (int round = 0; round < 2; ++round) {
+        ticks = 0;
+        int argc = 1;
+        char name[] = "TimerTest";
+        char* argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv);
+        EXPECT_TRUE(timer.isTicking());
+        QTimer::singleShot(kBoundMs, &app, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(app.exec(), 0);
+        EXPECT_EQ(ticks, 3);
+    }
+    EXPECT_FALSE(timer.isTicking()) << "stopped with the application";
+    EXPECT_TRUE(timer.Enabled());
+    EXPECT_EQ(timer.Tag(), 7);
+    timer.SetEnabled(false);
+}
+
+} // namespace
