@@ -67,6 +67,8 @@ void TFormPalms::ComposeBill() {
     QString cover;
     if (hasSetup) {
         service = setup.line(1);
+        // "0,00" switches the cover charge off below whatever the decimal separator: it
+        // reads as 0 under a comma and not as a number under a point.
         const std::optional<double> perPerson = readFloat(setup.line(2));
         cover = perPerson ? trimText(FormatFloatRight(QStringLiteral("#0.00"), 12, *perPerson))
                           : QStringLiteral("0,00");
@@ -137,6 +139,7 @@ void TFormPalms::ComposeBill() {
                                    FormatFloatRight(QStringLiteral("#0.00"), 11, total)));
 
     const double delivery = CabMesa.field(QStringLiteral("Delivery")).asFloat();
+    // Under a comma, a fee that rounds to one cent makes no line either.
     if (delivery > 0.01 && trimText(amount(delivery)) != QLatin1String("0,01")) {
         addReportLine(ReceiptLabelLine(QStringLiteral("Tx de Entrega"), amount(delivery)));
         total += delivery;
