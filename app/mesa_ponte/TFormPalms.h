@@ -3,9 +3,13 @@
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
+#include "app/mesa_ponte/TabJunta.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -46,6 +50,17 @@ public:
     // The tablet switches into their radio groups (the last step of FormShow).
     void loadTabletSwitches();
 
+    // Bill.
+    // Composes the bill of the bill request on MesaPalm's current row into impvalto.
+    void ComposeBill();
+    // Test seam: the current date and time that printed texts show; the system clock when
+    // unset.
+    std::function<QDateTime()> currentDateTime;
+
+    // Report composition: impvalto's lines.
+    void addReportLine(const QString& line);
+    void clearReport();
+
     // Program-wide state set at start-up.
     QString ServerAddress;
     QString EstablishmentName;
@@ -69,6 +84,8 @@ public:
     db::Table Fechar{
         LogonP, QStringLiteral("FECHAR"), {QStringLiteral("FECHAR"), QStringLiteral("ABRIR")}};
     db::Table Promocao{LogonP, QStringLiteral("PROMOCAO"), {QStringLiteral("PROMOCAO")}};
+    // The grouping of a bill's items.
+    ::TabJunta TabJunta;
 
     // Title bar.
     QFrame* Panel3 = nullptr;

@@ -1,0 +1,563 @@
+#include "app/mesa_ponte/TFormPalms.h"
+
+#include "app/TextCodec.h"
+#include "app/db/DatabaseError.h"
+#include "platform/LockedFile.h"
+#include "platform/NetworkAddresses.h"
+#include "platform/Printers.h"
+#include "platform/RegionalSettings.h"
+#include "platform/widgets/MessageSeam.h"
+#include "tests/support/TestDatabases.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+using testsupport::Access;
+using testsupport::TestDatabases;
+
+const QString kRule(37, u'-');
+const QString kDoubleRule(37, u'=');
+const QDateTime kClosing(QDate(2024, 3, 5), QTime(21, 7, 9));
+
+QStringList heading(const QString& nameLine, const QString& table, const QString& waiter,
+                    const QString& opening) {
+    return {"    SIMPLES CONFERENCIA DA CONTA",
+            "        RELATORIO GERENCIAL",
+            "******* Documento nao fiscal ********",
+            "           Seja Bem Vindo",
+            nameLine,
+            kRule,
+            "Com/Mesa: " + table,
+            "Garcon....:" + waiter,
+            "Abertura  :" + opening,
+            "Fechamento:05/03/2024   21:07:09",
+            kDoubleRule,
+            "DESCRICAO          QTD  VALOR  TOTAL",
+            kDoubleRule};
+}
+
+QStringList footer(const QStringList& footerLines) {
+    QStringList lines = QStringList{kRule} + footerLines + QStringList{kRule};
+    for (int i = 0; i < 8; ++i)
+        lines.append(QString());
+    return lines;
+}
+
+// setup.INI with the given service (line 1) and cover charge (line 2), the labels and the
+// two footer lines, CR LF ended.
+QByteArray setupFile(const QString& service, const QString& cover) {
+    QStringList lines(23);
+    lines[0] = "Taxa de servico";
+    lines[1] = service;
+    lines[2] = cover;
+    lines[10] = "Obrigado pela preferencia";
+    lines[11] = "Volte sempre";
+    lines[12] = "PDF";
+    lines[22] = "Couvert artistico";
+    return (lines.join("\r\n") + "\r\n").toLatin1();
+}
+const QStringList kSetupFooters = {"Obrigado pela preferencia", "Volte sempre"};
+
+// An item of the main mesa table; a missing value is stored as NULL.
+struct Item {
+    QString codigo;
+    QString nomep;
+    std::optional<double> valor;
+    std::optional<double> quant;
+};
+
+QString sqlNumber(std::optional<double> value) {
+    return value ? QString::number(*value, 'f', 3) : QStringLiteral("NULL");
+}
+
+// A data folder and both databases of their own, a comma locale and a fixed clock; the
+// window is built by start(), and a bill request is composed by compose().
+class BillFixture {
+public:
+    explicit BillFixture(Access access = Access::Embedded) : m_access(access) {
+        EXPECT_TRUE(m_data.isValid());
+        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
+        setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
+        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
+        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
+        setRegionalSettings(RegionalSettings::comma());
+        const QString server =
+            access == Access::Server ? testsupport::testServer() : QStringLiteral("nil");
+        writeDataFile(
+            "QibClientServ.ini",
+            (server + "\r\n" + TextCodec("C", QStringLiteral("Bar Lisboa")) + "\r\n").toUtf8());
+    }
+    ~BillFixture() {
+        m_form.reset();
+        db::setFbFailureInjector({});
+        printers::setSource({});
+        networkaddresses::setSource({});
+        resetRegionalSettings();
+        unsetenv("TOBRASK_BARES_DIR");
+        unsetenv("TOBRASK_DB_DIR");
+    }
+
+    void writeDataFile(const QString& name, const QByteArray& bytes) {
+        lockedfile::writeAll(m_data.filePath(name), bytes);
+    }
+    QString dataPath(const QString& name) const { return m_data.filePath(name); }
+    void onMain(const QString& statement) {
+        testsupport::executeSql(m_dbs.mainText(m_access), statement);
+    }
+    void onTablets(const QString& statement) {
+        testsupport::executeSql(m_dbs.tabletsText(m_access), statement);
+    }
+    void addItems(const QString& table, const QList<Item>& items) {
+        for (const Item& item : items) {
+            ++m_nextItemId;
+            onMain(QStringLiteral("insert into mesa (id, idmesa, codigo, nomep, valor, quant, "
+                                  "mesa) values (%1, %1, '%2', '%3', %4, %5, '%6')")
+                       .arg(m_nextItemId)
+                       .arg(item.codigo, item.nomep, sqlNumber(item.valor), sqlNumber(item.quant),
+                            table));
+        }
+    }
+    void addRequest(int id, const QString& table, std::optional<double> people) {
+        onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, Quant) values "
+                                 "(%1, '%2', '0', '7', '3', %3)")
+                      .arg(id)
+                      .arg(table, sqlNumber(people)));
+    }
+
+    TFormPalms& start() {
+        m_form = std::make_unique<TFormPalms>();
+        m_form->currentDateTime = [] { return kClosing; };
+        return *m_form;
+    }
+    TFormPalms& form() { return *m_form; }
+
+    // The bill requests as the polling cycle opens them; the first one is composed.
+    QStringList compose() {
+        TFormPalms& window = *m_form;
+        window.MesaPalm.close();
+        window.MesaPalm.clearText();
+        window.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
+        window.MesaPalm.open();
+        window.ComposeBill();
+        return lines();
+    }
+    QStringList lines() const { return m_form->impvalto->toPlainText().split(u'\n'); }
+
+    messages::Recorder recorder;
+
+private:
+    Access m_access;
+    QTemporaryDir m_data;
+    TestDatabases m_dbs;
+    std::unique_ptr<TFormPalms> m_form;
+    int m_nextItemId = 0;
+};
+
+void expectLines(const QStringList& actual, const QStringList& expected) {
+    for (qsizetype i = 0; i < std::max(actual.size(), expected.size()); ++i) {
+        EXPECT_EQ(actual.value(i, QStringLiteral("<none>")).toStdString(),
+                  expected.value(i, QStringLiteral("<none>")).toStdString())
+            << "line " << i;
+    }
+}
+
+const QList<Item> kDrinks = {{"10", "CERVEJA LATA", 6.5, 2},
+                             {"9", "AGUA MINERAL", 3, 1},
+                             {"10", "CERVEJA LATA", 6.5, 1},
+                             {"10", "CERVEJA LATA", 6.51, 1}};
+
+// --- The whole bill, embedded and through the server ----------------------------------
+
+class WholeBill : public testsupport::FirebirdTest {};
+
+TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
+    BillFixture fixture(access());
+    fixture.writeDataFile("setup.INI", setupFile("10", "5"));
+    fixture.writeDataFile("fonte.INI", "9\r\n");
+    fixture.onMain("insert into CabMesa (mesa, vendedor, Hora, Delivery, Valor) values "
+                   "('12', '3', '19:30', 0, 0)");
+    fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
+    fixture.addItems("12", kDrinks);
+    fixture.addRequest(1, "12", 4);
+    TFormPalms& form = fixture.start();
+    form.SCC5 = 2048;
+
+    expectLines(fixture.compose(), heading("             Bar Lisboa", "12", "Carlos", "19:30") +
+                                       QStringList{
+                                           "CERVEJA LATA        3   6,50   19,50",
+                                           "CERVEJA LATA        1   6,51    6,51",
+                                           "AGUA MINERAL        1   3,00    3,00",
+                                           "=====================================",
+                                           "Total                          29,01",
+                                           "Taxa de servico                 2,90",
+                                           "Couvert artistico              20,00",
+                                           "                       -------------",
+                                           "Total                          51,91",
+                                           "",
+                                           "",
+                                           "Desp p/Pessoas [4]             12,98",
+                                       } +
+                                       footer(kSetupFooters));
+    EXPECT_EQ(form.impvalto->font().pointSize(), 9);
+    // The cycle goes on with C14 on the table's row, so CabMesa stays open on it.
+    ASSERT_TRUE(form.CabMesa.isOpen());
+    EXPECT_EQ(form.CabMesa.field("mesa").asText(), QStringLiteral("12"));
+    EXPECT_TRUE(form.MesaItem.isOpen());
+    EXPECT_TRUE(fixture.recorder.shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Firebird, WholeBill, testsupport::allAccesses(), testsupport::accessName);
+
+// --- Golden bills, one situation each -------------------------------------------------
+
+struct BillCase {
+    const char* name;
+    std::optional<QByteArray> setup = setupFile("0", "0");
+    QList<Item> items = {{"1", "PRATO DO DIA", 50, 1}};
+    bool cabMesa = true;
+    double delivery = 0;
+    double advance = 0;
+    QString waiterCode = "3";
+    std::optional<double> people = 4;
+    int scc5 = 2048;
+    QString establishment = "Bar Lisboa";
+    QStringList expectedHeading = heading("             Bar Lisboa", "12", "Carlos", "19:30");
+    QStringList expectedBody;
+    QStringList expectedFooters = kSetupFooters;
+};
+
+class GoldenBill : public ::testing::TestWithParam<BillCase> {};
+
+TEST_P(GoldenBill, LineByLine) {
+    const BillCase& c = GetParam();
+    BillFixture fixture;
+    if (c.setup)
+        fixture.writeDataFile("setup.INI", *c.setup);
+    if (c.cabMesa)
+        fixture.onMain(QStringLiteral("insert into CabMesa (mesa, vendedor, Hora, Delivery, "
+                                      "Valor) values ('12', '%1', '19:30', %2, %3)")
+                           .arg(c.waiterCode, sqlNumber(c.delivery), sqlNumber(c.advance)));
+    fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
+    fixture.addItems("12", c.items);
+    // Another table's items stay off the bill.
+    fixture.addItems("13", {{"1", "PRATO DO DIA", 50, 1}});
+    fixture.addRequest(1, "12", c.people);
+    TFormPalms& form = fixture.start();
+    form.SCC5 = c.scc5;
+    form.EstablishmentName = c.establishment;
+
+    expectLines(fixture.compose(), c.expectedHeading + c.expectedBody + footer(c.expectedFooters));
+    EXPECT_TRUE(fixture.recorder.shown().empty());
+}
+
+const QStringList kPlainFifty = {
+    "PRATO DO DIA        1  50,00   50,00",
+    "=====================================",
+    "Total                          50,00",
+    "                       -------------",
+    "Total                          50,00",
+    "",
+    "",
+    "Desp p/Pessoas [4]             12,50",
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GoldenBill,
+    ::testing::Values(
+        BillCase{.name = "GroupingOffListsEveryRowInCodeOrder",
+                 .items = kDrinks,
+                 .scc5 = 0,
+                 .expectedBody =
+                     {
+                         "CERVEJA LATA        2   6,50   13,00",
+                         "CERVEJA LATA        1   6,50    6,50",
+                         "CERVEJA LATA        1   6,51    6,51",
+                         "AGUA MINERAL        1   3,00    3,00",
+                         "=====================================",
+                         "Total                          29,01",
+                         "                       -------------",
+                         "Total                          29,01",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]              7,25",
+                     }},
+        // A flag word of 16384 or more answers yes for flag 2048.
+        BillCase{.name = "FlagWordOf16384Groups",
+                 .items = kDrinks,
+                 .scc5 = 16384,
+                 .expectedBody =
+                     {
+                         "CERVEJA LATA        3   6,50   19,50",
+                         "CERVEJA LATA        1   6,51    6,51",
+                         "AGUA MINERAL        1   3,00    3,00",
+                         "=====================================",
+                         "Total                          29,01",
+                         "                       -------------",
+                         "Total                          29,01",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]              7,25",
+                     }},
+        BillCase{
+            .name = "DeliveryOfOneCentMakesNoLine", .delivery = 0.01, .expectedBody = kPlainFifty},
+        BillCase{.name = "DeliveryOfFiveIsAdded",
+                 .delivery = 5,
+                 .expectedBody =
+                     {
+                         "PRATO DO DIA        1  50,00   50,00",
+                         "=====================================",
+                         "Total                          50,00",
+                         "Tx de Entrega                   5,00",
+                         "                       -------------",
+                         "Total                          55,00",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]             13,75",
+                     }},
+        BillCase{.name = "ServiceOfTenPercentOnFifty",
+                 .setup = setupFile("10", "0"),
+                 .expectedBody =
+                     {
+                         "PRATO DO DIA        1  50,00   50,00",
+                         "=====================================",
+                         "Total                          50,00",
+                         "Taxa de servico                 5,00",
+                         "                       -------------",
+                         "Total                          55,00",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]             13,75",
+                     }},
+        // Only a zero written as "0" switches the service off.
+        BillCase{.name = "ServiceWrittenAsZeroWithDecimalsPrints",
+                 .setup = setupFile("0,00", "0"),
+                 .expectedBody =
+                     {
+                         "PRATO DO DIA        1  50,00   50,00",
+                         "=====================================",
+                         "Total                          50,00",
+                         "Taxa de servico                 0,00",
+                         "                       -------------",
+                         "Total                          50,00",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]             12,50",
+                     }},
+        BillCase{.name = "CoverOfFiveForFourPeople",
+                 .setup = setupFile("0", "5"),
+                 .expectedBody =
+                     {
+                         "PRATO DO DIA        1  50,00   50,00",
+                         "=====================================",
+                         "Total                          50,00",
+                         "Couvert artistico              20,00",
+                         "                       -------------",
+                         "Total                          70,00",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]             17,50",
+                     }},
+        BillCase{.name = "AdvanceIsShownAndTakenOffTheShareOnly",
+                 .items = {{"1", "PRATO DO DIA", 50, 2}},
+                 .advance = 20,
+                 .expectedBody =
+                     {
+                         "PRATO DO DIA        2  50,00  100,00",
+                         "=====================================",
+                         "Total                         100,00",
+                         "                       -------------",
+                         "Total                         100,00",
+                         "",
+                         "",
+                         "Antecipacao/Outros (-)         20,00",
+                         "Desp p/Pessoas [4]             20,00",
+                     }},
+        BillCase{.name = "NameOfElevenCharactersCentred",
+                 .establishment = "Bar Lisboa!",
+                 .expectedHeading = heading("            Bar Lisboa!", "12", "Carlos", "19:30"),
+                 .expectedBody = kPlainFifty},
+        BillCase{.name = "NoSetupFile",
+                 .setup = std::nullopt,
+                 .expectedBody = kPlainFifty,
+                 .expectedFooters = {}},
+        BillCase{.name = "NoCabMesaRow",
+                 .cabMesa = false,
+                 .expectedHeading = heading("             Bar Lisboa", "12", "", ""),
+                 .expectedBody = kPlainFifty},
+        BillCase{.name = "TableWithoutItems",
+                 .items = {},
+                 .expectedBody =
+                     {
+                         "=====================================",
+                         "Total                           0,00",
+                         "                       -------------",
+                         "Total                           0,00",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]              0,00",
+                     }},
+        BillCase{.name = "WaiterMissingFromVendedor",
+                 .waiterCode = "99",
+                 .expectedHeading = heading("             Bar Lisboa", "12", "", "19:30"),
+                 .expectedBody = kPlainFifty},
+        BillCase{.name = "NoWaiterOnTheTable",
+                 .waiterCode = "",
+                 .expectedHeading = heading("             Bar Lisboa", "12", "", "19:30"),
+                 .expectedBody = kPlainFifty},
+        // Bad input: the fall-backs, never a wrong amount.
+        BillCase{.name = "SetupLinesThatAreNotNumbers",
+                 .setup = setupFile("dez", "cinco"),
+                 .expectedBody = kPlainFifty},
+        BillCase{.name = "SetupFileOfOneLine",
+                 .setup = QByteArray("Taxa de servico\r\n"),
+                 .expectedBody = kPlainFifty,
+                 .expectedFooters = {}},
+        BillCase{
+            .name = "NullQuantityAndPrice",
+            .items = {{"2", "SOBREMESA", std::nullopt, 2}, {"1", "PRATO DO DIA", 50, std::nullopt}},
+            .expectedBody =
+                {
+                    "PRATO DO DIA        0  50,00    0,00",
+                    "SOBREMESA           2   0,00    0,00",
+                    "=====================================",
+                    "Total                           0,00",
+                    "                       -------------",
+                    "Total                           0,00",
+                    "",
+                    "",
+                    "Desp p/Pessoas [4]              0,00",
+                }},
+        BillCase{.name = "NoPeopleCountGivesNoShareAndACoverOfNothing",
+                 .setup = setupFile("0", "5"),
+                 .people = std::nullopt,
+                 .expectedBody =
+                     {
+                         "PRATO DO DIA        1  50,00   50,00",
+                         "=====================================",
+                         "Total                          50,00",
+                         "Couvert artistico               0,00",
+                         "                       -------------",
+                         "Total                          50,00",
+                         "",
+                         "",
+                     }},
+        // Keys that agree in the 60 characters INDEX keeps but not in their price.
+        BillCase{.name = "LongNamesAtDifferentPricesAreNotSummed",
+                 .items = {{"12345678", QString(50, u'X'), 10, 1},
+                           {"12345678", QString(50, u'X'), 10.5, 1}},
+                 .expectedBody =
+                     {
+                         "XXXXXXXXXXXXXXXXXX  1  10,00   10,00",
+                         "XXXXXXXXXXXXXXXXXX  1  10,50   10,50",
+                         "=====================================",
+                         "Total                          20,50",
+                         "                       -------------",
+                         "Total                          20,50",
+                         "",
+                         "",
+                         "Desp p/Pessoas [4]              5,13",
+                     }}),
+    [](const ::testing::TestParamInfo<BillCase>& info) { return std::string(info.param.name); });
+
+// --- Font size ------------------------------------------------------------------------
+
+struct FontCase {
+    const char* name;
+    std::optional<QByteArray> fonte;
+    int pointSize;
+};
+
+class BillFont : public ::testing::TestWithParam<FontCase> {};
+
+TEST_P(BillFont, ComesFromFonteIniOrIsSeven) {
+    const FontCase& c = GetParam();
+    BillFixture fixture;
+    if (c.fonte)
+        fixture.writeDataFile("FONTE.INI", *c.fonte); // found whatever the case of its name
+    fixture.addRequest(1, "12", 4);
+    TFormPalms& form = fixture.start();
+    fixture.compose();
+    EXPECT_EQ(form.impvalto->font().pointSize(), c.pointSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BillFont,
+    ::testing::Values(FontCase{"Missing", std::nullopt, 7}, FontCase{"Twelve", "12\r\n", 12},
+                      FontCase{"WithBlanksInFront", "  10\r\n", 10},
+                      FontCase{"NotANumber", "grande\r\n", 7}, FontCase{"Empty", "", 7},
+                      FontCase{"Zero", "0\r\n", 7}, FontCase{"Negative", "-3\r\n", 7}),
+    [](const ::testing::TestParamInfo<FontCase>& info) { return std::string(info.param.name); });
+
+// --- One bill after another, and failures ---------------------------------------------
+
+TEST(Bill, EachRequestGetsAFreshBill) {
+    BillFixture fixture;
+    fixture.onMain("insert into CabMesa (mesa, vendedor, Hora, Delivery, Valor) values "
+                   "('12', '3', '19:30', 0, 0)");
+    fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
+    fixture.addItems("12", {{"1", "PRATO DO DIA", 50, 1}, {"1", "PRATO DO DIA", 50, 1}});
+    fixture.addRequest(1, "12", 4);
+    fixture.addRequest(2, "12", 2);
+    TFormPalms& form = fixture.start();
+    form.SCC5 = 2048;
+    form.EstablishmentName = "Bar Lisboa";
+
+    const QStringList first = fixture.compose();
+    form.MesaPalm.next();
+    form.ComposeBill();
+    const QStringList second = fixture.lines();
+
+    // Same table, so the same lines, apart from the share: nothing is carried over.
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_TRUE(first.contains("PRATO DO DIA        2  50,00  100,00"));
+    EXPECT_TRUE(first.contains("Desp p/Pessoas [4]             25,00"));
+    EXPECT_TRUE(second.contains("PRATO DO DIA        2  50,00  100,00"));
+    EXPECT_TRUE(second.contains("Desp p/Pessoas [2]             50,00"));
+    EXPECT_TRUE(second.contains("Total                         100,00"));
+}
+
+TEST(Bill, ADatabaseErrorLeavesTheComposer) {
+    BillFixture fixture;
+    fixture.addRequest(1, "12", 4);
+    fixture.start();
+    TFormPalms& form = fixture.form();
+    form.MesaPalm.clearText();
+    form.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
+    form.MesaPalm.open();
+    testsupport::ScopedFbFailure failure(db::FbCall::ExecuteStatement, 335544721);
+    EXPECT_THROW(form.ComposeBill(), db::DatabaseError);
+    EXPECT_TRUE(failure.failed());
+}
+
+TEST(Bill, ASetupFileHeldForWritingLeavesTheComposer) {
+    BillFixture fixture;
+    fixture.writeDataFile("setup.INI", setupFile("10", "5"));
+    fixture.addRequest(1, "12", 4);
+    fixture.start();
+    const int fd = ::open(fixture.dataPath("setup.INI").toLocal8Bit().constData(), O_RDWR);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_THROW(fixture.compose(), std::runtime_error);
+    ::close(fd);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
