@@ -70,4 +70,15 @@ QFont windowsFontPixels(const QString& windowsFamily, int pixelSize) {
     return font;
 }
 
+QFont mapped(const QFont& font) {
+    if (!mappingFor(font.family()))
+        return font;
+    QFont result = font;
+    const QFont family = windowsFont(font.family());
+    result.setFamily(family.family());
+    result.setStyleHint(family.styleHint());
+    result.setFixedPitch(family.fixedPitch());
+    return result;
+}
+
 } // namespace fonts

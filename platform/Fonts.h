@@ -16,4 +16,8 @@ QFont windowsFont(const QString& windowsFamily);
 QFont windowsFontPoints(const QString& windowsFamily, int pointSize);
 QFont windowsFontPixels(const QString& windowsFamily, int pixelSize);
 
+// The font with its family mapped and its size kept; a font of a mapped family is
+// returned as it is.
+QFont mapped(const QFont& font);
+
 } // namespace fonts

@@ -5,7 +5,10 @@
 #include "app/db/Table.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -45,6 +48,16 @@ public:
 
     // The tablet switches into their radio groups (the last step of FormShow).
     void loadTabletSwitches();
+
+    // Output destinations.
+    enum class ReportKind { KitchenTicket, Bill };
+    // Sends impvalto's text (its lines, font and size) to a destination text as the printer
+    // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
+    void SendReport(const QString& destination, const QString& port, ReportKind kind);
+    // Test seam: when set, SendReport hands the report here instead of sending it.
+    std::function<void(const QString& destination, const QString& port, ReportKind kind,
+                       const QStringList& lines)>
+        reportSink;
 
     // Program-wide state set at start-up.
     QString ServerAddress;
