@@ -21,12 +21,20 @@ free_port() {
 
 stop_services() {
     "$root/tools/firebird-server.sh" stop "$services/firebird" || true
+    "$root/tools/cups-server.sh" stop "$services/cups" || true
 }
 trap stop_services EXIT
 
 fb_port=$(free_port 3150)
 "$root/tools/firebird-server.sh" start "$services/firebird" "$fb_port" >/dev/null
 export CUVORA_TEST_FB_SERVER="127.0.0.1/$fb_port"
+
+# Printing tests: a private cupsd whose queues "PDF" (default) and "Cozinha" write PDFs
+# under $CUVORA_TEST_PDF_DIR/<queue>.
+cups_port=$(free_port 6310)
+"$root/tools/cups-server.sh" start "$services/cups" "$cups_port" >/dev/null
+export CUPS_SERVER="127.0.0.1:$cups_port"
+export CUVORA_TEST_PDF_DIR="$services/cups/pdf"
 
 # The threading suite under ThreadSanitizer (a separate build) first, so that the whole
 # suite's summary closes the output; its failure still fails the run.

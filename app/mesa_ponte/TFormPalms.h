@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -60,6 +61,16 @@ public:
     // Report composition: impvalto's lines.
     void addReportLine(const QString& line);
     void clearReport();
+
+    // Output destinations.
+    enum class ReportKind { KitchenTicket, Bill };
+    // Sends impvalto's text (its lines, font and size) to a destination text as the printer
+    // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
+    void SendReport(const QString& destination, const QString& port, ReportKind kind);
+    // Test seam: when set, SendReport hands the report here instead of sending it.
+    std::function<void(const QString& destination, const QString& port, ReportKind kind,
+                       const QStringList& lines)>
+        reportSink;
 
     // Program-wide state set at start-up.
     QString ServerAddress;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include <memory>
+
+namespace printing {
+
+// The window library's text device bound to a printer: constructing it starts a print
+// job on the named printer, each line written is printed in the given font by the rules
+// of TextLayout, close() ends the job and hands it to CUPS. Throws PrinterError when the
+// printer is not known or the job cannot be started or ended. A device destroyed
+// without close() abandons its job, so a failed ticket prints nothing. Main thread only.
+class PrinterTextDevice {
+public:
+    PrinterTextDevice(const QString& printerName, const QFont& font);
+    ~PrinterTextDevice();
+    PrinterTextDevice(const PrinterTextDevice&) = delete;
+    PrinterTextDevice& operator=(const PrinterTextDevice&) = delete;
+
+    void writeLine(const QString& line);
+    void close();
+
+private:
+    struct Job;
+    std::unique_ptr<Job> m_job;
+};
+
+} // namespace printing

@@ -1,0 +1,77 @@
+#include "platform/printing/PrinterTextDevice.h"
+
+#include "platform/Fonts.h"
+#include "platform/printing/PrintingErrors.h"
+#include "tests/support/PdfQueues.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::PdfQueueWatch;
+
+// Printing through the private cupsd: the job arrives as a PDF on the queue it was sent to.
+TEST(PrinterTextDevice, PrintsTheLinesOnTheNamedQueue) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    PdfQueueWatch watch(QStringLiteral("Cozinha"));
+    const QFont font = fonts::windowsFontPoints(QStringLiteral("Lucida Console"), 9);
+    {
+        printing::PrinterTextDevice device(QStringLiteral("Cozinha"), font);
+        device.writeLine(QStringLiteral("Pedido: 41 Mesa: 000012"));
+        device.writeLine(QString());
+        device.writeLine(QStringLiteral("2 x FEIJOADA"));
+        device.close();
+    }
+    const QString pdf = watch.waitForNewPdf();
+    ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived";
+    EXPECT_EQ(testsupport::pdfPageCount(pdf), 1);
+
+    // Two printed lines at the left edge, their widths in the ratio of their lengths (a
+    // monospaced face), the second two font heights below the first (the empty line is
+    // as high as the font, the text line two device pixels more).
+    constexpr int kDpi = 100;
+    const auto bands = testsupport::inkBands(testsupport::renderFirstPage(pdf, kDpi));
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_NEAR(bands[0].left, bands[1].left, 2);
+    EXPECT_NEAR(double(bands[0].width()) / bands[1].width(), 23.0 / 12.0, 0.15);
+    QImage reference(1, 1, QImage::Format_Grayscale8);
+    reference.setDotsPerMeterX(qRound(kDpi / 0.0254));
+    reference.setDotsPerMeterY(qRound(kDpi / 0.0254));
+    const qreal fontHeight = QFontMetricsF(font, &reference).height();
+    EXPECT_NEAR(bands[1].top - bands[0].top, 2 * fontHeight, 3);
+}
+
+TEST(PrinterTextDevice, LongTextRunsOnToFurtherPages) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    PdfQueueWatch watch(QStringLiteral("PDF"));
+    {
+        printing::PrinterTextDevice device(
+            QStringLiteral("PDF"), fonts::windowsFontPoints(QStringLiteral("Lucida Console"), 12));
+        for (int i = 1; i <= 120; ++i)
+            device.writeLine(QStringLiteral("linha %1").arg(i));
+        device.close();
+    }
+    const QString pdf = watch.waitForNewPdf();
+    ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived";
+    EXPECT_GE(testsupport::pdfPageCount(pdf), 2);
+}
+
+TEST(PrinterTextDevice, AnUnknownPrinterIsAnError) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    const QFont font = fonts::windowsFontPoints(QStringLiteral("Lucida Console"), 9);
+    EXPECT_THROW(printing::PrinterTextDevice(QStringLiteral("Nao Existe"), font),
+                 printing::PrinterError);
+    EXPECT_THROW(printing::PrinterTextDevice(QString(), font), printing::PrinterError);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
