@@ -5,7 +5,11 @@
 #include "app/db/Table.h"
 #include "app/mesa_ponte/TabJunta.h"
 
+// Polling and the kitchen ticket.
+#include "app/SettingsFile.h"
+
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -48,29 +52,32 @@ public:
     // Polling.
     void Timer3Timer();
 
-    // The tablet switches into their radio groups (the last step of FormShow).
-    void loadTabletSwitches();
-
-    // Bill.
-    // Composes the bill of the bill request on MesaPalm's current row into impvalto.
-    void ComposeBill();
-    // Test seam: the current date and time that printed texts show; the system clock when
-    // unset.
-    std::function<QDateTime()> currentDateTime;
-
-    // Report composition: impvalto's lines.
-    void addReportLine(const QString& line);
-    void clearReport();
-
-    // Output destinations.
+    // --- Polling cycle, kitchen ticket, sending (contracts shared with the destinations
+    // and bill code) ---
+    // One polling cycle; Timer2 stays off when an error leaves it.
+    void Timer2Timer();
     enum class ReportKind { KitchenTicket, Bill };
     // Sends impvalto's text (its lines, font and size) to a destination text as the printer
     // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
     void SendReport(const QString& destination, const QString& port, ReportKind kind);
+    // Composes the bill of the bill request on MesaPalm's current row into impvalto.
+    void ComposeBill();
     // Test seam: when set, SendReport hands the report here instead of sending it.
     std::function<void(const QString& destination, const QString& port, ReportKind kind,
                        const QStringList& lines)>
         reportSink;
+    // impvalto holds plain lines: these two are how tickets and bills write it.
+    void addReportLine(const QString& line);
+    void clearReport();
+    // DozEdiz.INI as last read or saved: the ticket's font size falls back on its line 13
+    // when the file has gone. Start-up and "Confirmar/Gravar" keep it.
+    NumberedLines printerSettings;
+    // Test seam: when set, the date and time that tickets, bills and kitchen-monitor rows show.
+    std::function<QDateTime()> clock;
+    // --- end of polling ---
+
+    // The tablet switches into their radio groups (the last step of FormShow).
+    void loadTabletSwitches();
 
     // Program-wide state set at start-up.
     QString ServerAddress;
@@ -174,6 +181,20 @@ protected:
 
 private:
     void buildStoredLayout();
+
+    // Polling cycle and kitchen ticket.
+    void pollTablesOnce();
+    void runPass(int printer, const QString& tableNumber);
+    void moveItem(int printer, const QString& destination, const QString& tableNumber);
+    void answerBillRequests();
+    bool tabletRowIsReadable(bool item);
+    QString takeOrderNumber();
+    void startKitchenTicket();
+    void addKitchenTicketItem();
+    void addKitchenTicketFeed();
+    QDateTime now() const;
+    QSet<QString> m_reportedUnreadableIds; // logged once per run
+    int m_reportLines = 0;
 
     bool m_shownOnce = false;
 };

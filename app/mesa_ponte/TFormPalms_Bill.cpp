@@ -99,7 +99,7 @@ void TFormPalms::ComposeBill() {
         waiter = Atualiza.field(QStringLiteral("Nome")).asText();
     }
 
-    const QDateTime now = currentDateTime ? currentDateTime() : QDateTime::currentDateTime();
+    const QDateTime now = this->now();
     addReportLine(kRule);
     addReportLine(QStringLiteral("Com/Mesa: ") + table);
     addReportLine(QStringLiteral("Garcon....:") + waiter);

@@ -1,8 +1,244 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
+#include "app/TextConventions.h"
+#include "app/UnitBibliotecapalm.h"
+#include "app/db/DatabaseError.h"
+#include "app/mesa_ponte/KitchenTicketLines.h"
+#include "app/mesa_ponte/ProgramLog.h"
+#include "app/mesa_ponte/TableNumber.h"
+#include "platform/DataFolder.h"
+#include "platform/LockedFile.h"
+#include "platform/RegionalSettings.h"
+
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTimer>
+
+#include <limits>
+#include <optional>
+
+namespace {
+
+const QString kMonitor = QStringLiteral("Monitor Cozinha");
+const QString kOrderCounter = QStringLiteral("pedido.INI");
+constexpr int kLastPrinter = 5;
+
+QString q(const QString& text) {
+    return quotedSql(text);
+}
+
+void setLines(db::Query& query, const QStringList& lines) {
+    query.close();
+    query.clearText();
+    for (const QString& line : lines)
+        query.addLine(line);
+}
+
+void openQuery(db::Query& query, const QStringList& lines) {
+    setLines(query, lines);
+    query.open();
+}
+
+void executeQuery(db::Query& query, const QStringList& lines) {
+    setLines(query, lines);
+    query.execute();
+}
+
+// A column read as a whole number, or nothing when it does not read as one. A NULL id
+// counts as unreadable: it reads as 0, and the row it stands for could then never be
+// flagged or deleted by id, so it would be moved, or billed, again in every cycle.
+std::optional<qint64> wholeNumber(const db::Field& field, bool nullAllowed) {
+    if (field.isNull())
+        return nullAllowed ? std::optional<qint64>(0) : std::nullopt;
+    try {
+        return field.asInteger();
+    } catch (const db::DatabaseError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
 
 void TFormPalms::Timer3Timer() {
     Timer3->stop();
     Timer2->start();
+}
+
+void TFormPalms::Timer2Timer() {
+    Timer2->stop();
+    pollTablesOnce();
+    answerBillRequests();
+    Timer2->start();
+}
+
+void TFormPalms::pollTablesOnce() {
+    openQuery(TabMesa, {QStringLiteral("select * from CabMesa ")});
+    for (; !TabMesa.eof(); TabMesa.next()) {
+        openQuery(Vendedor, {QStringLiteral("select * from vendedor ")});
+        for (; !Vendedor.eof(); Vendedor.next()) {
+            for (int printer = 0; printer <= kLastPrinter; ++printer)
+                runPass(printer, tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
+        }
+    }
+    executeQuery(erro, {QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'")});
+}
+
+// One table, one waiter, one printer number: its new items into the main database and
+// their ticket to the printer's destination.
+void TFormPalms::runPass(int printer, const QString& table) {
+    QComboBox* const boxes[] = {nullptr, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox2};
+    QLineEdit* const ports[] = {nullptr, Edit30, Edit31, Edit32, Edit33, Edit30};
+    const QString destination =
+        printer == 0 ? QStringLiteral("Nao Imprimir") : boxes[printer]->currentText();
+    const QString port = printer == 0 ? QString() : ports[printer]->text();
+
+    openQuery(MesaPalm, {QStringLiteral("select * from mesa where mesa = ") + q(table) +
+                         QStringLiteral(" and imp = ") + q(QString::number(printer)) +
+                         QStringLiteral(" and COZINHA = ") + q(QStringLiteral("9")) +
+                         QStringLiteral(" and vend = ") +
+                         q(Vendedor.field(QStringLiteral("codigo")).asText()) +
+                         QStringLiteral(" order by imp,mesa ")});
+
+    // Items that cannot be moved whole are left out before anything of them is written,
+    // so a pass of such items alone takes no order number either.
+    bool anyMovable = false;
+    for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next())
+        anyMovable = tabletRowIsReadable(true) || anyMovable;
+    if (!anyMovable)
+        return;
+
+    startKitchenTicket();
+    const QString orderNumber = takeOrderNumber();
+    clearReport();
+    const QStringList header = kitchenTicketHeader(
+        orderNumber, table, Vendedor.field(QStringLiteral("Nome")).asText(), now());
+    for (const QString& line : header)
+        addReportLine(line);
+
+    bool moved = false;
+    for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
+        if (!tabletRowIsReadable(true))
+            continue;
+        moved = true;
+        moveItem(printer, destination, table);
+    }
+
+    if (moved) {
+        try {
+            addKitchenTicketFeed();
+            SendReport(destination, port, ReportKind::KitchenTicket);
+        } catch (...) {
+            // A kitchen printer that fails loses its ticket; the items stay moved.
+        }
+    }
+    if (moved && printer == kLastPrinter) {
+        try {
+            SendReport(ComboBox3->currentText(), Edit31->text(), ReportKind::KitchenTicket);
+        } catch (...) {
+        }
+    }
+}
+
+// The item on MesaPalm's current row: its ticket lines, its kitchen-monitor rows, its main
+// row, and its flag on the tablet.
+void TFormPalms::moveItem(int printer, const QString& destination, const QString& table) {
+    addKitchenTicketItem();
+    const auto item = [this](const char* column) {
+        return MesaPalm.field(QString::fromLatin1(column));
+    };
+    const qint64 tabletId = item("id").asInteger();
+
+    openQuery(Atualiza, {QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
+    const QString id = QString::number(Atualiza.field(QStringLiteral("teste")).asInteger());
+
+    const auto fileForMonitor = [&] {
+        const QDateTime when = now();
+        executeQuery(
+            Atualiza,
+            {QStringLiteral("Insert Into cozinha2 "
+                            "(id,idmesa,hora,mesa,garcom,caixa,produto,quant,compl) values("),
+             QStringLiteral("GEN_ID(COZINHA2,1),"), q(id) + u',',
+             q(textPiece(formatShortDate(when) + u' ' + formatLongTime(when), 1, 20)) + u',',
+             q(table) + u',', q(item("Vend").asText()) + u',', q(QStringLiteral("0")) + u',',
+             q(item("Nomep").asText()) + u',', q(FloatToSqlText(item("Quant").asFloat())) + u',',
+             q(StripAccents(textPiece(item("texto").asText(), 1, 28))) + u')'});
+    };
+    if (printer == kLastPrinter && trimText(ComboBox3->currentText()) == kMonitor)
+        fileForMonitor();
+    if (trimText(destination) == kMonitor)
+        fileForMonitor();
+
+    executeQuery(
+        Atualiza,
+        {QStringLiteral("insert into mesa "
+                        "(id,idmesa,codigo,valor,quant,mesa,texto,impressora,nomep,vend) values ("),
+         q(id) + u',', q(id) + u',', q(item("Codigo").asText()) + u',',
+         q(FloatToSqlText(item("Valor").asFloat())) + u',',
+         q(FloatToSqlText(item("Quant").asFloat())) + u',', q(item("Mesa").asText()) + u',',
+         q(textPiece(item("texto").asText(), 1, 36)) + u',', q(QString::number(printer)) + u',',
+         q(item("Nomep").asText()) + u',', q(QString::number(item("Vend").asInteger())) + u')'});
+
+    executeQuery(erro, {QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
+                        q(QString::number(tabletId))});
+}
+
+void TFormPalms::answerBillRequests() {
+    openQuery(MesaPalm,
+              {QStringLiteral("select * from mesa where COZINHA = ") + q(QStringLiteral("7"))});
+    for (; !MesaPalm.eof(); MesaPalm.next()) {
+        if (!tabletRowIsReadable(false))
+            continue;
+        const qint64 requestId = MesaPalm.field(QStringLiteral("id")).asInteger();
+        const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
+        ComposeBill();
+        executeQuery(CabMesa,
+                     {QStringLiteral("Update CabMesa set STATUS = '1' where mesa = ") + q(table)});
+        SendReport(ComboBox1->currentText(), Edit29->text(), ReportKind::Bill);
+        executeQuery(
+            erro, {QStringLiteral("delete from mesa where id = ") + q(QString::number(requestId))});
+        CabMesa.close();
+        MesaItem.close();
+    }
+}
+
+// Whether the row on MesaPalm can be moved or answered whole: its id, and an item's Vend,
+// must read as whole numbers. A row that cannot stays on the tablet untouched and is logged
+// once per run, so one bad row neither stops polling nor floods the log.
+bool TFormPalms::tabletRowIsReadable(bool item) {
+    const db::Field id = MesaPalm.field(QStringLiteral("id"));
+    const db::Field vend = MesaPalm.field(QStringLiteral("Vend"));
+    if (wholeNumber(id, false) && (!item || wholeNumber(vend, true)))
+        return true;
+    const QString idText = id.isNull() ? QStringLiteral("NULL") : id.asText();
+    if (!m_reportedUnreadableIds.contains(idText)) {
+        m_reportedUnreadableIds.insert(idText);
+        programlog::write(
+            QStringLiteral("%1 do tablet deixado no lugar (id %2, mesa '%3', vend '%4'): %5 não "
+                           "é um número inteiro.")
+                .arg(item ? QStringLiteral("Item") : QStringLiteral("Pedido de conta"), idText,
+                     MesaPalm.field(QStringLiteral("Mesa")).asText(), vend.asText(),
+                     item ? QStringLiteral("id ou vend") : QStringLiteral("id")));
+    }
+    return false;
+}
+
+// The number of the next kitchen ticket from pedido.INI, which is written back advanced
+// before any item of the pass moves.
+QString TFormPalms::takeOrderNumber() {
+    QString number;
+    if (datafolder::fileExists(kOrderCounter))
+        number = ReadNumberedLines(datafolder::filePath(kOrderCounter)).line(0);
+    // 64 bits: a counter never wraps to negative numbers.
+    std::optional<qint64> value = readInt64(number);
+    if (!value || *value == std::numeric_limits<qint64>::max()) {
+        number = QStringLiteral("1");
+        value = 1;
+    }
+    lockedfile::writeAll(datafolder::filePath(kOrderCounter),
+                         QByteArray::number(*value + 1) + "\r\n");
+    return number;
+}
+
+QDateTime TFormPalms::now() const {
+    return clock ? clock() : QDateTime::currentDateTime();
 }

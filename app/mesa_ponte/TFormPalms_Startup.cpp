@@ -204,6 +204,7 @@ void TFormPalms::FormCreate() {
         return;
     const NumberedLines settings =
         ReadNumberedLines(datafolder::filePath(QStringLiteral("DozEdiz.INI")));
+    printerSettings = settings;
     ComboBox1->setEditText(settings.line(0));
     ComboBox2->setEditText(settings.line(1));
     for (int line : {2, 3}) {

@@ -153,6 +153,7 @@ void TFormPalms::buildStoredLayout() {
     Timer3 = timer(this, "Timer3", 2000);
     Timer4 = timer(this, "Timer4", 1000);
     connect(Timer3, &QTimer::timeout, this, handlerguard::guarded([this] { Timer3Timer(); }));
+    connect(Timer2, &QTimer::timeout, this, handlerguard::guarded([this] { Timer2Timer(); }));
 
     TrayIcon1 = named(new QSystemTrayIcon(this), "TrayIcon1");
     TrayIcon1->setToolTip(applicationTitle());

@@ -140,7 +140,7 @@ public:
 
     TFormPalms& start() {
         m_form = std::make_unique<TFormPalms>();
-        m_form->currentDateTime = [] { return kClosing; };
+        m_form->clock = [] { return kClosing; };
         return *m_form;
     }
     TFormPalms& form() { return *m_form; }

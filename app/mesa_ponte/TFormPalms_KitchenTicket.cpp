@@ -1,0 +1,72 @@
+#include "app/mesa_ponte/TFormPalms.h"
+
+#include "app/TextConventions.h"
+#include "app/mesa_ponte/KitchenTicketLines.h"
+#include "platform/DataFolder.h"
+
+#include <QLineEdit>
+#include <QTextCursor>
+#include <QTextEdit>
+
+void TFormPalms::clearReport() {
+    impvalto->clear();
+    m_reportLines = 0;
+}
+
+// Lines are inserted as plain text: QTextEdit::append would read a name such as "<b>" as
+// markup.
+void TFormPalms::addReportLine(const QString& line) {
+    QTextCursor cursor(impvalto->document());
+    cursor.movePosition(QTextCursor::End);
+    if (m_reportLines > 0)
+        cursor.insertBlock();
+    cursor.insertText(line);
+    ++m_reportLines;
+}
+
+void TFormPalms::startKitchenTicket() {
+    if (datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
+        printerSettings = ReadNumberedLines(datafolder::filePath(QStringLiteral("DozEdiz.INI")));
+    QFont font = impvalto->font();
+    const int size = kitchenTicketFontSize(printerSettings.line(13));
+    // A negative size is a height in pixels, as the window library reads it.
+    if (size > 0)
+        font.setPointSize(size);
+    else if (size < 0)
+        font.setPixelSize(-size);
+    impvalto->setFont(font);
+    clearReport();
+}
+
+// The item on MesaPalm's current row.
+void TFormPalms::addKitchenTicketItem() {
+    const auto item = [this](const char* column) {
+        return MesaPalm.field(QString::fromLatin1(column));
+    };
+    addReportLine(QString());
+    for (const QString& line : kitchenTicketNameLines(item("Nomep").asText()))
+        addReportLine(line);
+    addReportLine(kitchenTicketQuantityLine(item("Quant").asFloat(), item("codigo").asText()));
+
+    const QString id = item("id").asText();
+    if (!id.isEmpty()) {
+        Complemento.close();
+        Complemento.clearText();
+        Complemento.addLine(QStringLiteral("select * from complemento where idmesa = ") +
+                            quotedSql(id));
+        Complemento.open();
+        for (; !Complemento.eof(); Complemento.next())
+            addReportLine(QStringLiteral("   ") +
+                          Complemento.field(QStringLiteral("complemento")).asText());
+    }
+
+    for (const QString& line : kitchenTicketNoteLines(item("Texto").asText()))
+        addReportLine(line);
+    addReportLine(kitchenTicketItemRule());
+    addReportLine(QString());
+}
+
+void TFormPalms::addKitchenTicketFeed() {
+    for (const QString& line : kitchenTicketFeedLines(Edit22->text()))
+        addReportLine(line);
+}

@@ -1,0 +1,14 @@
+#include "app/mesa_ponte/TableNumber.h"
+
+#include "app/TextConventions.h"
+#include "app/UnitBibliotecapalm.h"
+
+QString tableNumber(const QString& cabMesaMesa) {
+    const QString stripped = StripAccents(cabMesaMesa);
+    const QString trimmed = trimText(stripped);
+    if (trimmed.size() >= 6)
+        return stripped;
+    if (const std::optional<double> number = readFloat(stripped))
+        return formatFloat(QStringLiteral("000000"), *number);
+    return trimmed;
+}

@@ -1,0 +1,198 @@
+// The real program against the private Firebird server, with this process playing the
+// tablets: their orders must reach the main database, the kitchen monitor and the kitchen
+// ports, and their bill request must be answered.
+#include "app/TextConventions.h"
+#include "platform/LockedFile.h"
+#include "platform/Windows1252.h"
+#include "tests/support/TestDatabases.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using testsupport::Access;
+using Rows = QList<QStringList>;
+
+QByteArray line(const QString& text) {
+    return windows1252::encode(text) + "\r\n";
+}
+
+class PollingProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CUVORA_REQUIRE_FB_SERVER();
+        ASSERT_TRUE(m_runtime.isValid());
+        ASSERT_TRUE(m_data.isValid());
+        ASSERT_TRUE(m_ports.isValid());
+        write("QibClientServ.ini", line(testsupport::testServer()) + line(""));
+
+        // Kitchen 1 and 3 and the bill go to files, kitchen 2 to the monitor.
+        QByteArray settings;
+        for (const QString& value :
+             {QStringLiteral("Informar Porta"), QStringLiteral("Informar Porta"),
+              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Monitor Cozinha"),
+              QStringLiteral("Informar Porta"), QStringLiteral("Nao Imprimir"), QStringLiteral("N"),
+              QString(), QString(), QString(), QString(), QString(), QStringLiteral("9"),
+              port("conta.txt"), port("cozinha1.txt"), port("cozinha2.txt"), port("cozinha3.txt"),
+              port("cozinha4.txt")})
+            settings += line(value);
+        write("DozEdiz.INI", settings);
+
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
+        m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
+        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+        m_environment.insert("LC_ALL", "C.UTF-8");
+    }
+    void TearDown() override {
+        if (m_program.state() != QProcess::NotRunning) {
+            m_program.terminate();
+            if (!m_program.waitForFinished(30000)) {
+                m_program.kill();
+                m_program.waitForFinished(10000);
+            }
+        }
+        if (HasFailure())
+            std::fprintf(stderr, "program's output:\n%s\n",
+                         m_program.readAllStandardError().constData());
+    }
+
+    QString port(const char* name) const { return m_ports.filePath(name); }
+    void write(const char* name, const QByteArray& bytes) {
+        lockedfile::writeAll(m_data.filePath(name), bytes);
+    }
+    QByteArray read(const QString& path) const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    void onMain(const QString& statement) {
+        testsupport::executeSql(m_dbs.mainText(Access::Server), statement);
+    }
+    void onTablets(const QString& statement) {
+        testsupport::executeSql(m_dbs.tabletsText(Access::Server), statement);
+    }
+    Rows main(const QString& select, const QStringList& columns) {
+        return testsupport::selectRows(m_dbs.mainText(Access::Server), select, columns);
+    }
+    Rows tablets(const QString& select, const QStringList& columns) {
+        return testsupport::selectRows(m_dbs.tabletsText(Access::Server), select, columns);
+    }
+    void tabletItem(int id, const char* imp, const QString& nomep, const QString& texto) {
+        onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
+                                 "Quant, Valor, Texto) values (%1, '000012', '%2', '9', '3', "
+                                 "'P%1', %3, 2, 10, %4)")
+                      .arg(QString::number(id), QString::fromLatin1(imp), quotedSql(nomep),
+                           quotedSql(texto)));
+    }
+
+    // Polls until done() holds, the program ends or the time is up.
+    bool waitFor(const std::function<bool()>& done, int seconds) {
+        for (int i = 0; i < seconds * 5; ++i) {
+            if (done())
+                return true;
+            if (m_program.state() != QProcess::Running)
+                return false;
+            QThread::msleep(200);
+        }
+        return done();
+    }
+
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_data;
+    QTemporaryDir m_ports;
+    testsupport::TestDatabases m_dbs;
+    QProcessEnvironment m_environment;
+    QProcess m_program;
+};
+
+TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+    onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+
+    m_program.setProcessEnvironment(m_environment);
+    m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+    ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
+
+    // The tablets: extras before their item, the bill request last.
+    onTablets("insert into complemento (idmesa, complemento) values (1, 'borda recheada')");
+    tabletItem(1, "1", QString::fromUtf8("calabresa##mussarela##"),
+               QString::fromUtf8("sem cebola"));
+    tabletItem(2, "2", QString::fromUtf8("Pão d'água"), QString::fromUtf8("bem passado"));
+    tabletItem(3, "3", QString::fromUtf8("Suco de maçã"), QStringLiteral("** Sem complemento **"));
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (9, '12', '7', 2)");
+
+    // The first cycle runs about seven seconds after start-up.
+    const bool done = waitFor(
+        [this] {
+            return tablets("select count(*) as n from mesa", {"n"}) == Rows{{"0"}} &&
+                   main("select STATUS from CabMesa", {"STATUS"}) == Rows{{"1"}};
+        },
+        40);
+    ASSERT_TRUE(done);
+    ASSERT_EQ(m_program.state(), QProcess::Running);
+
+    EXPECT_EQ(
+        main("select id, idmesa, codigo, quant, mesa, texto, impressora, nomep, vend from "
+             "mesa order by codigo",
+             {"id", "idmesa", "codigo", "quant", "mesa", "texto", "impressora", "nomep", "vend"})
+            .size(),
+        3);
+    EXPECT_EQ(main("select codigo, impressora, nomep, texto from mesa order by codigo",
+                   {"codigo", "impressora", "nomep", "texto"}),
+              (Rows{{"P1", "1", "calabresa##mussarela##", "sem cebola"},
+                    {"P2", "2", QString::fromUtf8("Pão d'água"), "bem passado"},
+                    {"P3", "3", QString::fromUtf8("Suco de maçã"), "** Sem complemento **"}}));
+    // Kitchen 2 is the monitor: one row, whose idmesa is the item's id in the main database.
+    EXPECT_EQ(main("select c.mesa, c.garcom, c.caixa, c.produto, c.compl from cozinha2 c join "
+                   "mesa m on m.id = c.idmesa",
+                   {"mesa", "garcom", "caixa", "produto", "compl"}),
+              (Rows{{"000012", "3", "0", QString::fromUtf8("Pão d'água"), "bem passado"}}));
+    EXPECT_EQ(tablets("select count(*) as n from complemento", {"n"}), (Rows{{"1"}}));
+    // Three tickets took 1, 2 and 3.
+    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "4\r\n");
+
+    // The tickets and the bill as they reached their port files.
+    const QByteArray kitchen1 = read(port("cozinha1.txt"));
+    const QList<QByteArray> lines = kitchen1.split('\n');
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], "PEDIDO       :1\r");
+    EXPECT_EQ(lines[1], "COMANDA/MESA.:000012\r");
+    EXPECT_EQ(lines[2], "Garcom :Ana\r");
+    QByteArray rest;
+    for (qsizetype i = 4; i < lines.size(); ++i)
+        rest += lines[i] + (i + 1 < lines.size() ? "\n" : "");
+    EXPECT_EQ(rest, "============================\r\n\r\n1/2 CALABRESA\r\n1/2 MUSSARELA\r\n"
+                    "QTD: 2     COD:P1\r\n   borda recheada\r\nsem cebola\r\n"
+                    "- - - - - - - - - - - - - - - - - - -\r\n\r\n.\r\n.\r\n");
+    const QByteArray kitchen3 = read(port("cozinha3.txt"));
+    EXPECT_TRUE(kitchen3.startsWith("PEDIDO       :3\r\n")) << kitchen3.constData();
+    EXPECT_TRUE(kitchen3.contains("SUCO DE MA\xE7\xE3\r\n")) << kitchen3.constData();
+    EXPECT_FALSE(QFile::exists(port("cozinha2.txt")));
+    EXPECT_FALSE(read(port("conta.txt")).isEmpty());
+
+    // Polling goes on: a later order moves too.
+    tabletItem(4, "1", QStringLiteral("agua"), QString());
+    EXPECT_TRUE(waitFor(
+        [this] { return tablets("select count(*) as n from mesa", {"n"}) == Rows{{"0"}}; }, 20));
+    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "5\r\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

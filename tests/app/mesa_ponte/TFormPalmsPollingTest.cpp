@@ -1,0 +1,660 @@
+#include "app/mesa_ponte/TFormPalms.h"
+
+#include "app/TextConventions.h"
+#include "platform/LockedFile.h"
+#include "platform/NetworkAddresses.h"
+#include "platform/Printers.h"
+#include "platform/RegionalSettings.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/HandlerGuard.h"
+#include "platform/widgets/MessageSeam.h"
+#include "tests/support/TestDatabases.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+// Readable texts in failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using testsupport::Access;
+using testsupport::TestDatabases;
+using Kind = TFormPalms::ReportKind;
+using Rows = QList<QStringList>;
+
+struct Sent {
+    QString destination;
+    QString port;
+    Kind kind;
+    QStringList lines;
+    int fontSize;
+};
+
+const QDateTime kNow(QDate(2024, 3, 9), QTime(18, 5, 7));
+const QString kDate = QStringLiteral("09/03/2024 - 18:05:07");
+const QString kRule = QStringLiteral("- - - - - - - - - - - - - - - - - - -");
+
+struct Item {
+    int id;
+    QString mesa = QStringLiteral("000012");
+    QString imp = QStringLiteral("1");
+    QString vend = QStringLiteral("3");
+    QString nomep = QStringLiteral("coca cola");
+    QString quant = QStringLiteral("1");
+    QString texto = QStringLiteral("** Sem complemento **");
+    QString codigo = QStringLiteral("P1");
+    QString valor = QStringLiteral("4.5");
+    QString cozinha = QStringLiteral("9");
+};
+
+// Both databases, a data folder, recorded messages and sends; the window is made by start().
+class PollingFixture {
+public:
+    explicit PollingFixture(Access access) : m_access(access) {
+        EXPECT_TRUE(m_data.isValid());
+        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
+        setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
+        const QString server =
+            access == Access::Server ? testsupport::testServer() : QStringLiteral("nil");
+        writeDataFile("QibClientServ.ini", (server + "\r\n\r\n").toUtf8());
+        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
+        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
+        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
+        setRegionalSettings(RegionalSettings::comma());
+    }
+    ~PollingFixture() {
+        m_form.reset();
+        db::setFbFailureInjector({});
+        resetRegionalSettings();
+        printers::setSource({});
+        networkaddresses::setSource({});
+        unsetenv("TOBRASK_BARES_DIR");
+        unsetenv("TOBRASK_DB_DIR");
+    }
+
+    TFormPalms& start() {
+        m_form = std::make_unique<TFormPalms>();
+        m_form->clock = [] { return kNow; };
+        m_form->reportSink = [this](const QString& destination, const QString& port, Kind kind,
+                                    const QStringList& lines) {
+            sent.push_back({destination, port, kind, lines, m_form->impvalto->font().pointSize()});
+            if (failSend && failSend(sent.back()))
+                throw std::runtime_error("printer out of paper");
+        };
+        // Where each ticket goes; printer boxes as the operator left them.
+        m_form->ComboBox1->setEditText(QStringLiteral("Caixa"));
+        m_form->ComboBox2->setEditText(QStringLiteral("Cozinha"));
+        m_form->ComboBox3->setEditText(QStringLiteral("Bar"));
+        m_form->ComboBox4->setEditText(QStringLiteral("Pizzaria"));
+        m_form->ComboBox5->setEditText(QStringLiteral("Copa"));
+        QLineEdit* ports[] = {m_form->Edit29, m_form->Edit30, m_form->Edit31, m_form->Edit32,
+                              m_form->Edit33};
+        for (int i = 0; i < 5; ++i)
+            ports[i]->setText(QStringLiteral("porta%1").arg(i));
+        return *m_form;
+    }
+    TFormPalms& form() { return *m_form; }
+
+    // One cycle as Timer2 runs it, its errors shown by the handler guard.
+    void cycle() {
+        handlerguard::run([this] { m_form->Timer2Timer(); });
+    }
+
+    void writeDataFile(const char* name, const QByteArray& bytes) {
+        lockedfile::writeAll(m_data.filePath(name), bytes);
+    }
+    QByteArray dataFile(const char* name) const {
+        QFile file(m_data.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void removeDataFile(const char* name) { QFile::remove(m_data.filePath(name)); }
+
+    void onMain(const QString& statement) {
+        testsupport::executeSql(m_dbs.mainText(m_access), statement);
+    }
+    void onTablets(const QString& statement) {
+        testsupport::executeSql(m_dbs.tabletsText(m_access), statement);
+    }
+    Rows main(const QString& select, const QStringList& columns) {
+        return testsupport::selectRows(m_dbs.mainText(m_access), select, columns);
+    }
+    Rows tablets(const QString& select, const QStringList& columns) {
+        return testsupport::selectRows(m_dbs.tabletsText(m_access), select, columns);
+    }
+
+    void table(const QString& mesa, const QString& vendedor = QStringLiteral("3")) {
+        onMain("insert into CabMesa (mesa, vendedor, STATUS) values (" + quotedSql(mesa) + ", " +
+               quotedSql(vendedor) + ", '0')");
+    }
+    void waiter(const QString& codigo, const QString& nome) {
+        onMain("insert into vendedor (codigo, Nome) values (" + quotedSql(codigo) + ", " +
+               quotedSql(nome) + ")");
+    }
+    void item(const Item& i) {
+        const auto orNull = [](const QString& text) {
+            return text.isNull() ? QStringLiteral("NULL") : quotedSql(text);
+        };
+        onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
+                  "Texto) values (" +
+                  QString::number(i.id) + ", " + orNull(i.mesa) + ", " + orNull(i.imp) + ", " +
+                  orNull(i.cozinha) + ", " + orNull(i.vend) + ", " + orNull(i.codigo) + ", " +
+                  orNull(i.nomep) + ", " + (i.quant.isNull() ? "NULL" : i.quant) + ", " +
+                  (i.valor.isNull() ? "NULL" : i.valor) + ", " + orNull(i.texto) + ")");
+    }
+    void extra(int idmesa, const QString& text) {
+        onTablets("insert into complemento (idmesa, complemento) values (" +
+                  QString::number(idmesa) + ", " + quotedSql(text) + ")");
+    }
+    Rows tabletItems() { return tablets("select id, mesa from mesa order by id", {"id", "mesa"}); }
+    Rows mainItems() {
+        return main("select id, idmesa, codigo, valor, quant, mesa, texto, impressora, nomep, "
+                    "vend from mesa order by id",
+                    {"id", "idmesa", "codigo", "valor", "quant", "mesa", "texto", "impressora",
+                     "nomep", "vend"});
+    }
+    Rows monitorRows() {
+        return main("select idmesa, hora, mesa, garcom, caixa, produto, quant, compl from "
+                    "cozinha2 order by id",
+                    {"idmesa", "hora", "mesa", "garcom", "caixa", "produto", "quant", "compl"});
+    }
+
+    messages::Recorder recorder;
+    std::vector<Sent> sent;
+    std::function<bool(const Sent&)> failSend;
+
+private:
+    Access m_access;
+    TestDatabases m_dbs;
+    QTemporaryDir m_data;
+    std::unique_ptr<TFormPalms> m_form;
+};
+
+QStringList header(const QString& order, const QString& table, const QString& waiter) {
+    return {"PEDIDO       :" + order, "COMANDA/MESA.:" + table, "Garcom :" + waiter, kDate,
+            "============================"};
+}
+
+// --- The whole road of a batch, embedded and through the server ---------------------------
+
+class Polling : public testsupport::FirebirdTest {
+protected:
+    void SetUp() override {
+        testsupport::FirebirdTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        f = std::make_unique<PollingFixture>(access());
+    }
+    void TearDown() override { f.reset(); }
+    std::unique_ptr<PollingFixture> f;
+};
+
+TEST_P(Polling, MovesABatchFilesItsTicketAndAnswersTheBillRequests) {
+    f->table("12");
+    f->waiter("3", "Ana");
+    f->item({.id = 101,
+             .nomep = "calabresa##mussarela##",
+             .quant = "1",
+             .texto = "sem cebola, bem passada",
+             .codigo = "P7",
+             .valor = "30"});
+    f->extra(101, "borda recheada");
+    f->extra(101, "catupiry");
+    // A bill request: Quant is the number of people.
+    f->item({.id = 900, .mesa = "12", .imp = "0", .nomep = "", .quant = "2", .cozinha = "7"});
+    TFormPalms& form = f->start();
+    form.Edit22->setText("0");
+
+    f->cycle();
+    EXPECT_TRUE(f->recorder.shown().empty());
+    EXPECT_TRUE(form.Timer2->isActive());
+
+    ASSERT_EQ(f->sent.size(), 2u);
+    const Sent& ticket = f->sent[0];
+    EXPECT_EQ(ticket.destination, "Cozinha");
+    EXPECT_EQ(ticket.port, "porta1");
+    EXPECT_EQ(ticket.kind, Kind::KitchenTicket);
+    EXPECT_EQ(ticket.fontSize, 7); // no DozEdiz.INI ever
+    const QStringList expected =
+        header("1", "000012", "Ana") + QStringList{"",
+                                                   "1/2 CALABRESA",
+                                                   "1/2 MUSSARELA",
+                                                   "QTD: 1     COD:P7",
+                                                   "   borda recheada",
+                                                   "   catupiry",
+                                                   "sem cebola, bem passada",
+                                                   kRule,
+                                                   "",
+                                                   "."};
+    EXPECT_EQ(ticket.lines, expected);
+    EXPECT_EQ(f->dataFile("pedido.INI"), "2\r\n");
+
+    EXPECT_EQ(f->mainItems(), (Rows{{"1", "1", "P7", "30", "1", "000012", "sem cebola, bem passada",
+                                     "1", "calabresa##mussarela##", "3"}}));
+    EXPECT_TRUE(f->monitorRows().isEmpty());
+    // The item was moved and deleted, the answered request deleted; the extras stay.
+    EXPECT_TRUE(f->tabletItems().isEmpty());
+    EXPECT_EQ(f->tablets("select count(*) as n from complemento", {"n"}), (Rows{{"2"}}));
+
+    const Sent& bill = f->sent[1];
+    EXPECT_EQ(bill.destination, "Caixa");
+    EXPECT_EQ(bill.port, "porta0");
+    EXPECT_EQ(bill.kind, Kind::Bill);
+    EXPECT_EQ(f->main("select mesa, STATUS from CabMesa", {"mesa", "STATUS"}), (Rows{{"12", "1"}}));
+
+    // Nothing left: the next cycle sends nothing and takes no number.
+    f->sent.clear();
+    f->cycle();
+    EXPECT_TRUE(f->sent.empty());
+    EXPECT_EQ(f->dataFile("pedido.INI"), "2\r\n");
+}
+
+TEST_P(Polling, KitchenMonitorRowsForPrinterFiveOnBothBoxes) {
+    f->table("7");
+    f->waiter("3", "Ana");
+    f->item({.id = 5,
+             .mesa = "000007",
+             .imp = "5",
+             .nomep = "Pão d'água",
+             .quant = "2.5",
+             .texto = "Sem açúcar, gelo à parte e limão cortado",
+             .valor = "3"});
+    TFormPalms& form = f->start();
+    form.ComboBox2->setEditText(" Monitor Cozinha ");
+    form.ComboBox3->setEditText("Monitor Cozinha");
+    f->cycle();
+    EXPECT_TRUE(f->recorder.shown().empty());
+
+    // Both copies go to the sending step, which sends nothing for the monitor.
+    ASSERT_EQ(f->sent.size(), 2u);
+    EXPECT_EQ(f->sent[0].destination, " Monitor Cozinha ");
+    EXPECT_EQ(f->sent[0].port, "porta1");
+    EXPECT_EQ(f->sent[1].destination, "Monitor Cozinha");
+    EXPECT_EQ(f->sent[1].port, "porta2");
+    EXPECT_EQ(f->sent[1].lines, f->sent[0].lines);
+
+    const QStringList monitorRow = {
+        "1", "09/03/2024 18:05:07", "000007", "3",
+        "0", "Pão d'água",          "2,5",    "Sem acucar, gelo a parte e l"};
+    EXPECT_EQ(f->monitorRows(), (Rows{monitorRow, monitorRow}));
+    EXPECT_EQ(f->mainItems(),
+              (Rows{{"1", "1", "P1", "3", "2,5", "000007", "Sem açúcar, gelo à parte e limão cor",
+                     "5", "Pão d'água", "3"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Firebird, Polling, testsupport::allAccesses(), testsupport::accessName);
+
+// --- Golden tickets ------------------------------------------------------------------------
+
+struct TicketCase {
+    const char* name;
+    Item item;
+    QStringList extras;
+    QString feedField;                   // Edit22
+    std::optional<QByteArray> dozEdiz;   // line 13 is the font size
+    std::optional<QByteArray> orderFile; // pedido.INI
+    QStringList lines;                   // after the header
+    QString order;                       // as the header shows it
+    QByteArray nextOrder;                // pedido.INI afterwards
+    int fontSize;
+};
+
+QByteArray settingsWithFontSize(const char* size) {
+    QByteArray bytes;
+    for (int line = 0; line < 19; ++line)
+        bytes += (line == 13 ? QByteArray(size) : QByteArray()) + "\r\n";
+    return bytes;
+}
+
+const QStringList kFiveFeeds = QStringList(5, QStringLiteral("."));
+const QString kName27 = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1");
+
+class Tickets : public ::testing::TestWithParam<TicketCase> {};
+
+TEST_P(Tickets, AreComposedLineByLine) {
+    const TicketCase& c = GetParam();
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item(c.item);
+    for (const QString& extra : c.extras)
+        f.extra(c.item.id, extra);
+    if (c.dozEdiz)
+        f.writeDataFile("DozEdiz.INI", *c.dozEdiz);
+    if (c.orderFile)
+        f.writeDataFile("pedido.INI", *c.orderFile);
+    TFormPalms& form = f.start();
+    form.ComboBox2->setEditText("Cozinha");
+    form.Edit22->setText(c.feedField);
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    ASSERT_EQ(f.sent.size(), 1u);
+    EXPECT_EQ(f.sent[0].lines, header(c.order, "000012", "Ana") + c.lines);
+    EXPECT_EQ(f.sent[0].fontSize, c.fontSize);
+    EXPECT_EQ(f.dataFile("pedido.INI"), c.nextOrder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Tickets,
+    ::testing::Values(TicketCase{"TwoNameLinesTwoNoteLines",
+                                 {.id = 1,
+                                  .nomep = "abcdefghijklmnopqrstuvwxyz1abcdefghijklmnopqrstuvw",
+                                  .quant = "2.5",
+                                  .texto = "  0123456789012345678901234567890123   fim",
+                                  .codigo = "99"},
+                                 {},
+                                 "-1",
+                                 settingsWithFontSize("11"),
+                                 QByteArray("41\r\n"),
+                                 {"", kName27, "ABCDEFGHIJKLMNOPQRSTUVW", "QTD: 2,5   COD:99",
+                                  "  01234567890123456789012345678901", "23   fim", kRule, ""},
+                                 "41",
+                                 "42\r\n",
+                                 11},
+                      TicketCase{"FiveFractionsNoNoteDefaultFeeds",
+                                 {.id = 1, .nomep = "a##b##c##d##e##", .texto = "   "},
+                                 {" com gelo"},
+                                 "abc",
+                                 settingsWithFontSize("x"),
+                                 QByteArray("abc\r\n"),
+                                 QStringList{"", "1/4 A", "1/4 B", "1/4 C", "1/4 D",
+                                             "QTD: 1     COD:P1", "    com gelo", kRule, ""} +
+                                     kFiveFeeds,
+                                 "1",
+                                 "2\r\n",
+                                 7},
+                      TicketCase{
+                          "ApostropheAndCedillaInTheNoteSevenFeeds",
+                          {.id = 1, .nomep = "suco d'laranja", .texto = "Não põe açúcar, d'leve"},
+                          {},
+                          "7",
+                          std::nullopt,
+                          QByteArray("  8\r\nignored\r\n"),
+                          QStringList{"", "SUCO D'LARANJA", "QTD: 1     COD:P1",
+                                      "Nao poe acucar, d.leve", kRule, ""} +
+                              QStringList(8, "."),
+                          "  8",
+                          "9\r\n",
+                          7},
+                      TicketCase{"NullColumns",
+                                 {.id = 1,
+                                  .nomep = QString(),
+                                  .quant = QString(),
+                                  .texto = QString(),
+                                  .codigo = QString(),
+                                  .valor = QString()},
+                                 {},
+                                 "0",
+                                 std::nullopt,
+                                 std::nullopt,
+                                 {"", "", "QTD: 0     COD:", kRule, "", "."},
+                                 "1",
+                                 "2\r\n",
+                                 7}),
+    [](const ::testing::TestParamInfo<TicketCase>& info) { return std::string(info.param.name); });
+
+TEST(TicketFont, KeepsTheSettingsLastReadWhenTheFileGoes) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.writeDataFile("DozEdiz.INI", settingsWithFontSize("12"));
+    TFormPalms& form = f.start();
+    f.removeDataFile("DozEdiz.INI");
+    f.item({.id = 1});
+    f.cycle();
+    f.writeDataFile("DozEdiz.INI", settingsWithFontSize("10"));
+    f.item({.id = 2});
+    f.cycle();
+    f.removeDataFile("DozEdiz.INI");
+    f.item({.id = 3});
+    f.cycle();
+    ASSERT_EQ(f.sent.size(), 3u);
+    EXPECT_EQ(f.sent[0].fontSize, 12);
+    EXPECT_EQ(f.sent[1].fontSize, 10);
+    EXPECT_EQ(f.sent[2].fontSize, 10);
+    EXPECT_TRUE(form.Timer2->isActive());
+}
+
+// --- Order and matching --------------------------------------------------------------------
+
+TEST(PollingOrder, TablesThenWaitersThenPrinterNumbers) {
+    PollingFixture f(Access::Embedded);
+    f.table("2");
+    f.table("A1");
+    f.table(" 2"); // the same T again: its C3 finds nothing left
+    f.waiter("8", "Bia");
+    f.waiter("3", "Ana");
+    f.item({.id = 1, .mesa = "000002", .imp = "4", .vend = "3"});
+    f.item({.id = 2, .mesa = "000002", .imp = "2", .vend = "3"});
+    f.item({.id = 3, .mesa = "000002", .imp = "3", .vend = "8"});
+    f.item({.id = 4, .mesa = "A1", .imp = "1", .vend = "8"});
+    f.item({.id = 5, .mesa = "A1", .imp = "0", .vend = "3"});
+    // Never moved: no such table, no such waiter, no such printer number, not a new item.
+    f.item({.id = 10, .mesa = "000099", .imp = "1", .vend = "3"});
+    f.item({.id = 11, .mesa = "000002", .imp = "1", .vend = "5"});
+    f.item({.id = 12, .mesa = "000002", .imp = "6", .vend = "3"});
+    f.item({.id = 13, .mesa = "000002", .imp = "1", .vend = "3", .cozinha = "8"});
+    f.item({.id = 14, .mesa = "2", .imp = "1", .vend = "3"});
+    f.start();
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+
+    QStringList order;
+    for (const Sent& sent : f.sent)
+        order.append(sent.destination + u'|' + sent.lines.at(1) + u'|' + sent.lines.at(2) + u'|' +
+                     sent.lines.at(0));
+    EXPECT_EQ(order, (QStringList{"Pizzaria|COMANDA/MESA.:000002|Garcom :Bia|PEDIDO       :1",
+                                  "Bar|COMANDA/MESA.:000002|Garcom :Ana|PEDIDO       :2",
+                                  "Copa|COMANDA/MESA.:000002|Garcom :Ana|PEDIDO       :3",
+                                  "Cozinha|COMANDA/MESA.:A1|Garcom :Bia|PEDIDO       :4",
+                                  "Nao Imprimir|COMANDA/MESA.:A1|Garcom :Ana|PEDIDO       :5"}));
+    EXPECT_EQ(f.dataFile("pedido.INI"), "6\r\n");
+    EXPECT_EQ(
+        f.tabletItems(),
+        (Rows{
+            {"10", "000099"}, {"11", "000002"}, {"12", "000002"}, {"13", "000002"}, {"14", "2"}}));
+    // Printer number 0 moves with impressora '0' and files no monitor row.
+    EXPECT_EQ(f.main("select impressora from mesa where mesa = 'A1' order by id", {"impressora"}),
+              (Rows{{"1"}, {"0"}}));
+    EXPECT_TRUE(f.monitorRows().isEmpty());
+}
+
+// --- Failures ------------------------------------------------------------------------------
+
+TEST(PollingFailure, AFailingKitchenPrinterIsIgnoredCopyByCopy) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1, .imp = "5"});
+    f.item({.id = 2, .imp = "2"});
+    TFormPalms& form = f.start();
+    f.failSend = [](const Sent& sent) { return sent.port == "porta1"; };
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(form.Timer2->isActive());
+    QStringList sent;
+    for (const Sent& s : f.sent)
+        sent.append(s.destination + u'|' + s.port + u'|' + s.lines.at(0));
+    EXPECT_EQ(sent, (QStringList{"Bar|porta2|PEDIDO       :1", "Cozinha|porta1|PEDIDO       :2",
+                                 "Bar|porta2|PEDIDO       :2"}));
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    EXPECT_EQ(f.mainItems().size(), 2);
+}
+
+TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1});
+    f.item({.id = 2});
+    // The second item's id from the generator is taken already: its insert fails.
+    f.onMain("insert into mesa (id, idmesa, mesa) values (2, 2, 'outra')");
+    f.item({.id = 50, .mesa = "12", .cozinha = "7"});
+    TFormPalms& form = f.start();
+    form.Timer2->start();
+    f.cycle();
+
+    ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
+    EXPECT_TRUE(f.recorder.standardErrors()[0].text.contains("PRIMARY", Qt::CaseInsensitive) ||
+                f.recorder.standardErrors()[0].text.contains("unique", Qt::CaseInsensitive))
+        << f.recorder.standardErrors()[0].text.toStdString();
+    EXPECT_FALSE(form.Timer2->isActive());
+    EXPECT_TRUE(f.sent.empty());
+    EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
+    // The first item is in and flagged; the second untouched; no deletion, no bill.
+    EXPECT_EQ(f.main("select id from mesa where mesa = '000012'", {"id"}), (Rows{{"1"}}));
+    const Rows left = f.tabletItems();
+    ASSERT_EQ(left.size(), 3);
+    EXPECT_EQ(left[0].at(1) == "EXCLUIR", left[1].at(1) == "000012");
+    EXPECT_NE(left[0].at(1), left[1].at(1));
+    EXPECT_EQ(left[2], (QStringList{"50", "12"}));
+}
+
+TEST(PollingFailure, AFailingBillStopsPollingAndKeepsItsRequest) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.item({.id = 50, .mesa = "12", .cozinha = "7"});
+    f.item({.id = 51, .mesa = "12", .cozinha = "7"});
+    TFormPalms& form = f.start();
+    f.failSend = [](const Sent& sent) { return sent.kind == Kind::Bill; };
+    f.cycle();
+    ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
+    EXPECT_EQ(f.recorder.standardErrors()[0].text, "printer out of paper");
+    EXPECT_FALSE(form.Timer2->isActive());
+    EXPECT_EQ(f.sent.size(), 1u);
+    EXPECT_EQ(f.main("select STATUS from CabMesa", {"STATUS"}), (Rows{{"1"}}));
+    EXPECT_EQ(f.tabletItems().size(), 2);
+
+    // Two requests for one table: two bills, both answered.
+    f.failSend = {};
+    f.sent.clear();
+    f.recorder.clear();
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_EQ(f.sent.size(), 2u);
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    EXPECT_TRUE(form.Timer2->isActive());
+}
+
+// Rows the cycle cannot move whole stay on the tablet, logged once per run, and everything
+// else moves on.
+TEST(PollingFailure, UnreadableTabletRowsAreLeftInPlaceAndLogged) {
+    PollingFixture f(Access::Embedded);
+    // A tablets' database whose ids are texts.
+    f.onTablets("drop table mesa");
+    f.onTablets("create table mesa (id varchar(10), mesa varchar(20), imp varchar(1), "
+                "COZINHA varchar(1), vend varchar(10), codigo varchar(20), Nomep varchar(50), "
+                "Quant double precision, Valor double precision, Texto varchar(100))");
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.waiter("A1", "Bia");
+    f.onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, Nomep, Quant) values "
+                "('X7', '000012', '1', '9', '3', 'ruim', 1)");
+    f.onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, Nomep, Quant) values "
+                "(NULL, '000012', '1', '9', '3', 'nulo', 1)");
+    f.onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, Nomep, Quant) values "
+                "('8', '000012', '1', '9', '3', 'bom', 1)");
+    f.onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, Nomep, Quant) values "
+                "('9', '000012', '2', '9', 'A1', 'garcom ruim', 1)");
+    f.onTablets("insert into mesa (id, mesa, COZINHA, Quant) values ('C1', '12', '7', 2)");
+    TFormPalms& form = f.start();
+
+    for (int cycle = 0; cycle < 2; ++cycle)
+        f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(form.Timer2->isActive());
+
+    ASSERT_EQ(f.sent.size(), 1u);
+    EXPECT_EQ(f.sent[0].lines.at(6), "BOM");
+    EXPECT_EQ(f.sent[0].lines.size(), 5 + 5 + 8);
+    // The pass of waiter A1 took no order number.
+    EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
+    EXPECT_EQ(f.main("select nomep from mesa", {"nomep"}), (Rows{{"bom"}}));
+    EXPECT_EQ(f.tablets("select id, mesa from mesa order by Nomep", {"id", "mesa"}),
+              (Rows{{"C1", "12"}, {"9", "000012"}, {"", "000012"}, {"X7", "000012"}}));
+
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    EXPECT_EQ(log.count('\n'), 4) << log.toStdString();
+    for (const char* id : {"id X7,", "id NULL,", "id 9,", "id C1,"})
+        EXPECT_EQ(log.count(QString::fromLatin1(id)), 1) << id;
+    EXPECT_TRUE(log.contains(QString::fromUtf8("não é um número inteiro")));
+}
+
+// --- Bad input -----------------------------------------------------------------------------
+
+TEST(PollingInput, QuotesAndForeignCharactersKeepTheStatementsWhole) {
+    PollingFixture f(Access::Embedded);
+    f.table("D'OR");
+    f.waiter("3", "O'Neil");
+    const QString longName = QString::fromUtf8("Pizza d'água ç ") + QString(35, u'x');
+    f.item({.id = 1,
+            .mesa = "D.OR",
+            .nomep = longName,
+            .texto = QString::fromUtf8("'; drop table mesa; -- ") + QString(77, u'y')});
+    TFormPalms& form = f.start();
+    form.ComboBox2->setEditText("Monitor Cozinha");
+    // A date the main database's character set cannot hold.
+    RegionalSettings settings = RegionalSettings::comma();
+    settings.shortDateFormat = QString::fromUtf8("%d.%m ő ł");
+    setRegionalSettings(settings);
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    const Rows items = f.main("select mesa, nomep, texto from mesa", {"mesa", "nomep", "texto"});
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0],
+              (QStringList{"D.OR", longName,
+                           QString::fromUtf8("'; drop table mesa; -- ") + QString(13, u'y')}));
+    const Rows monitor = f.monitorRows();
+    ASSERT_EQ(monitor.size(), 1);
+    EXPECT_EQ(monitor[0].at(1), "09.03 o ? 18:05:07");
+    EXPECT_EQ(monitor[0].at(2), "D.OR");
+    EXPECT_EQ(monitor[0].at(7), ".; drop table mesa; -- yyyyy");
+    ASSERT_EQ(f.sent.size(), 1u);
+    EXPECT_EQ(f.sent[0].lines.at(2), "Garcom :O'Neil");
+}
+
+// --- The timers ----------------------------------------------------------------------------
+
+TEST(PollingTimers, Timer3StartsTheCyclesOfTimer2) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1});
+    TFormPalms& form = f.start();
+    EXPECT_FALSE(form.Timer2->isActive());
+    EXPECT_FALSE(form.Timer3->isActive());
+    form.Timer3->start();
+    form.Timer3Timer();
+    EXPECT_FALSE(form.Timer3->isActive());
+    ASSERT_TRUE(form.Timer2->isActive());
+    EXPECT_EQ(form.Timer2->interval(), 5000);
+    form.Timer2->setInterval(0);
+    for (int wait = 0; wait < 1000 && f.sent.empty(); ++wait)
+        QTest::qWait(10);
+    EXPECT_EQ(f.sent.size(), 1u);
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
