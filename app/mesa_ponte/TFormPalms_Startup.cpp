@@ -5,11 +5,11 @@
 #include "app/TextCodec.h"
 #include "app/TextConventions.h"
 #include "app/mesa_ponte/FlagSetSNWide.h"
+#include "platform/widgets/ApplicationTitle.h"
 #include "platform/DataFolder.h"
+#include "platform/widgets/MessageSeam.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
-#include "platform/widgets/ApplicationTitle.h"
-#include "platform/widgets/MessageSeam.h"
 
 #include <QCheckBox>
 #include <QComboBox>
