@@ -296,6 +296,8 @@ void TFormPalms::buildStoredLayout() {
         (*place.button)->setIconSize(QSize(24, 24));
     }
 
+    // The panel reaches past the window's right edge; the fields sit as far left as their
+    // captions allow, so that they stay (almost) whole in sight.
     Panel6 = panel(Panel2, "Panel6");
     Panel6->setGeometry(470, 49, 241, 204);
     Panel6->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -305,13 +307,13 @@ void TFormPalms::buildStoredLayout() {
     Panel1->setGeometry(10, 10, 221, 184);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     fill(Panel1, kPortPanelColor);
-    caption(Panel1, QStringLiteral("Informe Postas"), 8, 6);
+    caption(Panel1, QStringLiteral("Informe Postas"), 6, 6);
     QLineEdit** ports[] = {&Edit29, &Edit30, &Edit31, &Edit32, &Edit33};
     const char* portNames[] = {"Edit29", "Edit30", "Edit31", "Edit32", "Edit33"};
     for (int i = 0; i < 5; ++i) {
-        caption(Panel1, QStringLiteral("Imp %1").arg(i), 16, 31 + i * 30);
+        caption(Panel1, QStringLiteral("Imp %1").arg(i), 6, 31 + i * 30);
         *ports[i] = edit(Panel1, portNames[i], QString::fromLatin1(portNames[i]));
-        (*ports[i])->setGeometry(64, 27 + i * 30, 121, 21);
+        (*ports[i])->setGeometry(40, 27 + i * 30, 121, 21);
     }
 
     // Beyond the right edge: never seen, the group boxes only carry the addresses' fields.
