@@ -2,7 +2,6 @@
 // title-bar picture as stored-picture blocks (a length byte, the picture class name, the
 // JPEG bytes), the small pictures and the icon as PNG files.
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -13,6 +12,7 @@
 #include <QRadialGradient>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
