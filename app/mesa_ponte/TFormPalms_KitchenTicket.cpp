@@ -26,7 +26,7 @@ void TFormPalms::addReportLine(const QString& line) {
 
 void TFormPalms::startKitchenTicket() {
     if (datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
-        printerSettings = ReadNumberedLines(datafolder::filePath(QStringLiteral("DozEdiz.INI")));
+        readDozEdiz();
     QFont font = impvalto->font();
     const int size = kitchenTicketFontSize(printerSettings.line(13));
     // A negative size is a height in pixels, as the window library reads it.
