@@ -14,6 +14,9 @@ using ARGB = std::uint32_t;
 
 struct IStream;
 struct EncoderParameters;
+struct GpBrush {};
+struct GpTexture : GpBrush {};
+struct GpMatrix;
 
 using DebugEventProc = void (*)(INT level, char* message);
 using NotificationHookProc = Status (*)(ULONG_PTR* token);
@@ -73,6 +76,28 @@ struct BitmapData {
 static_assert(sizeof(BitmapData) == 128);
 
 using GpRect = TqkGpRect;
+
+using PROPID = std::uint32_t;
+
+// GDI+'s property item: the value follows the record in the block GDI+ fills.
+struct PropertyItem {
+    PROPID id = 0;
+    std::uint32_t length = 0;
+    std::uint16_t type = 0;
+    void* value = nullptr;
+};
+
+struct EncoderParameter {
+    TGUID Guid;
+    std::uint32_t NumberOfValues = 0;
+    std::uint32_t Type = 0;
+    void* Value = nullptr;
+};
+
+struct EncoderParameters {
+    std::uint32_t Count = 0;
+    EncoderParameter Parameter[1];
+};
 
 namespace qkgdip {
 

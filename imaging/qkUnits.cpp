@@ -1,10 +1,12 @@
 #include "imaging/qkUnits.h"
 
+#include "imaging/qkCRC32.h"
 #include "imaging/qkCore.h"
 #include "imaging/qkCoreClasses.h"
 #include "imaging/qkCoreGraphics.h"
 #include "imaging/qkDPIAwareUtils.h"
 #include "imaging/qkGDIPlusAPI.h"
+#include "imaging/qkSmartImage.h"
 #include "imaging/vqGeometry.h"
 
 #include <cstddef>
@@ -18,8 +20,7 @@ struct UnitSections {
     void (*finalization)();
 };
 
-// Units not yet written (threading, the hash unit, the smart image, the GDI+ classes) take
-// their places in this order.
+// Units not yet written (threading, the GDI+ classes) take their places in this order.
 const UnitSections kUnits[] = {
     {qkCoreInitialization, qkCoreFinalization},
     {vqGeometryInitialization, vqGeometryFinalization},
@@ -27,6 +28,8 @@ const UnitSections kUnits[] = {
     {qkCoreGraphicsInitialization, qkCoreGraphicsFinalization},
     {qkDPIAwareUtilsInitialization, qkDPIAwareUtilsFinalization},
     {qkGDIPlusAPIInitialization, qkGDIPlusAPIFinalization},
+    {qkCRC32Initialization, qkCRC32Finalization},
+    {qkSmartImageInitialization, qkSmartImageFinalization},
 };
 
 int g_started = 0;
