@@ -291,8 +291,14 @@ TqkGPFont::TqkGPFont(GpFont* ANativeFont, BYTE AGdiCharSet, bool AGdiVerticalFon
         CheckGdipStatus(qkgdip::GdipGetFontSize(FNativeFont, &size));
         CheckGdipStatus(qkgdip::GdipGetFontStyle(FNativeFont, &style));
         CheckGdipStatus(qkgdip::GdipGetFamily(FNativeFont, &family));
-        // libgdiplus hands out the font's own family here: it stays the font's.
-        FOwnFontFamily = TqkGPFontFamily::CreateFromNative(family);
+        // GdipGetFamily hands out a family of the caller's: it goes once cloned.
+        try {
+            FOwnFontFamily = TqkGPFontFamily::CreateFromNative(family);
+        } catch (...) {
+            qkgdip::GdipDeleteFontFamily(family);
+            throw;
+        }
+        qkgdip::GdipDeleteFontFamily(family);
         FFontFamily = FOwnFontFamily.get();
         InitFromFamily(FFontFamily, style, size, static_cast<TqkGraphicUnit>(unit), AGdiCharSet,
                        AGdiVerticalFont);
