@@ -21,7 +21,9 @@ public:
     void TearDown() override {
         qkFreeSharedGraphicObjects();
         GpFreeSharedDrawingObjects();
+#ifndef GP_OBJECTS_KEEP_GDIPLUS_RUNNING
         UnloadGdiPlus();
+#endif
     }
 };
 
