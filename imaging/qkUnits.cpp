@@ -6,6 +6,7 @@
 #include "imaging/qkCoreGraphics.h"
 #include "imaging/qkDPIAwareUtils.h"
 #include "imaging/qkGDIPlusAPI.h"
+#include "imaging/qkGDIPlusClasses_Registration.h"
 #include "imaging/qkSmartImage.h"
 #include "imaging/vqGeometry.h"
 
@@ -20,7 +21,7 @@ struct UnitSections {
     void (*finalization)();
 };
 
-// Units not yet written (threading, the GDI+ classes) take their places in this order.
+// Units not yet written (threading) take their places in this order.
 const UnitSections kUnits[] = {
     {qkCoreInitialization, qkCoreFinalization},
     {vqGeometryInitialization, vqGeometryFinalization},
@@ -30,6 +31,7 @@ const UnitSections kUnits[] = {
     {qkGDIPlusAPIInitialization, qkGDIPlusAPIFinalization},
     {qkCRC32Initialization, qkCRC32Finalization},
     {qkSmartImageInitialization, qkSmartImageFinalization},
+    {qkGDIPlusClassesInitialization, qkGDIPlusClassesFinalization},
 };
 
 int g_started = 0;
