@@ -17,8 +17,8 @@ INT pointCount(std::span<const TqkPointF> APoints) {
 
 } // namespace
 
-void TqkGPCanvas::Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect,
-                       const TqkRectF& ASourceRect, BYTE AAlpha) {
+void TqkGPCanvas::Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect, const TqkRectF& ASourceRect,
+                       BYTE AAlpha) {
     AGraphic.StretchDraw(*this, ADestRect, ASourceRect, GpAlphaBlendAttributes(AAlpha), nullptr);
 }
 
@@ -35,8 +35,8 @@ void TqkGPCanvas::Draw(TqkGPImage& AGraphic, const TRect& R, BYTE AAlpha) {
     Draw(AGraphic, R, AGraphic.ClientRect(), AAlpha);
 }
 
-void TqkGPCanvas::Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect,
-                       const TqkRectF& ASourceRect, const TqkGPImageAttributes* AAttributes) {
+void TqkGPCanvas::Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect, const TqkRectF& ASourceRect,
+                       const TqkGPImageAttributes* AAttributes) {
     AGraphic.StretchDraw(*this, ADestRect, ASourceRect, AAttributes, nullptr);
 }
 

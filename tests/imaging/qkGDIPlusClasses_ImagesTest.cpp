@@ -185,7 +185,8 @@ TEST(GPImage, CacheHandleIsTheImageRedrawnAtTheSize) {
     std::unique_ptr<TqkSmartImageCustomHandle> cache = image->CreateCacheHandle({16, 12});
     ASSERT_NE(cache, nullptr);
     EXPECT_TRUE(vqSizeIsEqual(cache->GetSize(), TSize{16, 12}));
-    EXPECT_TRUE(vqSizeIsEqual(image->GetSize(), TSize{64, 48})) << "the picture itself keeps its size";
+    EXPECT_TRUE(vqSizeIsEqual(image->GetSize(), TSize{64, 48}))
+        << "the picture itself keeps its size";
 }
 
 TEST(GPCanvas, DrawsAndTilesPictures) {
