@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SettingsFile.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
@@ -19,6 +20,7 @@ class QSystemTrayIcon;
 class QTextEdit;
 class QTimer;
 class RadioGroup;
+class TImage;
 
 // The program's main window: the configuration window, and the owner for the whole run
 // of both database connections, every query and table, the timers and the tray icon.
@@ -46,6 +48,33 @@ public:
     // The tablet switches into their radio groups (the last step of FormShow).
     void loadTabletSwitches();
 
+    // The configuration window's handlers.
+    void BitBtn1Click();
+    void Image3Click();
+    void BitBtn3Click();
+    void Image2Click();
+    void TrayIcon1Click();
+    void ComboBox1Enter();
+    void ComboBox2Enter();
+    void ComboBox3Enter();
+    void ComboBox4Enter();
+    void ComboBox5Enter();
+    void ComboBox1Exit();
+    void ComboBox2Exit();
+    void ComboBox3Exit();
+    void ComboBox4Exit();
+    void ComboBox5Exit();
+    void Timer1Timer();
+    // "Confirmar/Gravar". Throws when DozEdiz.INI cannot be written.
+    void BitBtn2Click();
+    // DozEdiz.INI as numbered lines; the encoding it was read in is kept for the next write.
+    NumberedLines readDozEdiz();
+
+    // The tablet switches: each stores its radio group's selection.
+    void RadioGroup1Click();
+    void RadioGroup2Click();
+    void RadioGroup3Click();
+
     // Program-wide state set at start-up.
     QString ServerAddress;
     QString EstablishmentName;
@@ -72,14 +101,14 @@ public:
 
     // Title bar.
     QFrame* Panel3 = nullptr;
-    QLabel* Image4 = nullptr;
+    TImage* Image4 = nullptr;
     QLabel* Label52 = nullptr;
     QLabel* Image2 = nullptr;
     QLabel* Image3 = nullptr;
 
     // Body.
     QFrame* Panel2 = nullptr;
-    QLabel* Image1 = nullptr;
+    TImage* Image1 = nullptr;
     QLabel* Label33 = nullptr;
     QLabel* Label45 = nullptr;
     QLabel* Label51 = nullptr;
@@ -146,8 +175,12 @@ protected:
 
 private:
     void buildStoredLayout();
+    // The window's handlers, attached once the stored layout is loaded.
+    void attachHandlers();
+    void writeDozEdiz();
 
     bool m_shownOnce = false;
+    SettingsEncoding m_dozEdizEncoding = SettingsEncoding::Ansi;
 };
 
 // The machine's IPv4 address as the tablets reach it (the last of the host's

@@ -202,8 +202,7 @@ void TFormPalms::FormCreate() {
     // 13: the printer settings.
     if (!datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
         return;
-    const NumberedLines settings =
-        ReadNumberedLines(datafolder::filePath(QStringLiteral("DozEdiz.INI")));
+    const NumberedLines settings = readDozEdiz();
     ComboBox1->setEditText(settings.line(0));
     ComboBox2->setEditText(settings.line(1));
     for (int line : {2, 3}) {

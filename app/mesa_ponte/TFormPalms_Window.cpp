@@ -1,23 +1,43 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
+#include "platform/graphics/WindowsFonts.h"
+#include "platform/rtl/Classes.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
+#include "platform/widgets/Image.h"
 #include "platform/widgets/RadioGroup.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QSystemTrayIcon>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <exception>
+#include <functional>
+
 namespace {
+
+constexpr int kMargin = 5;
+constexpr int kClientWidth = 637;
+constexpr int kClientHeight = 472;
+constexpr int kTitleHeight = 49;
+const QColor kWindowColor(43, 87, 154);
+const QColor kPortPanelColor(211, 211, 214);
+const QColor kButtonFace(240, 240, 240);
 
 template <typename Widget> Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -26,6 +46,21 @@ template <typename Widget> Widget* named(Widget* widget, const char* name) {
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption) {
     return named(new QLabel(caption, parent), name);
+}
+
+// An auto-sized label at its place.
+QLabel* label(QWidget* parent, const char* name, const QString& caption, int x, int y) {
+    QLabel* result = label(parent, name, caption);
+    result->move(x, y);
+    result->adjustSize();
+    return result;
+}
+
+// A caption of the port panel, without a stored name of its own.
+void caption(QWidget* parent, const QString& text, int x, int y) {
+    auto* result = new QLabel(text, parent);
+    result->move(x, y);
+    result->adjustSize();
 }
 
 QLineEdit* edit(QWidget* parent, const char* name, const QString& text) {
@@ -49,10 +84,84 @@ QTimer* timer(QObject* parent, const char* name, int interval) {
     return t;
 }
 
+void fill(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QFont fontOfPixels(const char* windowsFamily, int pixels, bool bold) {
+    QFont font = windowsfonts::font(QString::fromLatin1(windowsFamily));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QPixmap picture(const char* name) {
+    return QPixmap(QStringLiteral(":/mesa_ponte/") + QLatin1String(name));
+}
+
+// A stored picture of the window. A picture class that is not registered (no GDI+, or the
+// imaging library not started) leaves the image empty, and so does a picture that cannot
+// be read: the window opens either way.
+void loadStoredPicture(TImage* image, const char* name) {
+    QFile file(QStringLiteral(":/mesa_ponte/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    try {
+        TMemoryStream stream(file.readAll());
+        image->Picture().ReadStoredPicture(stream);
+    } catch (const std::exception&) {
+        image->Picture().setGraphic(nullptr);
+    }
+}
+
+// Routes events of the window's controls that Qt has no signal for (clicks on a label,
+// focus in and out) to the handlers.
+class EventRoute : public QObject {
+public:
+    using Handler = std::function<bool(QEvent*)>;
+    EventRoute(QObject* watched, Handler handler)
+        : QObject(watched), m_handler(std::move(handler)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return m_handler(event); }
+
+private:
+    Handler m_handler;
+};
+
+void onClick(QWidget* widget, std::function<void()> handler) {
+    new EventRoute(widget, [handler = std::move(handler)](QEvent* event) {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            handlerguard::run(handler);
+        return false;
+    });
+}
+
+// The window library's enter and exit: focus moving between the window's controls. A
+// drop-down list opening or another window taking the focus is neither.
+void onFocus(QWidget* widget, std::function<void()> enter, std::function<void()> exit) {
+    new EventRoute(widget, [enter = std::move(enter), exit = std::move(exit)](QEvent* event) {
+        if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut)
+            return false;
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            return false;
+        handlerguard::run(event->type() == QEvent::FocusIn ? enter : exit);
+        return false;
+    });
+}
+
 } // namespace
 
 TFormPalms::TFormPalms(QWidget* parent) : QWidget(parent) {
     buildStoredLayout();
+    attachHandlers();
     handlerguard::run([this] { FormCreate(); });
 }
 
@@ -62,73 +171,156 @@ void TFormPalms::buildStoredLayout() {
     setObjectName(QStringLiteral("FormPalms"));
     setWindowTitle(QStringLiteral("Interface Cuvora / Mobile"));
     setWindowFlag(Qt::FramelessWindowHint);
+    QIcon icon;
+    for (const char* size : {"icon16.png", "icon32.png", "icon64.png"})
+        icon.addPixmap(picture(size));
+    setWindowIcon(icon);
+    QFont windowFont = windowsfonts::font(QStringLiteral("MS Sans Serif"));
+    windowFont.setPointSize(8);
+    setFont(windowFont);
+    fill(this, kWindowColor);
+    setFixedSize(kClientWidth + 2 * kMargin, kClientHeight + 2 * kMargin);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     Panel3 = panel(this, "Panel3");
-    Image4 = label(Panel3, "Image4", {});
+    Panel3->setGeometry(kMargin, kMargin, kClientWidth, kTitleHeight);
+    Image4 = named(new TImage(Panel3), "Image4");
+    Image4->setGeometry(0, 0, kClientWidth, kTitleHeight);
+    Image4->SetStretch(true);
+    loadStoredPicture(Image4, "Image4.stored");
     Label52 = label(Panel3, "Label52", QStringLiteral("Cuvora 25 plus Mobile (Interface)"));
+    Label52->setGeometry(0, 0, kClientWidth, kTitleHeight);
+    Label52->setAlignment(Qt::AlignCenter);
+    Label52->setFont(fontOfPixels("Arial", 21, true));
+    Label52->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
     Image2 = label(Panel3, "Image2", {});
+    Image2->setGeometry(583, 3, 18, 18);
+    Image2->setPixmap(picture("Image2.png"));
     Image3 = label(Panel3, "Image3", {});
+    Image3->setGeometry(605, 3, 18, 18);
+    Image3->setPixmap(picture("Image3.png"));
 
     Panel2 = panel(this, "Panel2");
-    Image1 = label(Panel2, "Image1", {});
+    Panel2->setGeometry(kMargin, kMargin + kTitleHeight, kClientWidth,
+                        kClientHeight - kTitleHeight);
+    fill(Panel2, Qt::white);
+    Image1 = named(new TImage(Panel2), "Image1");
+    Image1->setGeometry(0, -4, 337, 224);
+    Image1->SetProportional(true);
+    loadStoredPicture(Image1, "Image1.stored");
     Label33 = label(Panel2, "Label33", QStringLiteral("Label33"));
-    Label45 = label(Panel2, "Label45", QStringLiteral("Label45"));
-    Label51 = label(Panel2, "Label51", QStringLiteral("Label51"));
-    Label30 = label(Panel2, "Label30", QStringLiteral("Impressora Fechar Cupom"));
-    ComboBox1 = printerBox(Panel2, "ComboBox1");
-    Label32 = label(Panel2, "Label32", QStringLiteral("Impressora B Cozinha (1)"));
-    ComboBox2 = printerBox(Panel2, "ComboBox2");
-    Label36 = label(Panel2, "Label36", QStringLiteral("Impressora B Cozinha (2)"));
-    ComboBox3 = printerBox(Panel2, "ComboBox3");
-    Label35 = label(Panel2, "Label35", QStringLiteral("Impressora B Cozinha (3)"));
-    ComboBox4 = printerBox(Panel2, "ComboBox4");
-    Label37 = label(Panel2, "Label37", QStringLiteral("Impressora B Cozinha (4)"));
-    ComboBox5 = printerBox(Panel2, "ComboBox5");
+    Label33->setGeometry(8, 208, 212, 20);
+    Label33->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label33->setFont(fontOfPixels("Arial", 17, true));
+    Label33->setStyleSheet(QStringLiteral("color: blue;"));
+    Label45 = label(Panel2, "Label45", QStringLiteral("Label45"), 8, 226);
+    Label51 = label(Panel2, "Label51", QStringLiteral("Label51"), 8, 245);
+    // The captions change at every show: the labels grow to the right.
+    for (QLabel* growing : {Label45, Label51})
+        growing->setFixedWidth(400);
+
+    struct BoxPlace {
+        QLabel** caption;
+        const char* captionName;
+        const char* text;
+        QComboBox** box;
+        const char* boxName;
+        int captionY;
+        int boxY;
+    };
+    const BoxPlace boxes[] = {
+        {&Label30, "Label30", "Impressora Fechar Cupom", &ComboBox1, "ComboBox1", 16, 29},
+        {&Label32, "Label32", "Impressora B Cozinha (1)", &ComboBox2, "ComboBox2", 56, 72},
+        {&Label36, "Label36", "Impressora B Cozinha (2)", &ComboBox3, "ComboBox3", 96, 112},
+        {&Label35, "Label35", "Impressora B Cozinha (3)", &ComboBox4, "ComboBox4", 136, 152},
+        {&Label37, "Label37", "Impressora B Cozinha (4)", &ComboBox5, "ComboBox5", 176, 192},
+    };
+    for (const BoxPlace& place : boxes) {
+        *place.caption =
+            label(Panel2, place.captionName, QString::fromUtf8(place.text), 434, place.captionY);
+        *place.box = printerBox(Panel2, place.boxName);
+        (*place.box)->setGeometry(434, place.boxY, 161, 21);
+    }
     ComboBox5->setEditText(QStringLiteral("M - Matricial (paralela)"));
     CheckBox1 = named(new QCheckBox(Panel2), "CheckBox1");
-    Label44 = label(Panel2, "Label44", QStringLiteral("Agrupar itens"));
-    Label34 = label(Panel2, "Label34", QStringLiteral("Linhas após impressao"));
+    CheckBox1->setGeometry(435, 219, 17, 17);
+    Label44 = label(Panel2, "Label44", QStringLiteral("Agrupar itens"), 458, 219);
+    Label34 = label(Panel2, "Label34", QStringLiteral("Linhas após impressao"), 434, 242);
     Edit22 = edit(Panel2, "Edit22", QStringLiteral("Edit22"));
-    Label31 = label(Panel2, "Label31", QStringLiteral("Tamanho da fonte"));
+    Edit22->setGeometry(554, 235, 41, 21);
+    Label31 = label(Panel2, "Label31", QStringLiteral("Tamanho da fonte"), 434, 264);
     Edit28 = edit(Panel2, "Edit28", QStringLiteral("Edit22"));
+    Edit28->setGeometry(554, 259, 41, 21);
 
     RadioGroup1 =
         named(new RadioGroup(QStringLiteral("Garçom pode fechar conta?"),
                              {QStringLiteral("Fecha conta"), QStringLiteral("Nao fecha a conta")},
                              Panel2),
               "RadioGroup1");
+    RadioGroup1->setGeometry(219, 266, 185, 68);
     RadioGroup2 = named(
         new RadioGroup(QStringLiteral("Ativar Promoção?"),
                        {QStringLiteral("Promoção ativada"), QStringLiteral("Desativada Promoção")},
                        Panel2),
         "RadioGroup2");
+    RadioGroup2->setGeometry(410, 286, 185, 70);
     RadioGroup3 =
         named(new RadioGroup(QStringLiteral("Garçom pode reabrir conta?"),
                              {QStringLiteral("Reabrir conta"), QStringLiteral("Nao reabrir conta")},
                              Panel2),
               "RadioGroup3");
+    RadioGroup3->setGeometry(219, 340, 185, 65);
     // The stored selections; the click handlers are attached afterwards, so loading the
     // layout stores nothing.
     RadioGroup1->setItemIndex(1);
     RadioGroup3->setItemIndex(1);
 
-    BitBtn1 = named(new QPushButton(QStringLiteral("Fechar"), Panel2), "BitBtn1");
-    BitBtn3 = named(new QPushButton(QStringLiteral("Minimizar"), Panel2), "BitBtn3");
-    BitBtn2 = named(new QPushButton(QStringLiteral("Confirmar/Gravar"), Panel2), "BitBtn2");
+    struct ButtonPlace {
+        QPushButton** button;
+        const char* name;
+        const char* caption;
+        const char* glyph;
+        QRect geometry;
+    };
+    const ButtonPlace buttons[] = {
+        {&BitBtn1, "BitBtn1", "Fechar", "BitBtn1.png", {8, 360, 89, 49}},
+        {&BitBtn3, "BitBtn3", "Minimizar", "BitBtn3.png", {120, 360, 93, 49}},
+        {&BitBtn2, "BitBtn2", "Confirmar/Gravar", "BitBtn2.png", {440, 362, 155, 47}},
+    };
+    for (const ButtonPlace& place : buttons) {
+        *place.button =
+            named(new QPushButton(QString::fromLatin1(place.caption), Panel2), place.name);
+        (*place.button)->setGeometry(place.geometry);
+        (*place.button)->setIcon(picture(place.glyph));
+        (*place.button)->setIconSize(QSize(24, 24));
+    }
 
+    // The panel reaches past the window's right edge; the fields sit as far left as their
+    // captions allow, so that they stay (almost) whole in sight.
     Panel6 = panel(Panel2, "Panel6");
+    Panel6->setGeometry(470, 49, 241, 204);
+    Panel6->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    fill(Panel6, kButtonFace);
     Panel6->hide();
     Panel1 = panel(Panel6, "Panel1");
-    new QLabel(QStringLiteral("Informe Postas"), Panel1);
+    Panel1->setGeometry(10, 10, 221, 184);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    fill(Panel1, kPortPanelColor);
+    caption(Panel1, QStringLiteral("Informe Postas"), 6, 6);
     QLineEdit** ports[] = {&Edit29, &Edit30, &Edit31, &Edit32, &Edit33};
     const char* portNames[] = {"Edit29", "Edit30", "Edit31", "Edit32", "Edit33"};
     for (int i = 0; i < 5; ++i) {
-        new QLabel(QStringLiteral("Imp %1").arg(i), Panel1);
+        caption(Panel1, QStringLiteral("Imp %1").arg(i), 6, 31 + i * 30);
         *ports[i] = edit(Panel1, portNames[i], QString::fromLatin1(portNames[i]));
+        (*ports[i])->setGeometry(40, 27 + i * 30, 121, 21);
     }
 
+    // Beyond the right edge: never seen, the group boxes only carry the addresses' fields.
     Panel5 = panel(this, "Panel5");
+    Panel5->setGeometry(688, 83, 201, 265);
     Panel4 = panel(Panel5, "Panel4");
+    Panel4->setGeometry(0, 0, 201, 265);
     QGroupBox** groups[] = {&GroupBox1, &GroupBox2, &GroupBox3, &GroupBox4, &GroupBox5};
     const char* groupNames[] = {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"};
     QLineEdit** addresses[] = {&Edit23, &Edit24, &Edit25, &Edit26, &Edit27};
@@ -136,14 +328,18 @@ void TFormPalms::buildStoredLayout() {
     for (int i = 0; i < 5; ++i) {
         *groups[i] = named(new QGroupBox(QStringLiteral("| End Rede Imp (%1) |").arg(i), Panel4),
                            groupNames[i]);
+        (*groups[i])->setGeometry(8, 8 + i * 51, 185, 47);
         (*groups[i])->hide();
         *addresses[i] = edit(*groups[i], addressNames[i], QString::fromLatin1(addressNames[i]));
+        (*addresses[i])->setGeometry(12, 18, 161, 21);
     }
 
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
     Memo2 = named(new QPlainTextEdit(this), "Memo2");
     Memo3 = named(new QPlainTextEdit(this), "Memo3");
     impvalto = named(new QTextEdit(this), "impvalto");
+    impvalto->setAcceptRichText(false);
+    impvalto->setFont(fontOfPixels("Lucida Console", 9, false));
     for (QWidget* hidden : {static_cast<QWidget*>(Memo1), static_cast<QWidget*>(Memo2),
                             static_cast<QWidget*>(Memo3), static_cast<QWidget*>(impvalto)})
         hidden->hide();
@@ -155,7 +351,40 @@ void TFormPalms::buildStoredLayout() {
     connect(Timer3, &QTimer::timeout, this, handlerguard::guarded([this] { Timer3Timer(); }));
 
     TrayIcon1 = named(new QSystemTrayIcon(this), "TrayIcon1");
+    TrayIcon1->setIcon(windowIcon());
     TrayIcon1->setToolTip(applicationTitle());
+}
+
+void TFormPalms::attachHandlers() {
+    connect(BitBtn1, &QPushButton::clicked, this,
+            handlerguard::guarded([this] { BitBtn1Click(); }));
+    connect(BitBtn3, &QPushButton::clicked, this,
+            handlerguard::guarded([this] { BitBtn3Click(); }));
+    connect(BitBtn2, &QPushButton::clicked, this,
+            handlerguard::guarded([this] { BitBtn2Click(); }));
+    onClick(Image3, [this] { Image3Click(); });
+    onClick(Image2, [this] { Image2Click(); });
+    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    handlerguard::run([this] { TrayIcon1Click(); });
+            });
+
+    onFocus(
+        ComboBox1, [this] { ComboBox1Enter(); }, [this] { ComboBox1Exit(); });
+    onFocus(
+        ComboBox2, [this] { ComboBox2Enter(); }, [this] { ComboBox2Exit(); });
+    onFocus(
+        ComboBox3, [this] { ComboBox3Enter(); }, [this] { ComboBox3Exit(); });
+    onFocus(
+        ComboBox4, [this] { ComboBox4Enter(); }, [this] { ComboBox4Exit(); });
+    onFocus(
+        ComboBox5, [this] { ComboBox5Enter(); }, [this] { ComboBox5Exit(); });
+    connect(Timer1, &QTimer::timeout, this, handlerguard::guarded([this] { Timer1Timer(); }));
+
+    RadioGroup1->setOnClick([this] { RadioGroup1Click(); });
+    RadioGroup2->setOnClick([this] { RadioGroup2Click(); });
+    RadioGroup3->setOnClick([this] { RadioGroup3Click(); });
 }
 
 void TFormPalms::showEvent(QShowEvent* event) {
@@ -168,4 +397,83 @@ void TFormPalms::showEvent(QShowEvent* event) {
         m_shownOnce = true;
         Timer3->start();
     }
+}
+
+void TFormPalms::BitBtn1Click() {
+    close();
+}
+
+void TFormPalms::Image3Click() {
+    close();
+}
+
+void TFormPalms::BitBtn3Click() {
+    // Without a notification area the window could never come back from hiding: it is
+    // minimised as any window instead.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        showMinimized();
+        return;
+    }
+    hide();
+    setWindowState(windowState() | Qt::WindowMinimized);
+    TrayIcon1->show();
+}
+
+void TFormPalms::Image2Click() {
+    BitBtn3Click();
+}
+
+void TFormPalms::TrayIcon1Click() {
+    TrayIcon1->hide();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TFormPalms::ComboBox1Enter() {
+    Timer1->start();
+}
+void TFormPalms::ComboBox2Enter() {
+    Timer1->start();
+}
+void TFormPalms::ComboBox3Enter() {
+    Timer1->start();
+}
+void TFormPalms::ComboBox4Enter() {
+    Timer1->start();
+}
+void TFormPalms::ComboBox5Enter() {
+    Timer1->start();
+}
+
+void TFormPalms::Timer1Timer() {
+    const QComboBox* boxes[] = {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5};
+    QGroupBox* groups[] = {GroupBox1, GroupBox2, GroupBox3, GroupBox4, GroupBox5};
+    for (int i = 0; i < 5; ++i)
+        groups[i]->setVisible(boxes[i]->currentText().startsWith(QLatin1String("PS")));
+}
+
+namespace {
+
+void showPortPanelFor(const QComboBox* box, QWidget* portPanel) {
+    if (box->currentText() == QLatin1String("Informar Porta"))
+        portPanel->show();
+}
+
+} // namespace
+
+void TFormPalms::ComboBox1Exit() {
+    showPortPanelFor(ComboBox1, Panel6);
+}
+void TFormPalms::ComboBox2Exit() {
+    showPortPanelFor(ComboBox2, Panel6);
+}
+void TFormPalms::ComboBox3Exit() {
+    showPortPanelFor(ComboBox3, Panel6);
+}
+void TFormPalms::ComboBox4Exit() {
+    showPortPanelFor(ComboBox4, Panel6);
+}
+void TFormPalms::ComboBox5Exit() {
+    showPortPanelFor(ComboBox5, Panel6);
 }
