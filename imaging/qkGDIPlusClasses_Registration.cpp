@@ -1,7 +1,9 @@
 #include "imaging/qkGDIPlusClasses_Registration.h"
 
 #include "imaging/qkCore.h"
+#include "imaging/qkGDIPlusClasses_Fonts.h"
 #include "imaging/qkGDIPlusClasses_Images.h"
+#include "imaging/qkGDIPlusClasses_Resources.h"
 #include "platform/gdi/Module.h"
 #include "platform/graphics/Clipboard.h"
 #include "platform/graphics/Picture.h"
@@ -60,8 +62,7 @@ void registerPictureFormats() {
 }
 
 void startGraphicClasses() {
-    // TODO(gpobj): create the solid brush and solid pen caches of TqkGPResourceManager here
-    // (capacity 100 each), before the codec look-up, once the resource manager exists.
+    GpCreateResourceCaches();
     InitCodecCLSIDs();
     RegisterClass(classOf<TqkPNGImage>());
     RegisterClass(classOf<TqkSmartImage>());
@@ -106,8 +107,9 @@ void InitializeGraphicClasses() {
 void FinalizeGraphicClasses() {
     for (TqkSmartImageCodecClass codec : registeredCodecs())
         TqkSmartImageCodecsRepository::Unregister(codec);
-    // TODO(gpobj): release the shared string formats and font families, then free the brush
-    // cache and the pen cache, once they exist.
+    // Every shared GDI+ object goes while GDI+ still runs: libgdiplus aborts in its shut-down
+    // over leaked font families.
+    qkFreeSharedGraphicObjects();
     GpFreeSharedDrawingObjects();
     TPicture::UnregisterGraphicClass(classOf<TqkGPImage>());
     TPicture::UnregisterGraphicClass(classOf<TqkSmartImage>());
