@@ -22,6 +22,7 @@
 
 struct EncoderParameters;
 struct GpMatrix;
+class TqkGPImage;
 class TqkGPMatrix;
 class TqkGPPen;
 class TqkGPCustomBrush;
@@ -201,6 +202,25 @@ public:
 
     // A window-library bitmap through a temporary decoded image.
     void DrawBitmap(TBitmap& ABitmap, const TRect& R, BYTE AAlpha);
+
+    // Pictures. The whole picture is its client rectangle; an alpha below 255 draws through
+    // the shared alpha-blend attributes.
+    void Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect, const TqkRectF& ASourceRect,
+              BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TRect& ADestRect, const TRect& ASourceRect, BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TqkRectF& R, BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TRect& R, BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect, const TqkRectF& ASourceRect,
+              const TqkGPImageAttributes* AAttributes);
+    void Draw(TqkGPImage& AGraphic, const TRect& R, const TqkGPImageAttributes* AAttributes);
+    // The whole picture into the parallelogram of three points (upper-left, upper-right,
+    // lower-left).
+    void Draw(TqkGPImage& AGraphic, std::span<const TqkPointF> APoints);
+    void Draw(TqkGPImage& AGraphic, std::span<const TqkPointF> APoints,
+              const TqkGPImageAttributes* AAttributes);
+    void DrawTile(TqkGPImage& AGraphic, const TRect& R, BYTE AAlpha);
+    void DrawTile(TqkGPImage& AGraphic, const TRect& ADestRect, const TRect& ASourceRect,
+                  BYTE AAlpha);
 
     // --- Forms over graphic objects (qkGDIPlusClasses_Figures.cpp) ---
     // A new matrix holding the world transform; the caller owns it.
