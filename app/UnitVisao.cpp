@@ -80,10 +80,11 @@ void TFormVisao::buildStoredLayout() {
     fillBackground(Panel24, QColor(43, 87, 154));
     column->addWidget(Panel24);
 
-    // The stored picture is a TqkSmartImage; none is stored yet, so it stays empty, as it
-    // does anyway until the imaging library has registered that class.
+    // The title bar's stored TqkSmartImage, shared with the main window's; empty until the
+    // imaging library has registered that class.
     Image3 = named(new TImage(Panel24), "Image3");
     Image3->SetStretch(true);
+    loadStoredPicture(Image3, QStringLiteral(":/mesa_ponte/Image4.stored"));
     Label33 = named(new QLabel(QStringLiteral("Visualizador Relatório "), Panel24), "Label33");
     Label33->setAlignment(Qt::AlignCenter);
     QFont caption = fonts::windowsFontPixels(QStringLiteral("Arial"), 21);

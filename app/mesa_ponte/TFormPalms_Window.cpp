@@ -102,21 +102,6 @@ QPixmap picture(const char* name) {
     return QPixmap(QStringLiteral(":/mesa_ponte/") + QLatin1String(name));
 }
 
-// A stored picture of the window. A picture class that is not registered (no GDI+, or the
-// imaging library not started) leaves the image empty, and so does a picture that cannot
-// be read: the window opens either way.
-void loadStoredPicture(TImage* image, const char* name) {
-    QFile file(QStringLiteral(":/mesa_ponte/") + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    try {
-        TMemoryStream stream(file.readAll());
-        image->Picture().ReadStoredPicture(stream);
-    } catch (const std::exception&) {
-        image->Picture().setGraphic(nullptr);
-    }
-}
-
 // Routes events of the window's controls that Qt has no signal for (clicks on a label,
 // focus in and out) to the handlers.
 class EventRoute : public QObject {
@@ -188,7 +173,7 @@ void TFormPalms::buildStoredLayout() {
     Image4 = named(new TImage(Panel3), "Image4");
     Image4->setGeometry(0, 0, kClientWidth, kTitleHeight);
     Image4->SetStretch(true);
-    loadStoredPicture(Image4, "Image4.stored");
+    loadStoredPicture(Image4, QStringLiteral(":/mesa_ponte/Image4.stored"));
     Label52 = label(Panel3, "Label52", QStringLiteral("Cuvora 25 plus Mobile (Interface)"));
     Label52->setGeometry(0, 0, kClientWidth, kTitleHeight);
     Label52->setAlignment(Qt::AlignCenter);
@@ -208,7 +193,7 @@ void TFormPalms::buildStoredLayout() {
     Image1 = named(new TImage(Panel2), "Image1");
     Image1->setGeometry(0, -4, 337, 224);
     Image1->SetProportional(true);
-    loadStoredPicture(Image1, "Image1.stored");
+    loadStoredPicture(Image1, QStringLiteral(":/mesa_ponte/Image1.stored"));
     Label33 = label(Panel2, "Label33", QStringLiteral("Label33"));
     Label33->setGeometry(8, 208, 212, 20);
     Label33->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

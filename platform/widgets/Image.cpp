@@ -5,7 +5,9 @@
 #include "platform/graphics/DeviceImage.h"
 #include "platform/graphics/Icon.h"
 #include "platform/graphics/Metafile.h"
+#include "platform/rtl/Classes.h"
 
+#include <QFile>
 #include <QPainter>
 
 #include <cmath>
@@ -117,4 +119,16 @@ void TImage::paintEvent(QPaintEvent*) {
     SelectObject(dc, previous);
     DeleteObject(bitmap);
     DeleteDC(dc);
+}
+
+void loadStoredPicture(TImage* image, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    try {
+        TMemoryStream stream(file.readAll());
+        image->Picture().ReadStoredPicture(stream);
+    } catch (const std::exception&) {
+        image->Picture().setGraphic(nullptr);
+    }
 }

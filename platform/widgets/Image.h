@@ -39,3 +39,8 @@ private:
     bool m_center = false;
     bool m_transparent = false;
 };
+
+// Reads a stored picture (length byte, class name, encoded bytes) from a file into the
+// image. A class that is not registered, or a file that cannot be read, leaves the image
+// empty: a window opens either way.
+void loadStoredPicture(TImage* image, const QString& path);

@@ -2,6 +2,7 @@
 // runs it: the library's units started before the window is built and stopped after it is
 // gone.
 
+#include "app/UnitVisao.h"
 #include "app/mesa_ponte/TFormPalms.h"
 #include "imaging/qkGDIPlusAPI.h"
 #include "imaging/qkGDIPlusClasses_Images.h"
@@ -112,6 +113,17 @@ TEST(WindowPicturesThroughTheLibrary, ReadSizedDecodedAndDrawn) {
     EXPECT_LT(distanceFromJpeg(shot, form.Image4, storedImage("Image4.stored")), 12.0);
     EXPECT_LT(distanceFromJpeg(shot, form.Image1, storedImage("Image1.stored")), 12.0);
     EXPECT_TRUE(fixture.recorder.shown().empty());
+}
+
+TEST(WindowPicturesThroughTheLibrary, ThePreviewWindowShowsTheTitlePicture) {
+    const ImagingUnits units;
+    ASSERT_TRUE(CheckGdiPlus(false));
+    WindowFixture fixture;
+    fixture.start();
+    TFormVisao preview;
+    auto* picture = dynamic_cast<TqkSmartImage*>(preview.Image3->Picture().Graphic());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->ImageData().FData->bytes(), storedImage("Image4.stored"));
 }
 
 TEST(WindowPicturesThroughTheLibrary, WithoutGdiPlusTheWindowOpensWithThePicturesEmpty) {
