@@ -212,7 +212,7 @@ protected:
         return done();
     }
     // Longer than one polling period, so a cycle that was going to run has run.
-    static void waitPastOneCycle() { QThread::sleep(7); }
+    static void waitPastOneCycle() { QThread::sleep(6); }
 
     QString m_server;
     QString m_boxes[5];
@@ -242,8 +242,16 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
     holder.setProcessChannelMode(QProcess::MergedChannels);
     holder.start("isql-fb", {"-q", "-user", "SYSDBA", "-password", "cellarbox", tabletsText()});
     ASSERT_TRUE(holder.waitForStarted(10000));
-    holder.write(
-        QStringLiteral("update mesa set Nomep = Nomep where id = %1;\n").arg(kHeld).toLatin1());
+    holder.write(QStringLiteral("update mesa set Nomep = Nomep where id = %1;\n"
+                                "select 'row' || 'held' from rdb$database;\n")
+                     .arg(kHeld)
+                     .toLatin1());
+    QByteArray said;
+    for (int i = 0; i < 100 && !said.contains("rowheld"); ++i) {
+        holder.waitForReadyRead(200);
+        said += holder.readAll();
+    }
+    ASSERT_TRUE(said.contains("rowheld")) << said.constData();
 
     ASSERT_NO_FATAL_FAILURE(startProgram());
     const QString held =
