@@ -1,4 +1,5 @@
 #include "app/TextCodec.h"
+#include "app/mesa_ponte/ProgramLog.h"
 #include "app/mesa_ponte/TFormPalms.h"
 #include "imaging/qkUnits.h"
 #include "platform/SingleInstance.h"
@@ -34,6 +35,13 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     gdi::installQtSysColorProvider();
     quitOnTerminationSignals();
+    // What the program shows is kept in its log too, for whoever finds it unattended.
+    messages::setTranscript([](const messages::Shown& message) {
+        programlog::write((message.kind == messages::Kind::StandardError
+                               ? QStringLiteral("Erro mostrado: ")
+                               : QStringLiteral("Mensagem mostrada: ")) +
+                          message.text);
+    });
 
     // Held until the process ends; the kernel drops it when a copy dies.
     SingleInstanceLock instance;

@@ -12,8 +12,10 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTextEdit>
 #include <QTimer>
 
+#include <exception>
 #include <limits>
 #include <optional>
 
@@ -55,6 +57,39 @@ std::optional<qint64> wholeNumber(const db::Field& field, bool nullAllowed) {
     } catch (const db::DatabaseError&) {
         return std::nullopt;
     }
+}
+
+// An id must also read back as written: a text id such as "012" or " 12" reads as 12, and
+// "where id = '12'" would never flag or delete its row, so it would move again every cycle.
+// Trailing blanks are no matter, Firebird compares texts as if padded with blanks.
+bool idIsExact(const db::Field& id) {
+    const std::optional<qint64> value = wholeNumber(id, false);
+    if (!value)
+        return false;
+    QString text = id.asText();
+    while (text.endsWith(u' '))
+        text.chop(1);
+    return QString::number(*value) == text;
+}
+
+QString messageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("erro desconhecido");
+    }
+}
+
+// A kitchen ticket the kitchen never got goes to the program's log whole, so the operator
+// can find it and print it again.
+void logLostTicket(const QString& what, int printer, const QString& destination,
+                   const QString& port, const std::exception_ptr& error, const QString& ticket) {
+    programlog::write(
+        QStringLiteral("%1 (impressora %2, destino '%3', porta '%4'): %5\n"
+                       "--- pedido ---\n%6\n--- fim do pedido ---")
+            .arg(what, QString::number(printer), destination, port, messageOf(error), ticket));
 }
 
 } // namespace
@@ -116,25 +151,42 @@ void TFormPalms::runPass(int printer, const QString& table) {
         addReportLine(line);
 
     bool moved = false;
-    for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
-        if (!tabletRowIsReadable(true))
-            continue;
-        moved = true;
-        moveItem(printer, destination, table);
+    try {
+        for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
+            if (!tabletRowIsReadable(true))
+                continue;
+            moved = true;
+            moveItem(printer, destination, table);
+        }
+    } catch (...) {
+        // The items moved so far are in the main database, but their ticket is never sent.
+        if (moved)
+            logLostTicket(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
+                                         "meio e os itens gravados antes do erro estão no banco "
+                                         "principal"),
+                          printer, destination, port, std::current_exception(),
+                          impvalto->toPlainText());
+        throw;
     }
 
+    // A kitchen printer that fails loses its ticket, the items stay moved and the cycle goes
+    // on; the ticket is kept in the log.
     if (moved) {
         try {
             addKitchenTicketFeed();
             SendReport(destination, port, ReportKind::KitchenTicket);
         } catch (...) {
-            // A kitchen printer that fails loses its ticket; the items stay moved.
+            logLostTicket(QStringLiteral("Pedido da cozinha não impresso"), printer, destination,
+                          port, std::current_exception(), impvalto->toPlainText());
         }
     }
     if (moved && printer == kLastPrinter) {
         try {
             SendReport(ComboBox3->currentText(), Edit31->text(), ReportKind::KitchenTicket);
         } catch (...) {
+            logLostTicket(QStringLiteral("Pedido da cozinha não impresso (segunda via)"), printer,
+                          ComboBox3->currentText(), Edit31->text(), std::current_exception(),
+                          impvalto->toPlainText());
         }
     }
 }
@@ -207,7 +259,7 @@ void TFormPalms::answerBillRequests() {
 bool TFormPalms::tabletRowIsReadable(bool item) {
     const db::Field id = MesaPalm.field(QStringLiteral("id"));
     const db::Field vend = MesaPalm.field(QStringLiteral("Vend"));
-    if (wholeNumber(id, false) && (!item || wholeNumber(vend, true)))
+    if (idIsExact(id) && (!item || wholeNumber(vend, true)))
         return true;
     const QString idText = id.isNull() ? QStringLiteral("NULL") : id.asText();
     if (!m_reportedUnreadableIds.contains(idText)) {

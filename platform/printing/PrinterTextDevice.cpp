@@ -1,5 +1,6 @@
 #include "platform/printing/PrinterTextDevice.h"
 
+#include "platform/printing/CupsAcceptance.h"
 #include "platform/printing/PrintingErrors.h"
 #include "platform/printing/TextLayout.h"
 
@@ -35,6 +36,7 @@ PrinterTextDevice::PrinterTextDevice(const QString& printerName, const QFont& fo
     printer.setPrinterName(printerName);
     if (!printer.isValid() || printer.printerName() != printerName)
         throw PrinterError("Printer selected is not valid: " + utf8(printerName));
+    requireAcceptingJobs(printerName);
     if (!m_job->painter.begin(&printer))
         throw PrinterError("Cannot start a print job on " + utf8(printerName));
     // The font's point size is resolved against the printer's resolution.
@@ -70,6 +72,7 @@ void PrinterTextDevice::close() {
     m_job.reset();
     if (!ended)
         throw PrinterError("The print job on " + utf8(name) + " failed");
+    requireLastJobAccepted(name);
 }
 
 } // namespace printing

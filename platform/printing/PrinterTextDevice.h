@@ -10,7 +10,8 @@ namespace printing {
 // The window library's text device bound to a printer: constructing it starts a print
 // job on the named printer, each line written is printed in the given font by the rules
 // of TextLayout, close() ends the job and hands it to CUPS. Throws PrinterError when the
-// printer is not known or the job cannot be started or ended. A device destroyed
+// printer is not known, is not accepting jobs, or the job cannot be started or ended or
+// was refused by CUPS. A device destroyed
 // without close() abandons its job, so a failed ticket prints nothing. Main thread only.
 class PrinterTextDevice {
 public:

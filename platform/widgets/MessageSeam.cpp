@@ -51,18 +51,33 @@ Backend*& current() {
     return backend;
 }
 
+std::function<void(const Shown&)>& transcript() {
+    static std::function<void(const Shown&)> function;
+    return function;
+}
+
+void show(const Shown& message) {
+    if (transcript())
+        transcript()(message);
+    current()->show(message);
+}
+
 } // namespace
 
+void setTranscript(std::function<void(const Shown& message)> function) {
+    transcript() = std::move(function);
+}
+
 void showMessage(const QString& text) {
-    current()->show({Kind::Message, applicationTitle(), text, Icon::None});
+    show({Kind::Message, applicationTitle(), text, Icon::None});
 }
 
 void messageBox(const QString& text, const QString& caption, Icon icon) {
-    current()->show({Kind::Box, caption, text, icon});
+    show({Kind::Box, caption, text, icon});
 }
 
 void showStandardError(const QString& message) {
-    current()->show({Kind::StandardError, applicationTitle(), message, Icon::Error});
+    show({Kind::StandardError, applicationTitle(), message, Icon::Error});
 }
 
 Recorder::Recorder() : m_previous(current()) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
     // Returns once the message has been dismissed.
     virtual void show(const Shown& message) = 0;
 };
+
+// Every message is also handed here before it is shown, whatever the backend (the program
+// keeps a transcript in its log). An empty function hands nothing.
+void setTranscript(std::function<void(const Shown& message)> transcript);
 
 void showMessage(const QString& text);
 void messageBox(const QString& text, const QString& caption, Icon icon);

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -25,6 +26,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 
 // Readable texts in failure messages.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -494,6 +497,47 @@ TEST(PollingFailure, AFailingKitchenPrinterIsIgnoredCopyByCopy) {
                                  "Bar|porta2|PEDIDO       :2"}));
     EXPECT_TRUE(f.tabletItems().isEmpty());
     EXPECT_EQ(f.mainItems().size(), 2);
+
+    // The lost first copy is in the log whole, feed lines included, to be printed again.
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    const QString ticket = f.sent[1].lines.join(u'\n');
+    EXPECT_TRUE(log.contains(QStringLiteral("Pedido da cozinha não impresso (impressora 5, destino "
+                                            "'Cozinha', porta 'porta1'): printer out of paper\n"
+                                            "--- pedido ---\n") +
+                             ticket + QStringLiteral("\n--- fim do pedido ---\n")))
+        << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 1);
+}
+
+// A pass that fails midway: its moved items are in the main database, their ticket never
+// goes out; the log keeps the ticket as far as it was composed, and the error.
+TEST(PollingFailure, ATicketWhosePassFailedIsLogged) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1, .nomep = "feijoada"});
+    f.item({.id = 2, .nomep = "farofa"});
+    f.onMain("insert into mesa (id, idmesa, mesa) values (2, 2, 'outra')");
+    f.start();
+    f.cycle();
+    ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
+    EXPECT_TRUE(f.sent.empty());
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    EXPECT_TRUE(log.contains(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
+                                            "meio e os itens gravados antes do erro estão no "
+                                            "banco principal (impressora 1, destino 'Cozinha', "
+                                            "porta 'porta1'): ") +
+                             f.recorder.standardErrors()[0].text))
+        << log.toStdString();
+    const qsizetype start = log.indexOf(QStringLiteral("--- pedido ---\n"));
+    const qsizetype end = log.indexOf(QStringLiteral("\n--- fim do pedido ---"));
+    ASSERT_TRUE(start >= 0 && end > start) << log.toStdString();
+    const QStringList ticket = log.mid(start + 15, end - start - 15).split(u'\n');
+    ASSERT_GE(ticket.size(), 6);
+    EXPECT_EQ(ticket.mid(0, 3), header("1", "000012", "Ana").mid(0, 3));
+    EXPECT_TRUE(ticket.contains("FEIJOADA"));
+    EXPECT_TRUE(ticket.contains("FAROFA"));
+    EXPECT_FALSE(ticket.contains(".")); // no feed lines: the ticket was never finished
 }
 
 TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
@@ -628,6 +672,197 @@ TEST(PollingInput, QuotesAndForeignCharactersKeepTheStatementsWhole) {
     ASSERT_EQ(f.sent.size(), 1u);
     EXPECT_EQ(f.sent[0].lines.at(2), "Garcom :O'Neil");
 }
+
+// Bad tablet rows, each in a tablets' table whose columns are all texts (so any of them can
+// hold anything), between two good ones. Whatever a row holds, it is moved whole or not at
+// all: one main row and its flag, or no main row, no monitor row and the tablet row untouched;
+// an error, if any, is a clear one in the error box.
+struct BadRow {
+    std::string name;
+    std::string values; // id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, Texto
+    bool moves;
+};
+
+class BadTabletRows : public ::testing::TestWithParam<BadRow> {};
+
+TEST_P(BadTabletRows, MoveWholeOrNotAtAll) {
+    PollingFixture f(Access::Embedded);
+    f.onTablets("drop table mesa");
+    f.onTablets("create table mesa (id varchar(40), mesa varchar(40), imp varchar(40), "
+                "COZINHA varchar(40), vend varchar(40), codigo varchar(200), "
+                "Nomep varchar(4000) character set none, Quant varchar(40), "
+                "Valor varchar(40), Texto varchar(8000) character set none)");
+    f.table("12");
+    f.waiter("3", "Ana");
+    for (const char* waiter : {"3.5", "1e2", "x"})
+        f.waiter(waiter, "Outro");
+    const QString columns =
+        QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, "
+                       "Valor, Texto) values ");
+    f.onTablets(columns + "('1', '000012', '1', '9', '3', 'BOM1', 'antes', '1', '2', NULL)");
+    f.onTablets(columns + "(" + QString::fromStdString(GetParam().values) + ")");
+    f.onTablets(columns + "('9000', '000012', '4', '9', '3', 'BOM2', 'depois', '1', '2', NULL)");
+    TFormPalms& form = f.start();
+    // Every item also gets its kitchen-monitor row, the first statement that could fail.
+    for (QComboBox* box : {form.ComboBox2, form.ComboBox3, form.ComboBox4, form.ComboBox5})
+        box->setEditText("Monitor Cozinha");
+    // Two cycles, as Timer2 would run them: none after an error.
+    form.Timer2->start();
+    for (int cycle = 0; cycle < 2 && form.Timer2->isActive(); ++cycle)
+        f.cycle();
+
+    const Rows main = f.main("select codigo from mesa order by codigo", {"codigo"});
+    // A cycle stopped by an error leaves its flagged rows for the next one to delete.
+    const Rows left = f.tablets("select codigo, mesa from mesa where mesa <> 'EXCLUIR' or "
+                                "mesa is null",
+                                {"codigo", "mesa"});
+    for (const QStringList& row :
+         f.tablets("select codigo from mesa where mesa = 'EXCLUIR'", {"codigo"}))
+        EXPECT_TRUE(main.contains(row)) << row.at(0).toStdString();
+    const auto errors = f.recorder.standardErrors();
+    for (const messages::Shown& error : errors)
+        EXPECT_FALSE(error.text.trimmed().isEmpty());
+    EXPECT_LE(errors.size(), 1u); // the first stops polling
+    if (GetParam().moves) {
+        EXPECT_TRUE(errors.empty()) << errors[0].text.toStdString();
+        EXPECT_EQ(main.size(), 3);
+        EXPECT_TRUE(left.isEmpty());
+    } else {
+        // The bad row untouched on the tablet; the good ones moved unless the bad one stopped
+        // the cycle with an error (the one after it then waits on the tablet).
+        ASSERT_FALSE(left.isEmpty());
+        EXPECT_FALSE(main.contains(QStringList{"RUIM"}));
+        EXPECT_EQ(main.contains(QStringList{"BOM2"}), errors.empty());
+        EXPECT_EQ(left.size(), errors.empty() ? 1 : 2);
+    }
+    // Each moved item once, with one monitor row.
+    EXPECT_EQ(f.monitorRows().size(), main.size());
+    EXPECT_EQ(QSet<QStringList>(main.begin(), main.end()).size(), main.size());
+}
+
+const std::string kNameOfThousands(3000, 'n');
+const std::string kNoteOfThousands(6000, 'z');
+
+INSTANTIATE_TEST_SUITE_P(
+    Polling, BadTabletRows,
+    ::testing::Values(
+        BadRow{"AllNull", "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL", false},
+        BadRow{"AllNullButTheKeys", "'5', '000012', '2', '9', '3', NULL, NULL, NULL, NULL, NULL",
+               true},
+        BadRow{"NullId", "NULL, '000012', '2', '9', '3', 'RUIM', 'x', '1', '1', NULL", false},
+        BadRow{"FractionalId", "'1.5', '000012', '2', '9', '3', 'RUIM', 'x', '1', '1', NULL",
+               false},
+        BadRow{"ExponentId", "'1e3', '000012', '2', '9', '3', 'RUIM', 'x', '1', '1', NULL", false},
+        BadRow{"LeadingZeroId", "'012', '000012', '2', '9', '3', 'RUIM', 'x', '1', '1', NULL",
+               false},
+        BadRow{"BlankBeforeId", "' 13', '000012', '2', '9', '3', 'RUIM', 'x', '1', '1', NULL",
+               false},
+        BadRow{"HugeId",
+               "'99999999999999999999999', '000012', '2', '9', '3', 'RUIM', 'x', '1', '1', NULL",
+               false},
+        BadRow{"FractionalVend", "'6', '000012', '2', '9', '3.5', 'RUIM', 'x', '1', '1', NULL",
+               false},
+        BadRow{"ExponentVend", "'6', '000012', '2', '9', '1e2', 'RUIM', 'x', '1', '1', NULL",
+               false},
+        BadRow{"TextVend", "'6', '000012', '2', '9', 'x', 'RUIM', 'x', '1', '1', NULL", false},
+        BadRow{"TextQuantity", "'6', '000012', '2', '9', '3', 'RUIM', 'x', 'dois', '1', NULL",
+               false},
+        BadRow{"ThousandsOfCharactersInTheName",
+               "'6', '000012', '2', '9', '3', 'RUIM', '" + kNameOfThousands + "', '1', '1', NULL",
+               false},
+        BadRow{"ThousandsOfCharactersInTheNote",
+               "'6', '000012', '2', '9', '3', 'LONGA', 'x', '1', '1', '" + kNoteOfThousands + "'",
+               true},
+        BadRow{"SqlInEveryText",
+               "'6', '000012', '2', '9', '3', 'X'');delete mesa;--', "
+               "'''; drop table mesa; commit; --', '1', '1', "
+               "''' or 1=1; update mesa set mesa = ''EXCLUIR''; select * from rdb$database --'",
+               true},
+        BadRow{"BytesOutsideWindows1252",
+               "'6', '000012', '2', '9', '3', 'BYTES', x'4181428D439D', '1', '1', "
+               "x'F09F8D95C582'",
+               true}),
+    [](const ::testing::TestParamInfo<BadRow>& info) { return info.param.name; });
+
+// Settings files with bad contents, each read where the program reads it (start-up, each
+// ticket, each bill): the cycle moves the item and answers the bill with the fallbacks of
+// those files, or stops with a clear error before anything of the item is written.
+struct BadFile {
+    std::string name;
+    QByteArray bytes;
+};
+
+QByteArray garbage() {
+    QByteArray bytes;
+    quint32 state = 12345;
+    for (int i = 0; i < 65536; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes.append(char(state >> 24));
+    }
+    return bytes;
+}
+
+QByteArray millionLines() {
+    QByteArray bytes;
+    bytes.reserve(3'000'000);
+    for (int i = 0; i < 1'000'000; ++i)
+        bytes.append("5\r\n");
+    return bytes;
+}
+
+class BadSettingsFiles : public ::testing::TestWithParam<std::tuple<const char*, BadFile>> {};
+
+TEST_P(BadSettingsFiles, GiveTheirFallbacksOrAClearError) {
+    const auto& [file, bad] = GetParam();
+    PollingFixture f(Access::Embedded);
+    f.writeDataFile(file, bad.bytes);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1});
+    f.item({.id = 50, .mesa = "12", .cozinha = "7"});
+    f.start();
+    f.cycle();
+
+    const auto errors = f.recorder.standardErrors();
+    ASSERT_LE(errors.size(), 1u);
+    const Rows moved = f.main("select codigo from mesa where mesa = '000012'", {"codigo"});
+    if (!errors.empty()) {
+        EXPECT_FALSE(errors[0].text.trimmed().isEmpty());
+        EXPECT_LE(moved.size(), 1);
+        EXPECT_EQ(f.tabletItems().size(), 2 - moved.size());
+        return;
+    }
+    EXPECT_EQ(moved, Rows{{"P1"}});
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    ASSERT_EQ(f.sent.size(), 2u);
+    if (std::string(file) == "pedido.INI") {
+        // Line 0 as it reads, else 1.
+        const QString first = f.sent[0].lines.at(0);
+        if (bad.name == "AMillionLines") {
+            EXPECT_EQ(first, "PEDIDO       :5");
+        }
+        if (bad.name == "BinaryGarbage") {
+            EXPECT_EQ(first, "PEDIDO       :1");
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Polling, BadSettingsFiles,
+    ::testing::Combine(
+        ::testing::Values("DozEdiz.INI", "pedido.INI", "setup.INI", "fonte.INI", "SetupRede.Ini"),
+        ::testing::Values(BadFile{"BinaryGarbage", garbage()},
+                          BadFile{"Utf16ByteOrderMark", QByteArray("\xFF\xFE"
+                                                                   "9\0\r\0\n\0",
+                                                                   8)},
+                          BadFile{"Utf16ByteOrderMarkAlone", QByteArray("\xFF\xFE\x41", 3)},
+                          BadFile{"NoLineEnds", QByteArray(200'000, '7')},
+                          BadFile{"AMillionLines", millionLines()})),
+    [](const auto& info) {
+        std::string name = std::get<0>(info.param);
+        name.erase(name.find('.'), 1);
+        return name + "_" + std::get<1>(info.param).name;
+    });
 
 // --- The timers ----------------------------------------------------------------------------
 

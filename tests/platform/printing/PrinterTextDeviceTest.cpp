@@ -7,6 +7,8 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QProcess>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +68,39 @@ TEST(PrinterTextDevice, AnUnknownPrinterIsAnError) {
     EXPECT_THROW(printing::PrinterTextDevice(QStringLiteral("Nao Existe"), font),
                  printing::PrinterError);
     EXPECT_THROW(printing::PrinterTextDevice(QString(), font), printing::PrinterError);
+}
+
+// Qt hands a finished job to CUPS and drops CUPS's answer: a queue that rejects jobs must
+// still raise, whether it rejects before the job starts or by the time the job is handed over.
+TEST(PrinterTextDevice, AQueueThatRejectsJobsIsAnError) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    const QString server = qEnvironmentVariable("CUPS_SERVER");
+    const auto cups = [&](const char* tool, QStringList arguments) {
+        arguments.prepend(server);
+        arguments.prepend("-h");
+        return QProcess::execute(QString::fromLatin1(tool), arguments);
+    };
+    ASSERT_EQ(cups("lpadmin", {"-p", "Recusa", "-v", "cups-pdf:/Cozinha", "-P",
+                               "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd", "-E"}),
+              0);
+    const auto removeQueue = qScopeGuard([&] { cups("lpadmin", {"-x", "Recusa"}); });
+    const QFont font = fonts::windowsFontPoints(QStringLiteral("Lucida Console"), 9);
+    PdfQueueWatch watch(QStringLiteral("Cozinha"));
+
+    ASSERT_EQ(cups("cupsreject", {"Recusa"}), 0);
+    try {
+        printing::PrinterTextDevice device(QStringLiteral("Recusa"), font);
+        FAIL() << "a rejecting queue opened";
+    } catch (const printing::PrinterError& error) {
+        EXPECT_STREQ(error.what(), "The printer Recusa is not accepting jobs");
+    }
+
+    ASSERT_EQ(cups("cupsaccept", {"Recusa"}), 0);
+    printing::PrinterTextDevice device(QStringLiteral("Recusa"), font);
+    device.writeLine(QStringLiteral("PEDIDO       :1"));
+    ASSERT_EQ(cups("cupsreject", {"Recusa"}), 0);
+    EXPECT_THROW(device.close(), printing::PrinterError);
+    EXPECT_TRUE(watch.newPdfs().isEmpty());
 }
 
 } // namespace
