@@ -1,6 +1,7 @@
 #include "imaging/qkGDIPlusAPI.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
+#include "platform/gdi/GdiPlusGraphics.h"
 #include "platform/gdi/Module.h"
 
 #include <QByteArray>
@@ -46,7 +47,9 @@ HMODULE loadLibrary(const QString& AName) {
     return LoadLibraryW(reinterpret_cast<LPCWSTR>(AName.utf16()));
 }
 
-QString g_libraryName = QStringLiteral("libgdiplus.so.0");
+// The platform's name: CUVORA_GDIPLUS_LIBRARY when set, so that the program can be run
+// without GDI+ (a system library cannot be hidden from dlopen otherwise).
+QString g_libraryName = gdi::gdiPlusLibraryName();
 HMODULE g_library = nullptr;
 bool g_available = false;
 ULONG_PTR g_startupToken = 0;

@@ -37,7 +37,8 @@ void LoadGdiPlus();
 // was available must be gone by then.
 void UnloadGdiPlus();
 
-// The library loaded by name; "libgdiplus.so.0" unless set (tests point it at stand-ins).
+// The library loaded by name: "libgdiplus.so.0", or $CUVORA_GDIPLUS_LIBRARY when that is set
+// at start, unless set here (tests point it at stand-ins).
 void qkSetGdiPlusLibraryName(const QString& AName);
 QString qkGdiPlusLibraryName();
 

@@ -17,6 +17,15 @@ struct EncoderParameters;
 struct GpBrush {};
 struct GpTexture : GpBrush {};
 struct GpMatrix;
+// Graphic objects (pens, paths, fonts, string formats) are opaque to us.
+struct GpPen;
+struct GpPath;
+struct GpFont;
+struct GpFontFamily;
+struct GpFontCollection;
+struct GpStringFormat;
+using GpPointF = TqkGpPointF;
+using GpRectF = TqkGpRectF;
 
 using DebugEventProc = void (*)(INT level, char* message);
 using NotificationHookProc = Status (*)(ULONG_PTR* token);

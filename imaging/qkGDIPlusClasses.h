@@ -22,6 +22,15 @@
 
 struct EncoderParameters;
 struct GpMatrix;
+class TqkGPImage;
+class TqkGPMatrix;
+class TqkGPPen;
+class TqkGPCustomBrush;
+class TqkGPPath;
+class TqkGPRegion;
+class TqkGPFont;
+class TqkGPStringFormat;
+enum class TqkGPPenStyle;
 
 enum class TqkGPInterpolationMode {
     imDefault,
@@ -193,6 +202,161 @@ public:
 
     // A window-library bitmap through a temporary decoded image.
     void DrawBitmap(TBitmap& ABitmap, const TRect& R, BYTE AAlpha);
+
+    // Pictures. The whole picture is its client rectangle; an alpha below 255 draws through
+    // the shared alpha-blend attributes.
+    void Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect, const TqkRectF& ASourceRect,
+              BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TRect& ADestRect, const TRect& ASourceRect, BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TqkRectF& R, BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TRect& R, BYTE AAlpha);
+    void Draw(TqkGPImage& AGraphic, const TqkRectF& ADestRect, const TqkRectF& ASourceRect,
+              const TqkGPImageAttributes* AAttributes);
+    void Draw(TqkGPImage& AGraphic, const TRect& R, const TqkGPImageAttributes* AAttributes);
+    // The whole picture into the parallelogram of three points (upper-left, upper-right,
+    // lower-left).
+    void Draw(TqkGPImage& AGraphic, std::span<const TqkPointF> APoints);
+    void Draw(TqkGPImage& AGraphic, std::span<const TqkPointF> APoints,
+              const TqkGPImageAttributes* AAttributes);
+    void DrawTile(TqkGPImage& AGraphic, const TRect& R, BYTE AAlpha);
+    void DrawTile(TqkGPImage& AGraphic, const TRect& ADestRect, const TRect& ASourceRect,
+                  BYTE AAlpha);
+
+    // --- Forms over graphic objects (qkGDIPlusClasses_Figures.cpp) ---
+    // A new matrix holding the world transform; the caller owns it.
+    std::unique_ptr<TqkGPMatrix> GetWorldTransform();
+    void SetWorldTransform(TqkGPMatrix& AMatrix);
+    void ModifyWorldTransform(TqkGPMatrix& AMatrix,
+                              TqkGpMatrixOrder AOrder = TqkGpMatrixOrder::MatrixOrderPrepend);
+    void SetClipPath(TqkGPPath& APath, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
+    void SetClipRegion(TqkGPRegion& ARegion, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
+
+    // A null font or brush raises InvalidParameter, even for an empty text.
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,
+                    const TqkRectF& ARect, TqkGPStringFormat* AFormat);
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush, float X,
+                    float Y);
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,
+                    const TqkPointF& APoint);
+    // Draws nothing into an empty rectangle.
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,
+                    const TqkRectF& ARect);
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush, float X, float Y,
+                    TqkGPStringFormat* AFormat);
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,
+                    const TqkPointF& APoint, TqkGPStringFormat* AFormat);
+    // An empty text measures (0, 0) without GDI+; a null font raises InvalidParameter.
+    TqkSizeF MeasureString(const QString& AText, TqkGPFont* AFont, const TqkSizeF& ALayoutArea,
+                           TqkGPStringFormat* AStringFormat, int& ACharactersFitted,
+                           int& ALinesFilled);
+    TqkSizeF MeasureString(const QString& AText, TqkGPFont* AFont, const TqkPointF& AOrigin,
+                           TqkGPStringFormat* AStringFormat);
+    TqkSizeF MeasureString(const QString& AText, TqkGPFont* AFont, const TqkSizeF& ALayoutArea,
+                           TqkGPStringFormat* AStringFormat = nullptr);
+    TqkSizeF MeasureString(const QString& AText, TqkGPFont* AFont);
+    TqkSizeF MeasureString(const QString& AText, TqkGPFont* AFont, double AWidth,
+                           TqkGPStringFormat* AFormat = nullptr);
+    // One region per measurable range of the format; the caller owns them.
+    std::vector<std::unique_ptr<TqkGPRegion>>
+    MeasureCharacterRanges(const QString& AText, TqkGPFont* AFont, const TqkRectF& ALayoutRect,
+                           TqkGPStringFormat* AStringFormat);
+
+    // --- Figures (qkGDIPlusClasses_Figures.cpp) ---
+    // Fill first, outline second. Colour forms take cached pens and brushes: a transparent
+    // or empty colour, a width of 0 or less or a style past dash-dot-dot leaves that part
+    // out. Object forms: a null pen or brush leaves its part out. Integer rectangles of
+    // Arc, Ellipse, Pie, Rectangle and RoundRect lose a pixel at the right and bottom.
+    // Positive angles run counter-clockwise. Polygons fill with the winding rule.
+    void Arc(const TRect& R, float AStartAngle, float ASweepAngle, TColor APenColor,
+             float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha);
+    void Arc(const TRect& R, float AStartAngle, float ASweepAngle, TqkAlphaColor APenColor,
+             float APenWidth, TPenStyle APenStyle);
+    void Curve(std::span<const TPoint> APoints, TColor APenColor, float APenWidth,
+               TPenStyle APenStyle, BYTE APenColorAlpha);
+    void Curve(std::span<const TPoint> APoints, TqkAlphaColor APenColor, float APenWidth,
+               TPenStyle APenStyle);
+    void Curve(std::span<const TqkPointF> APoints, TColor APenColor, float APenWidth,
+               TPenStyle APenStyle, BYTE APenColorAlpha);
+    void Ellipse(const TRect& R, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Ellipse(const TqkRectF& R, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Ellipse(const TRect& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+                 float APenWidth, TPenStyle APenStyle);
+    void Ellipse(const TqkRectF& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+                 float APenWidth, TPenStyle APenStyle);
+    void Ellipse(const TRect& R, TColor APenColor, TColor ABrushColor, float APenWidth,
+                 TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
+    void Ellipse(const TqkRectF& R, TColor APenColor, TColor ABrushColor, float APenWidth,
+                 TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
+    void Line(int X1, int Y1, int X2, int Y2, TColor APenColor, float APenWidth,
+              TPenStyle APenStyle, BYTE APenColorAlpha);
+    void Line(int X1, int Y1, int X2, int Y2, TqkAlphaColor APenColor, float APenWidth,
+              TPenStyle APenStyle);
+    void Line(float X1, float Y1, float X2, float Y2, TqkAlphaColor APenColor, float APenWidth,
+              TPenStyle APenStyle);
+    // Draws with the pen even when it is empty; a null pen draws nothing.
+    void Line(int X1, int Y1, int X2, int Y2, TqkGPPen* APen);
+    void Line(float X1, float Y1, float X2, float Y2, TqkGPPen* APen);
+    void Path(TqkGPPath& APath, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Path(TqkGPPath& APath, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+              float APenWidth, TPenStyle APenStyle);
+    void Path(TqkGPPath& APath, TColor APenColor, TColor ABrushColor, float APenWidth,
+              TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
+    void Pie(const TRect& R, float AStartAngle, float ASweepAngle, TqkAlphaColor APenColor,
+             TqkAlphaColor ABrushColor, float APenWidth, TPenStyle APenStyle);
+    void Pie(const TqkRectF& R, float AStartAngle, float ASweepAngle, TqkAlphaColor APenColor,
+             TqkAlphaColor ABrushColor, float APenWidth, TPenStyle APenStyle);
+    void Pie(const TRect& R, float AStartAngle, float ASweepAngle, TColor APenColor,
+             TColor ABrushColor, float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha,
+             BYTE ABrushColorAlpha);
+    void Polygon(std::span<const TPoint> APoints, TqkAlphaColor APenColor,
+                 TqkAlphaColor ABrushColor, float APenWidth, TPenStyle APenStyle);
+    void Polygon(std::span<const TPoint> APoints, TColor APenColor, TColor ABrushColor,
+                 float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha,
+                 BYTE ABrushColorAlpha);
+    void Polygon(std::span<const TqkPointF> APoints, TColor APenColor, TColor ABrushColor,
+                 float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha,
+                 BYTE ABrushColorAlpha);
+    void Polygon(std::span<const TqkPointF> APoints, TqkAlphaColor APenColor,
+                 TqkAlphaColor ABrushColor, float APenWidth, TqkGPPenStyle APenStyle);
+    void Polygon(std::span<const TqkPointF> APoints, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Polygon(std::span<const TPoint> APoints, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Polyline(std::span<const TPoint> APoints, TqkAlphaColor APenColor, float APenWidth,
+                  TPenStyle APenStyle);
+    void Polyline(std::span<const TqkPointF> APoints, TqkAlphaColor APenColor, float APenWidth,
+                  TPenStyle APenStyle);
+    void Polyline(std::span<const TPoint> APoints, TColor APenColor, float APenWidth,
+                  TPenStyle APenStyle, BYTE APenColorAlpha);
+    void Polyline(std::span<const TqkPointF> APoints, TColor APenColor, float APenWidth,
+                  TPenStyle APenStyle, BYTE APenColorAlpha);
+    // Nothing for a null or empty pen.
+    void Polyline(std::span<const TqkPointF> APoints, TqkGPPen* APen);
+    void Polyline(std::span<const TPoint> APoints, TqkGPPen* APen);
+    void FillRectangle(const TqkRectF& R, TqkAlphaColor ABrushColor);
+    void FillRectangle(const TRect& R, TqkAlphaColor ABrushColor);
+    // A null brush fills nothing.
+    void FillRectangle(const TqkRectF& R, TqkGPCustomBrush* ABrush);
+    void FillRectangle(const TRect& R, TqkGPCustomBrush* ABrush);
+    // The gradient spans from one pixel outside R to one pixel outside its other side.
+    void FillRectangleByGradient(const TRect& R, TqkAlphaColor AColor1, TqkAlphaColor AColor2,
+                                 LinearGradientMode AMode);
+    void Rectangle(const TqkRectF& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+                   float APenWidth, TPenStyle APenStyle);
+    void Rectangle(const TqkRectF& R, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Rectangle(const TRect& R, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
+    void Rectangle(const TRect& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+                   float APenWidth, TPenStyle APenStyle);
+    void Rectangle(const TRect& R, TColor APenColor, TColor ABrushColor, float APenWidth,
+                   TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
+    // Fill only: the pen arguments play no part.
+    void Region(TqkGPRegion& ARegion, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+                float APenWidth, TPenStyle APenStyle);
+    void RoundRect(const TRect& R, TqkGPPen* APen, TqkGPCustomBrush* ABrush, int ARadiusX,
+                   int ARadiusY);
+    // Always a solid outline.
+    void RoundRect(const TRect& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
+                   int ARadiusX, int ARadiusY, float APenWidth);
+    void RoundRect(const TRect& R, TColor APenColor, TColor ABrushColor, int ARadiusX,
+                   int ARadiusY, int APenWidth, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
 
 protected:
     void CreateHandle(HDC DC);

@@ -22,7 +22,8 @@ RGBQUAD pixelFromValue(std::uint32_t AValue) {
             static_cast<BYTE>(AValue >> 16), static_cast<BYTE>(AValue >> 24)};
 }
 
-QString g_descriptionSuffix = QStringLiteral(" graphics from Quorvane");
+const QString kDescriptionSuffix = QStringLiteral(" graphics from Quorvane");
+QString g_descriptionSuffix = kDescriptionSuffix;
 
 std::unique_ptr<std::vector<TqkSmartImageCodecClass>> g_codecs;
 
@@ -721,7 +722,10 @@ void TqkCustomSmartImage::SaveToClipboardFormat(WORD&, HANDLE&, HPALETTE&) {
     CheckOperation(false, "Operation was not supported.");
 }
 
-void qkSmartImageInitialization() {}
+// Set again at start-up: a library stopped and started again describes its codecs as before.
+void qkSmartImageInitialization() {
+    g_descriptionSuffix = kDescriptionSuffix;
+}
 
 void qkSmartImageFinalization() {
     g_descriptionSuffix.clear();

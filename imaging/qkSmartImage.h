@@ -335,7 +335,7 @@ protected:
     bool FUseCache = false;
 };
 
-// Unit sections of qkSmartImage: nothing at start-up; the shut-down releases the
-// description suffix.
+// Unit sections of qkSmartImage: the start-up sets the description suffix, the shut-down
+// releases it.
 void qkSmartImageInitialization();
 void qkSmartImageFinalization();

@@ -6,6 +6,7 @@
 #include "imaging/qkCoreGraphics.h"
 #include "imaging/qkDPIAwareUtils.h"
 #include "imaging/qkGDIPlusAPI.h"
+#include "imaging/qkGDIPlusClasses_Registration.h"
 #include "imaging/qkSmartImage.h"
 #include "imaging/qkThreading.h"
 #include "imaging/vqGeometry.h"
@@ -21,7 +22,7 @@ struct UnitSections {
     void (*finalization)();
 };
 
-// Units not yet written (the GDI+ classes) take their places in this order.
+// Every unit has its place here, in this order.
 const UnitSections kUnits[] = {
     {qkCoreInitialization, qkCoreFinalization},
     {qkThreadingInitialization, qkThreadingFinalization},
@@ -32,6 +33,7 @@ const UnitSections kUnits[] = {
     {qkGDIPlusAPIInitialization, qkGDIPlusAPIFinalization},
     {qkCRC32Initialization, qkCRC32Finalization},
     {qkSmartImageInitialization, qkSmartImageFinalization},
+    {qkGDIPlusClassesInitialization, qkGDIPlusClassesFinalization},
 };
 
 int g_started = 0;

@@ -21,6 +21,19 @@ inline constexpr TColor clSystemColor = static_cast<TColor>(0x80000000u);
 inline constexpr TColor clBtnFace = clSystemColor | 15;
 inline constexpr TColor clWindow = clSystemColor | 5;
 
+// The window library's pen styles, in its order.
+enum class TPenStyle {
+    psSolid,
+    psDash,
+    psDot,
+    psDashDot,
+    psDashDotDot,
+    psClear,
+    psInsideFrame,
+    psUserStyle,
+    psAlternate
+};
+
 // The RGB value of a colour, system colours resolved through GetSysColor.
 COLORREF ColorToRGB(TColor color);
 

@@ -12,12 +12,12 @@ namespace {
 TEST(Units, StartInOrderAndStopInReverse) {
     IsWinVistaOrLater = false;
     qkInitializeUnits();
-    EXPECT_EQ(qkStartedUnitCount(), 9);
+    EXPECT_EQ(qkStartedUnitCount(), 10);
     EXPECT_TRUE(IsWinVistaOrLater) << "no pre-Vista branch runs";
     EXPECT_EQ(InvariantFormatSettings.DecimalSeparator, u'.');
     EXPECT_NE(GetClass(QStringLiteral("TvqRect")), nullptr);
-    // Two units hand their sections to the loader: the DPI binding and GDI+.
-    EXPECT_EQ(GetUnitsLoader().FinalizeList().size(), 2u);
+    // Three units hand their sections to the loader: the DPI binding, GDI+ and its classes.
+    EXPECT_EQ(GetUnitsLoader().FinalizeList().size(), 3u);
     EXPECT_TRUE(GetUnitsLoader().UnitsInitialized());
     EXPECT_EQ(qkdpi::GetDpiForMonitor, nullptr) << "nothing to bind on Linux";
     EXPECT_EQ(qkdpi::AdjustWindowRectExForDpi, nullptr);
@@ -30,7 +30,7 @@ TEST(Units, StartInOrderAndStopInReverse) {
     qkFinalizeUnits(); // a second call finds nothing started
 
     qkInitializeUnits();
-    EXPECT_EQ(qkStartedUnitCount(), 9) << "the library starts again after a full stop";
+    EXPECT_EQ(qkStartedUnitCount(), 10) << "the library starts again after a full stop";
     qkFinalizeUnits();
 }
 

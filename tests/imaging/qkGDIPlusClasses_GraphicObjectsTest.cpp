@@ -1,0 +1,176 @@
+#include "imaging/qkGDIPlusClasses_GraphicObjects.h"
+
+#include "GpObjectsTestSupport.h"
+#include "imaging/qkGDIPlusAPI_Flat.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Counts OnChange notices of an object.
+struct ChangeCounter {
+    int count = 0;
+    TqkGPNotifyEvent event() {
+        return [this](void*) { ++count; };
+    }
+};
+
+TEST(GpMatrix, IsMadeOnFirstNeedWithoutNotice) {
+    TqkGPMatrix matrix;
+    ChangeCounter changes;
+    matrix.OnChange = changes.event();
+    EXPECT_FALSE(matrix.HandleAllocated());
+    EXPECT_TRUE(matrix.IsIdentity());
+    EXPECT_TRUE(matrix.HandleAllocated());
+    EXPECT_EQ(changes.count, 0);
+}
+
+TEST(GpMatrix, NoticesAndPointsOfTheComposedOperations) {
+    const TqkPointF pivot(10, 20);
+    for (TqkGpMatrixOrder order :
+         {TqkGpMatrixOrder::MatrixOrderPrepend, TqkGpMatrixOrder::MatrixOrderAppend}) {
+        TqkGPMatrix matrix;
+        ChangeCounter changes;
+        matrix.OnChange = changes.event();
+        matrix.Rotate(90, pivot, order);
+        EXPECT_EQ(changes.count, 3) << "one per step";
+        const TqkPointF same = matrix.TransformPoint(pivot);
+        EXPECT_NEAR(same.X, 10, 1e-4);
+        EXPECT_NEAR(same.Y, 20, 1e-4);
+    }
+
+    TqkGPMatrix matrix;
+    ChangeCounter changes;
+    matrix.OnChange = changes.event();
+    matrix.Flip(false, false, pivot);
+    EXPECT_EQ(changes.count, 0);
+    matrix.Flip(true, false, TqkPointF(10, 0));
+    EXPECT_EQ(changes.count, 1);
+    EXPECT_NEAR(matrix.TransformPoint(TqkPointF(3, 5)).X, 17, 1e-4);
+
+    matrix.Translate(7, 9);
+    changes.count = 0;
+    matrix.Scale(TqkPointF(2, 2), TqkPointF(5, 5));
+    EXPECT_EQ(changes.count, 1);
+    const TqkPointF centre = matrix.TransformPoint(TqkPointF(5, 5));
+    EXPECT_NEAR(centre.X, 5, 1e-4) << "the translation is gone";
+    EXPECT_NEAR(centre.Y, 5, 1e-4);
+}
+
+TEST(GpMatrix, IntegerPointsRoundHalvesToEven) {
+    auto matrix = TqkGPMatrix::CreateEx(0.5f, 0, 0, 0.5f, 0, 0);
+    TPoint points[] = {{1, 3}, {5, 7}};
+    matrix->TransformPoints(points);
+    EXPECT_EQ(points[0].X, 0);
+    EXPECT_EQ(points[0].Y, 2);
+    EXPECT_EQ(points[1].X, 2);
+    EXPECT_EQ(points[1].Y, 4);
+    matrix->TransformPointsI(nullptr, 0);
+    const TqkRectF bounds =
+        TqkGPMatrix::CreateEx(0, 1, -1, 0, 0, 0)->GetBoundingRectangle(TqkRectF(0, 0, 10, 20));
+    EXPECT_FLOAT_EQ(bounds.Left, -20);
+    EXPECT_FLOAT_EQ(bounds.Right, 0);
+    EXPECT_FLOAT_EQ(bounds.Bottom, 10);
+}
+
+TEST(GpBrushGradientPoints, AddSortGrowthAndIndexErrors) {
+    TqkGPBrushGradientPoints points;
+    points.Add(0, 0xFF000000);
+    points.Add(1, 0xFFFFFFFF);
+    EXPECT_EQ(points.Add(0.5f, 0xFF808080), 2) << "the index before the re-sort";
+    EXPECT_FLOAT_EQ(points.GetOffset(1), 0.5f);
+    EXPECT_EQ(points.GetColor(1), 0xFF808080u);
+    try {
+        points.GetColor(3);
+        FAIL();
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (3)");
+    }
+
+    ChangeCounter changes;
+    points.OnChange = changes.event();
+    points.SetOffset(1, 0.50001f);
+    EXPECT_EQ(changes.count, 0) << "within the fuzzy tolerance";
+
+    TqkGPBrushGradientPoints grown;
+    std::vector<int> capacities;
+    for (int i = 0; i < 400; ++i) {
+        if (grown.Count() == grown.Capacity())
+            capacities.push_back(0);
+        grown.Add(0, 0);
+        if (capacities.size() && capacities.back() == 0)
+            capacities.back() = grown.Capacity();
+    }
+    EXPECT_EQ(capacities, (std::vector<int>{16, 32, 64, 96, 128, 160, 240, 360, 540}));
+
+    TqkGPBrushGradientPoints inverted;
+    inverted.Add(0, 1);
+    inverted.Add(0.25f, 2);
+    inverted.Add(1, 3);
+    inverted.InvertOrder();
+    EXPECT_FLOAT_EQ(inverted.GetOffset(1), 0.75f);
+    EXPECT_EQ(inverted.GetColor(0), 3u);
+    EXPECT_EQ(inverted.GetColor(2), 1u);
+}
+
+TEST(GpBrushGradientPoints, BlendDataIsPaddedToZeroAndOne) {
+    TqkGPBrushGradientPoints points;
+    points.Add(0.2f, 0xFF0000FF);
+    points.Add(0.8f, 0xFFFF0000);
+    const auto blend = points.GetBlendData();
+    ASSERT_EQ(blend.Count, 4);
+    EXPECT_FLOAT_EQ(blend.Offsets[0], 0);
+    EXPECT_EQ(blend.Colors[0], 0u);
+    EXPECT_FLOAT_EQ(blend.Offsets[1], 0.2f);
+    EXPECT_FLOAT_EQ(blend.Offsets[2], 0.8f);
+    EXPECT_FLOAT_EQ(blend.Offsets[3], 1);
+    EXPECT_EQ(blend.Colors[3], 0u);
+}
+
+INT brushType(TqkGPBrush& ABrush) {
+    INT type = -1;
+    EXPECT_EQ(qkgdip::GdipGetBrushType(ABrush.NativeBrush(), &type), Status::Ok);
+    return type;
+}
+
+TEST(GpBrush, GradientWithoutPointsOrTargetIsSolidColourZero) {
+    TqkGPBrush brush;
+    brush.SetStyle(TqkGPBrushStyle::gpbsGradient);
+    EXPECT_TRUE(brush.IsEmpty());
+    EXPECT_EQ(brushType(brush), 0) << "solid";
+    brush.GradientPoints().Add(0.2f, 0xFF0000FF);
+    brush.GradientPoints().Add(0.8f, 0xFFFF0000);
+    EXPECT_FALSE(brush.HandleAllocated()) << "new points re-make the gradient";
+    EXPECT_EQ(brushType(brush), 0) << "no target rectangle yet";
+    brush.SetTargetRect(TRect{0, 0, 10, 10});
+    EXPECT_FALSE(brush.HandleAllocated());
+    EXPECT_EQ(brushType(brush), 4) << "linear gradient";
+    INT stops = 0;
+    ASSERT_EQ(qkgdip::GdipGetLinePresetBlendCount(brush.NativeBrush(), &stops), Status::Ok);
+    EXPECT_EQ(stops, 4);
+    brush.SetTargetRect(TRect{0, 0, 10, 10});
+    EXPECT_TRUE(brush.HandleAllocated()) << "the same rectangle does nothing";
+    EXPECT_FLOAT_EQ(brush.TargetRect().X, -1);
+    EXPECT_FLOAT_EQ(brush.TargetRect().Width, 12);
+}
+
+TEST(GpBrush, ColourChangesInPlaceAndCopiesFollowTheSource) {
+    TqkGPBrush brush;
+    brush.SetColor(0xFF112233);
+    GpBrush* native = brush.NativeBrush();
+    brush.SetColor(0xFF445566);
+    EXPECT_EQ(brush.NativeBrush(), native);
+    ARGB color = 0;
+    qkgdip::GdipGetSolidFillColor(native, &color);
+    EXPECT_EQ(color, 0xFF445566u);
+    EXPECT_FALSE(TqkGPBrush().IsEmpty() == false) << "colour 0 is empty";
+
+    TqkGPBrush copy;
+    copy.Assign(&brush);
+    EXPECT_EQ(copy.Color(), 0xFF445566u);
+    brush.SetStyle(TqkGPBrushStyle::gpbsClear);
+    EXPECT_TRUE(brush.IsEmpty());
+}
+
+} // namespace
