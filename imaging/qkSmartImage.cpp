@@ -361,8 +361,6 @@ TqkSmartImageAnimationController::~TqkSmartImageAnimationController() {
     StopTimer();
 }
 
-void TqkSmartImageAnimationController::NextFrame() {}
-
 bool TqkSmartImageAnimationController::Active() {
     if (!IsTimerActive() || !FImage)
         return false;
@@ -472,6 +470,8 @@ TqkAlphaState TqkCustomSmartImage::CachedAlphaState() {
 void TqkCustomSmartImage::FreeHandleAndData() {
     FHandle.reset();
     FImageData->Clear();
+    // A new image plays its own loop count from the start.
+    FAnimationLoopIndex = 0;
 }
 
 void TqkCustomSmartImage::Clear() {
@@ -712,14 +712,6 @@ void TqkCustomSmartImage::ConvertToBitmap() {
         return;
     std::unique_ptr<TBitmap> bitmap = GetAsBitmap();
     SetBitmap(*bitmap);
-}
-
-void TqkCustomSmartImage::LoadFromClipboardFormat(WORD, HANDLE, HPALETTE) {
-    CheckOperation(false, "Operation was not supported.");
-}
-
-void TqkCustomSmartImage::SaveToClipboardFormat(WORD&, HANDLE&, HPALETTE&) {
-    CheckOperation(false, "Operation was not supported.");
 }
 
 // Set again at start-up: a library stopped and started again describes its codecs as before.

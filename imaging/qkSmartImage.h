@@ -13,8 +13,14 @@
 #include "platform/rtl/Classes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
+
+namespace threading {
+class Timer;
+}
+class TMetafile;
 
 enum class TqkImageDataFormat : std::uint8_t {
     qkImageUnknown = 0,
@@ -234,6 +240,30 @@ protected:
     TqkCustomSmartImage* FImage;
 };
 
+// The controller that smart images make: a main-thread timer calls NextFrame after each
+// frame's delay, once a Qt event loop runs.
+class TqkSmartImageTimerAnimationController : public TqkSmartImageAnimationController {
+public:
+    explicit TqkSmartImageTimerAnimationController(TqkCustomSmartImage* AImage);
+    ~TqkSmartImageTimerAnimationController() override;
+
+    void StartTimer() override;
+    void StopTimer() override;
+    bool IsTimerActive() override;
+    void NextFrame() override;
+
+private:
+    void UpdateInterval();
+
+    std::unique_ptr<threading::Timer> FTimer;
+};
+
+// The replaceable controller class: makes the controller of an image (which it must not own).
+using TqkSmartImageAnimationControllerClass =
+    std::function<std::unique_ptr<TqkSmartImageAnimationController>(TqkCustomSmartImage*)>;
+// Process-wide, main thread; initially makes a TqkSmartImageTimerAnimationController.
+TqkSmartImageAnimationControllerClass& qkSmartImageAnimationControllerClass();
+
 // A picture of the window library that keeps its encoded bytes, sizes itself from the
 // header and decodes on first need. Owned by whoever made it (a TPicture owns its graphic).
 // Raises EqkException ("Unsupported image format.", "Operation was not supported.") and
@@ -248,7 +278,54 @@ public:
 
     static std::unique_ptr<TqkCustomSmartImage> CreateFromStream(TStream& AStream);
 
+    // Constructors of a picture class T (a smart image class): none sends a change notice.
+    // AHasAlphaChannel False reads the bits as afIgnored, True as afPremultiplied.
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateSize(int AWidth, int AHeight, TqkAlphaColor AColor) {
+        return CreateFromBits<T>(
+            AWidth, AHeight,
+            std::make_shared<TRGBColors>(TqkSmartImageHelper::AllocColors(AWidth, AHeight, AColor)),
+            true);
+    }
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateSize(const TRect& ARect, TqkAlphaColor AColor) {
+        return CreateSize<T>(ARect.Width(), ARect.Height(), AColor);
+    }
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateSize(const TSize& ASize, TqkAlphaColor AColor) {
+        return CreateSize<T>(ASize.cx, ASize.cy, AColor);
+    }
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateFromBits(int AWidth, int AHeight, TqkRGBColorsRef ABits,
+                                             bool AHasAlphaChannel) {
+        return CreateFromBits<T>(AWidth, AHeight, std::move(ABits),
+                                 AlphaFormatOf(AHasAlphaChannel));
+    }
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateFromBits(int AWidth, int AHeight, TqkRGBColorsRef ABits,
+                                             TAlphaFormat AAlphaFormat) {
+        auto image = std::make_unique<T>();
+        image->AssignBits(AWidth, AHeight, std::move(ABits), AAlphaFormat);
+        return image;
+    }
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateFromBitmap(TBitmap& ABitmap) {
+        auto image = std::make_unique<T>();
+        image->LoadFromBitmap(ABitmap);
+        return image;
+    }
+    template <typename T = TqkCustomSmartImage>
+    static std::unique_ptr<T> CreateFromHBitmap(HBITMAP ABitmap) {
+        auto image = std::make_unique<T>();
+        image->LoadFromHBitmap(ABitmap, nullptr);
+        return image;
+    }
+    // A new picture of this one's own class holding the same image; the caller owns it.
+    std::unique_ptr<TqkCustomSmartImage> Clone();
+
     // Picture operations.
+    void CopyToTarget(TPersistent* ADest) override;
+    void Assign(TPersistent* ASource) override;
     void NotifyChanged() override;
     void PaintInRect(TCanvas& ACanvas, const TRect& ARect) override;
     bool Empty() override;
@@ -274,6 +351,50 @@ public:
     virtual std::unique_ptr<TBitmap> GetAsBitmap();
     virtual void Resize(int AWidth, int AHeight);
     virtual void SetBitmap(TBitmap& ABitmap);
+    virtual void AssignFromSmartImage(TqkCustomSmartImage& AImage);
+    virtual void AssignFromGraphic(TGraphic& AGraphic);
+    virtual void AssignToMetafile(TMetafile& AMetafile);
+    // Both pictures are decoded; the same size and pixels compare equal.
+    virtual bool Compare(TqkCustomSmartImage* AImage);
+    virtual void ChangeColor(TColor AColor);
+
+    // Loading from other forms (each but AssignBits and LoadFromHBitmap sends a change
+    // notice). The bits are shared, not copied.
+    void LoadFromBits(int AWidth, int AHeight, TqkRGBColorsRef ABits, bool AHasAlphaChannel);
+    void LoadFromBits(int AWidth, int AHeight, TqkRGBColorsRef ABits, TAlphaFormat AAlphaFormat);
+    void AssignBits(int AWidth, int AHeight, TqkRGBColorsRef ABits, TAlphaFormat AAlphaFormat);
+    // The caller keeps both handles.
+    void LoadFromHBitmap(HBITMAP ABitmap, HPALETTE APalette);
+    // A text or byte array of a data set's field, with or without its 8-byte blob header;
+    // any other value is ignored.
+    void LoadFromFieldValue(const TqkVariant& AValue);
+    // Throws EResNotFound for a resource that does not exist (platform/rtl/Resources.h).
+    void LoadFromResource(HINSTANCE AInstance, const QString& AResName, LPCWSTR AResType);
+
+    // The clipboard, in the order of preference PNG, GIF, TIFF, JPEG, bitmap.
+    static bool HasClipboardFormat();
+    static bool IsSupportClipboardFormat(WORD AFormat);
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+    virtual bool PastePreferredClipboardFormat();
+
+    // A divisor of 0 leaves the picture as it is.
+    void Scale(int M, int D);
+
+    // Frames (each decodes the picture).
+    std::uint32_t AnimationFrameCount();
+    std::uint32_t ActiveFrame();
+    void SetActiveFrame(std::uint32_t AValue);
+    std::int32_t AnimationLoopCount();
+    std::int32_t AnimationLoopIndex() const { return FAnimationLoopIndex; }
+    std::int32_t AnimationFrameDelay();
+    void SetAnimationFrameDelay(std::int32_t AValue);
+    bool Animation();
+    void SetAnimation(bool AValue);
+    bool CanAnimate();
+    void StartAnimation();
+    void StopAnimation();
 
     void Resize(const TSize& ASize);
     void ReadImageData(TStream& AStream);
@@ -320,6 +441,10 @@ public:
     TqkDefaultBoolean AnimationLoop = TqkDefaultBoolean::bTrue;
 
 protected:
+    static TAlphaFormat AlphaFormatOf(bool AHasAlphaChannel) {
+        return AHasAlphaChannel ? TAlphaFormat::afPremultiplied : TAlphaFormat::afIgnored;
+    }
+    IqkAnimatedImage* AnimatedImage();
     void DecodeHandle();
     bool CheckCache(const TSize& ATarget, IqkColorPalette* APalette);
 

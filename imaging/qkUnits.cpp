@@ -22,6 +22,7 @@ struct UnitSections {
     void (*finalization)();
 };
 
+// Every unit has its place here, in this order.
 const UnitSections kUnits[] = {
     {qkCoreInitialization, qkCoreFinalization},
     {qkThreadingInitialization, qkThreadingFinalization},

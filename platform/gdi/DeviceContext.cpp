@@ -286,7 +286,40 @@ int GetObjectW(HGDIOBJ object, int size, void* buffer) {
         std::memcpy(buffer, &font->font, static_cast<std::size_t>(count));
         return count;
     }
+    if (auto* palette = dynamic_cast<HPALETTE__*>(found)) {
+        if (!buffer)
+            return sizeof(WORD);
+        if (size < static_cast<int>(sizeof(WORD)))
+            return 0;
+        const auto count = static_cast<WORD>(palette->entries.size());
+        std::memcpy(buffer, &count, sizeof count);
+        return sizeof(WORD);
+    }
     return 0;
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+    if (!palette || palette->palVersion != 0x300)
+        return nullptr;
+    auto made = std::make_unique<HPALETTE__>();
+    made->entries.assign(palette->palPalEntry, palette->palPalEntry + palette->palNumEntries);
+    std::lock_guard lock(gdi::handles::mutex());
+    return gdi::handles::add(std::move(made));
+}
+
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+    std::lock_guard lock(gdi::handles::mutex());
+    auto* found = dynamic_cast<HPALETTE__*>(gdi::handles::find(palette));
+    if (!found)
+        return 0;
+    const auto size = static_cast<UINT>(found->entries.size());
+    if (!entries)
+        return size;
+    if (start >= size)
+        return 0;
+    const UINT copied = std::min(count, size - start);
+    std::copy_n(found->entries.begin() + start, copied, entries);
+    return copied;
 }
 
 HFONT CreateFontIndirectW(const LOGFONTW* font) {

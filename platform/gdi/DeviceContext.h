@@ -70,6 +70,11 @@ struct HFONT__ final : gdi::GdiObject {
     LOGFONTW font;
 };
 
+struct HPALETTE__ final : gdi::GdiObject {
+    UINT objectType() const override { return OBJ_PAL; }
+    std::vector<PALETTEENTRY> entries;
+};
+
 struct HDC__ {
     struct State {
         POINT origin;

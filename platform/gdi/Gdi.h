@@ -84,9 +84,11 @@ HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC dc, UINT kind);
 BOOL DeleteObject(HGDIOBJ object);
-// BITMAP for a bitmap, LOGFONTW for a font; answers the bytes written, 0 on failure.
+// BITMAP for a bitmap, LOGFONTW for a font, the WORD entry count for a palette; answers the
+// bytes written, 0 on failure.
 int GetObjectW(HGDIOBJ object, int size, void* buffer);
 
+inline constexpr UINT OBJ_PAL = 5;
 inline constexpr UINT OBJ_FONT = 6;
 inline constexpr UINT OBJ_BITMAP = 7;
 
@@ -99,6 +101,11 @@ int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
               const BITMAPINFO* info, UINT usage);
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
             DWORD rop);
+
+// Palettes: the entries are kept as given; nothing draws through them (every surface here
+// has 32 bits per pixel), but they are owned and deleted like any GDI object.
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
 
 // Fonts: the logical font is kept as given.
 HFONT CreateFontIndirectW(const LOGFONTW* font);

@@ -101,6 +101,20 @@ struct BITMAP {
     LPVOID bmBits = nullptr;
 };
 
+struct PALETTEENTRY {
+    BYTE peRed = 0;
+    BYTE peGreen = 0;
+    BYTE peBlue = 0;
+    BYTE peFlags = 0;
+};
+
+// A palette record: palVersion 0x300, then palNumEntries entries (the array runs on past 1).
+struct LOGPALETTE {
+    WORD palVersion = 0x300;
+    WORD palNumEntries = 0;
+    PALETTEENTRY palPalEntry[1];
+};
+
 inline constexpr int LF_FACESIZE = 32;
 
 struct LOGFONTW {

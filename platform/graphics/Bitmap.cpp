@@ -4,6 +4,7 @@
 #include "platform/graphics/Clipboard.h"
 #include "platform/graphics/DeviceImage.h"
 #include "platform/graphics/Icon.h"
+#include "platform/rtl/Resources.h"
 
 #include <QtEndian>
 
@@ -172,6 +173,16 @@ TBitmap::~TBitmap() {
     m_canvas.reset();
     if (m_handle)
         DeleteObject(m_handle);
+    if (m_palette)
+        DeleteObject(m_palette);
+}
+
+void TBitmap::SetPalette(HPALETTE value) {
+    if (value == m_palette)
+        return;
+    if (m_palette)
+        DeleteObject(m_palette);
+    m_palette = value;
 }
 
 void TBitmap::deselect() {
@@ -365,6 +376,11 @@ void TBitmap::SaveToStream(TStream& stream) {
         return;
     const QByteArray bytes = encodeBmp(toImage(), depthOf(m_pixelFormat) == 32 ? 32 : 24);
     stream.WriteBuffer(bytes.constData(), bytes.size());
+}
+
+void TBitmap::LoadFromResourceName(HINSTANCE instance, const QString& name) {
+    TResourceStream stream(instance, name, RT_BITMAP);
+    LoadFromStream(stream);
 }
 
 void TBitmap::LoadFromClipboardFormat(WORD format, HANDLE data, HPALETTE) {

@@ -20,7 +20,8 @@ enum class TPixelFormat {
 enum class TAlphaFormat { afIgnored, afDefined, afPremultiplied };
 enum class TBitmapHandleType { bmDIB, bmDDB };
 
-// The window library's bitmap: an HBITMAP it owns (made on demand) and a canvas over it.
+// The window library's bitmap: an HBITMAP it owns (made on demand), the palette it was given
+// (owned too) and a canvas over it.
 // Pixels are kept at 32 bits whatever the pixel format; formats below 32 bits are opaque.
 // Reading a stream that is not a BMP file throws EInvalidGraphic.
 class TBitmap : public TGraphic {
@@ -41,7 +42,8 @@ public:
     HPALETTE Palette() override { return m_palette; }
     void SetHeight(int value) override { SetSize(m_width, value); }
     void SetWidth(int value) override { SetSize(value, m_height); }
-    void SetPalette(HPALETTE value) override { m_palette = value; }
+    // Takes ownership of the palette; the one it held is deleted.
+    void SetPalette(HPALETTE value) override;
     bool SupportsPartialTransparency() override;
     bool CanLoadFromStream(TStream& stream) override;
     void LoadFromStream(TStream& stream) override;
@@ -56,7 +58,10 @@ public:
     void SetHandle(HBITMAP handle);
     // Gives up ownership: the caller must delete the handle.
     HBITMAP ReleaseHandle();
+    // Gives up ownership of the palette: the caller must delete it.
     HPALETTE ReleasePalette();
+    // Loads the bitmap resource of that name (platform/rtl/Resources.h); throws EResNotFound.
+    void LoadFromResourceName(HINSTANCE instance, const QString& name);
     bool HandleAllocated() const { return m_handle != nullptr; }
     TCanvas& Canvas();
 
