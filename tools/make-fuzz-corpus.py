@@ -109,6 +109,8 @@ files = {
         "smart-image-tiff.stored": stored(b"TqkSmartImage", tiff(False, 3, 4, 4)),
         "bitmap.stored": stored(b"TBitmap", square_bmp),
         "metafile.stored": stored(b"TMetafile", emf_header(0, 0, 99, 49)),
+        "metafile-far-bounds.stored": stored(b"TMetafile",
+                                             emf_header(-2, -5, 0x7FFFFFFF, 0x7FFFFFF0)),
         "unknown-class.stored": stored(b"TJPEGImage", logo_jpeg[:64]),
         "empty-name.stored": b"\x00",
     },

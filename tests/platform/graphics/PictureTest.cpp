@@ -2,6 +2,9 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
+#include "platform/graphics/Metafile.h"
+
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +163,39 @@ TEST(BitmapTest, NotABitmapStreamIsAnError) {
     TBitmap bitmap;
     EXPECT_FALSE(bitmap.CanLoadFromStream(stream));
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
+// An EMF header: record type 1, its size, then the bounds left, top, right, bottom.
+QByteArray emfHeader(qint32 left, qint32 top, qint32 right, qint32 bottom) {
+    QByteArray header(88, '\0');
+    const qint32 fields[] = {1, 88, left, top, right, bottom};
+    for (int i = 0; i < 6; ++i)
+        qToLittleEndian<qint32>(fields[i], header.data() + 4 * i);
+    return header;
+}
+
+TEST(MetafileTest, StoredMetafileTakesItsSizeFromTheBoundsItCanHold) {
+    struct Case {
+        QByteArray data;
+        int width;
+        int height;
+    };
+    const Case cases[] = {
+        {emfHeader(0, 0, 99, 49), 100, 50},
+        {emfHeader(-10, 5, 10, 5), 21, 1},
+        // Bounds whose extent no int holds give no size instead of overflowing.
+        {emfHeader(-2, -5, INT32_MAX, INT32_MAX - 15), 0, 0},
+        {emfHeader(INT32_MIN, 0, INT32_MAX, 0), 0, 1},
+        {QByteArray("not a metafile"), 0, 0},
+    };
+    for (const Case& c : cases) {
+        TMemoryStream stream(storedBlock("TMetafile", c.data));
+        TPicture picture;
+        picture.ReadStoredPicture(stream);
+        ASSERT_NE(dynamic_cast<TMetafile*>(picture.Graphic()), nullptr);
+        EXPECT_EQ(picture.Width(), c.width) << c.data.toHex().constData();
+        EXPECT_EQ(picture.Height(), c.height) << c.data.toHex().constData();
+    }
 }
 
 } // namespace
