@@ -3,9 +3,11 @@
 # UndefinedBehaviorSanitizer (g++, the debug-asan preset) into build-asan/ (or
 # $CUVORA_ASAN_BUILD_DIR) and runs the suite there, against the Firebird server and cupsd that
 # tools/test.sh started. Every sanitized process, the program the tests start included,
-# writes its reports under build-asan/sanitizer-reports/: a failing test or any report fails
-# the run. Findings inside third-party libraries are suppressed, each on its own line with
-# its reason, in tools/sanitizers/.
+# writes its AddressSanitizer and leak reports under build-asan/sanitizer-reports/; an
+# undefined-behaviour report stops the process. A failing test or any report fails the run.
+# The executables load libgdiplus at start-up here, so that it stays mapped at exit and the
+# leak check can see and name what it holds. Findings inside third-party libraries are
+# suppressed in tools/sanitizers/, each entry with its reason.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CUVORA_ASAN_BUILD_DIR:-$root/build-asan}
@@ -22,6 +24,12 @@ export UBSAN_OPTIONS="log_path=$reports/ubsan:halt_on_error=1:print_stacktrace=1
 
 status=0
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
+# g++'s UndefinedBehaviorSanitizer writes to standard error whatever log_path says, and stops
+# the process; the tests' whole output is searched too, for the program's forwarded reports.
+if grep -n "runtime error:\|ERROR: AddressSanitizer\|ERROR: LeakSanitizer" \
+    "$build/Testing/Temporary/LastTest.log"; then
+    status=1
+fi
 if compgen -G "$reports/*" >/dev/null; then
     for report in "$reports"/*; do
         echo "=== $report"

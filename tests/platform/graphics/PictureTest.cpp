@@ -184,7 +184,7 @@ TEST(MetafileTest, StoredMetafileTakesItsSizeFromTheBoundsItCanHold) {
         {emfHeader(0, 0, 99, 49), 100, 50},
         {emfHeader(-10, 5, 10, 5), 21, 1},
         // Bounds whose extent no int holds give no size instead of overflowing.
-        {emfHeader(-2, -5, INT32_MAX, INT32_MAX - 15), 0, 0},
+        {emfHeader(-2, -20, INT32_MAX, INT32_MAX - 15), 0, 0},
         {emfHeader(INT32_MIN, 0, INT32_MAX, 0), 0, 1},
         {QByteArray("not a metafile"), 0, 0},
     };
