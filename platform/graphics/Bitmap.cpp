@@ -97,8 +97,9 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
         height != INT32_MIN) {
         const int rows = height < 0 ? -height : height;
         const qint64 stride = (static_cast<qint64>(width) * (depth / 8) + 3) & ~3;
-        if (offset + stride * rows > static_cast<qint64>(bytes.size()) || rows > 65536 ||
-            width > 65536)
+        // The sizes first: only bounded ones make a product that cannot overflow.
+        if (rows > 65536 || width > 65536 ||
+            offset + stride * rows > static_cast<qint64>(bytes.size()))
             return {};
         QImage image(width, rows, QImage::Format_ARGB32_Premultiplied);
         for (int row = 0; row < rows; ++row) {

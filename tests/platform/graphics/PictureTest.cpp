@@ -165,6 +165,20 @@ TEST(BitmapTest, NotABitmapStreamIsAnError) {
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
 }
 
+TEST(BitmapTest, BitmapOfAnImpossibleSizeIsAnError) {
+    // A 24-bit header whose width and height no file can hold (their product overflowed).
+    QByteArray bytes(54, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    const qint32 fields[][2] = {{10, 54}, {14, 40}, {18, 0x71457131}, {22, 0x70784520}};
+    for (const auto& [offset, value] : fields)
+        qToLittleEndian<qint32>(value, bytes.data() + offset);
+    qToLittleEndian<quint16>(24, bytes.data() + 28);
+    TMemoryStream stream(bytes);
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
 // An EMF header: record type 1, its size, then the bounds left, top, right, bottom.
 QByteArray emfHeader(qint32 left, qint32 top, qint32 right, qint32 bottom) {
     QByteArray header(88, '\0');

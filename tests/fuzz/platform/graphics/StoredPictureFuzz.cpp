@@ -13,7 +13,8 @@
 #include <stdexcept>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    qkSetGdiPlusLibraryName(QStringLiteral("libgdiplus-not-loaded-by-this-fuzz-target.so"));
+    // A path, not a name: each failed load is one failed open, not a search.
+    qkSetGdiPlusLibraryName(QStringLiteral("/dev/null/libgdiplus.so.0"));
     RegisterClass(classOf<TqkPNGImage>());
     RegisterClass(classOf<TqkSmartImage>());
     for (const char* extension : {"TIFF", "TIF", "GIF", "JPEG", "JPG"})
