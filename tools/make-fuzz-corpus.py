@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' corpus (tests/fuzz/corpus/<target>/): small files of our own,
-each a valid or nearly valid input that leads a target into its parser."""
+each a valid or nearly valid input that leads a target into its parser. The inputs with
+which the fuzzers found faults are kept beside them as they were found."""
 import pathlib
 import struct
 
