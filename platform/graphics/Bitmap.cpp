@@ -6,6 +6,8 @@
 #include "platform/graphics/Icon.h"
 #include "platform/rtl/Resources.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QtEndian>
 
 #include <cstring>
@@ -115,7 +117,18 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
         }
         return image;
     }
-    QImage image = QImage::fromData(bytes, "BMP");
+    // Even run-length coding of one colour gives fewer than 128 pixels a byte: a bitmap that
+    // Qt would make far bigger than its file could fill is refused before it is decoded (a
+    // few hundred bytes must not become a hundred megabytes).
+    constexpr qint64 kMostPixelsPerByte = 256;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "BMP");
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > kMostPixelsPerByte * bytes.size())
+        return {};
+    const QImage image = reader.read();
     return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 

@@ -4,6 +4,9 @@
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/Metafile.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -177,6 +180,32 @@ TEST(BitmapTest, BitmapOfAnImpossibleSizeIsAnError) {
     TMemoryStream stream(bytes);
     TBitmap bitmap;
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
+TEST(BitmapTest, BitmapFarBiggerThanItsFileCouldFillIsAnError) {
+    // Found by fuzzing: Qt's reader makes 27987 by 1183 pixels of these 629 bytes.
+    QFile found(
+        qEnvironmentVariable("CUVORA_SOURCE_DIR") +
+        "/tests/fuzz/corpus/stored_picture/smart-image-bmp-far-bigger-than-its-file.stored");
+    ASSERT_TRUE(found.open(QIODevice::ReadOnly));
+    const QByteArray stored = found.readAll();
+    TMemoryStream stream(stored.mid(1 + quint8(stored[0])));
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+
+    // A bitmap of a depth that goes through Qt's reader, whose file holds its pixels, loads.
+    QImage indexed(40, 30, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(0, 0, 0), qRgb(255, 0, 0)});
+    indexed.fill(1);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(indexed.save(&buffer, "BMP"));
+    ASSERT_LT(encoded[28], 24);
+    TMemoryStream eightBits(encoded);
+    bitmap.LoadFromStream(eightBits);
+    EXPECT_EQ(bitmap.Width(), 40);
+    EXPECT_EQ(bitmap.Height(), 30);
 }
 
 // An EMF header: record type 1, its size, then the bounds left, top, right, bottom.
