@@ -225,6 +225,7 @@ private:
     void pollTablesOnce();
     std::unique_ptr<PassFilter> planPasses();
     QStringList waiterCodes();
+    bool mainDatabaseHasWriteTriggers();
     void readNewItems(PassFilter& filter);
     void runPass(int printer, const QString& tableNumber);
     void moveItem(int printer, const QString& destination, const QString& tableNumber);

@@ -134,17 +134,19 @@ void TFormPalms::Timer2Timer() {
 
 // Every pass of the nesting runs in the order it is written: tables, waiters, printer
 // numbers. The fast mode leaves out the passes whose item select surely returns no row and
-// surely raises no error, which is everything a left-out pass would have done. It reads the
-// waiters once, and again only before a table row that follows a write (as the nesting reads
-// them anew for each row). After a pass that moved items, the moved ones may carry the table
-// text 'EXCLUIR'; when triggers on the tablets' item table may have written more, the new
-// items are read again.
+// surely raises no error, which is everything a left-out pass would have done.
+// - It reads the waiters once. The nesting reads them anew for each table row, so after a
+//   pass that wrote they are read again before the next row when triggers of the main
+//   database may have changed them.
+// - After a pass that moved items, the moved ones may carry the table text 'EXCLUIR'; when
+//   triggers on the tablets' item table may have written more, the new items are read again.
 void TFormPalms::pollTablesOnce() {
     openQuery(TabMesa, {kSelectTables});
     std::unique_ptr<PassFilter> filter;
     if (pollingMode == PollingMode::Fast && !TabMesa.eof())
         filter = planPasses();
     bool waitersRead = static_cast<bool>(filter);
+    std::optional<bool> mainTriggers; // asked after the first write
     for (int table = 0; !TabMesa.eof(); TabMesa.next(), ++table) {
         if (!waitersRead) {
             openQuery(Vendedor, {kSelectWaiters});
@@ -164,7 +166,9 @@ void TFormPalms::pollTablesOnce() {
                         readNewItems(*filter);
                     else
                         filter->itemsFlagged();
-                    waitersRead = false;
+                    if (!mainTriggers)
+                        mainTriggers = mainDatabaseHasWriteTriggers();
+                    waitersRead = !*mainTriggers;
                 }
             }
         }
@@ -224,6 +228,24 @@ std::unique_ptr<PassFilter> TFormPalms::planPasses() {
     } catch (const std::exception&) {
         TabMesa.first();
         return nullptr;
+    }
+}
+
+// Whether writing the main database's items and kitchen-monitor rows may fire triggers,
+// which could change the waiters the nesting reads anew for each table row.
+// An error counts as yes.
+bool TFormPalms::mainDatabaseHasWriteTriggers() {
+    try {
+        openQuery(Atualiza3, {QStringLiteral("select count(*) as triggers from rdb$triggers t "
+                                             "where (t.rdb$relation_name in ('MESA', 'COZINHA2') "
+                                             "or t.rdb$relation_name is null) "
+                                             "and coalesce(t.rdb$trigger_inactive, 0) = 0 "
+                                             "and coalesce(t.rdb$system_flag, 0) = 0")});
+        const bool triggers = Atualiza3.field(QStringLiteral("triggers")).asInteger() != 0;
+        Atualiza3.close();
+        return triggers;
+    } catch (const std::exception&) {
+        return true;
     }
 }
 
