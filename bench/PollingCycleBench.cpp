@@ -2,6 +2,7 @@
 // fast and plain, on the embedded engine and through a Firebird server on loopback.
 //
 //   polling_cycle_bench [--server HOST/PORT] [--sizes TxWxK,...] [--idle-cycles N]
+//                       [--plain yes|no]
 //
 // Prints one name=value line per figure. tools/bench.sh builds it, starts a private server
 // and runs it.
@@ -58,11 +59,19 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-void print(const QString& name, double value) {
-    std::printf("%s=%.2f\n", qPrintable(name), value);
+using Figures = QList<std::pair<QString, QString>>;
+
+QString figure(double value) {
+    return QString::number(value, 'f', 2);
 }
-void print(const QString& name, quint64 value) {
-    std::printf("%s=%llu\n", qPrintable(name), static_cast<unsigned long long>(value));
+QString figure(quint64 value) {
+    return QString::number(value);
+}
+
+void print(const Figures& figures, const QString& prefix) {
+    for (const auto& [name, value] : figures)
+        std::printf("%s%s=%s\n", qPrintable(prefix), qPrintable(name), qPrintable(value));
+    std::fflush(stdout);
 }
 
 QString sourceDir() {
@@ -213,14 +222,10 @@ private:
     int m_lastId = 0;
 };
 
-void measure(const QString& engine, const QString& server, const Size& size, int idleCycles,
-             bool headline) {
+// Prints the figures of one engine and size, each name prefixed with them, and answers them.
+Figures measure(const QString& engine, const QString& server, const Size& size, int idleCycles,
+                bool plain) {
     Restaurant restaurant(server, size);
-    const QString prefix = QStringLiteral("%1_t%2_w%3_k%4_")
-                               .arg(engine)
-                               .arg(size.tables)
-                               .arg(size.waiters)
-                               .arg(size.items);
 
     // Idle: nothing new on the tablets.
     restaurant.cycle(Mode::Fast);
@@ -232,54 +237,56 @@ void measure(const QString& engine, const QString& server, const Size& size, int
         idle.push_back(idleCycle.ms);
         minimal.push_back(restaurant.minimalCycleMs());
     }
-    const Cycle plainIdle = restaurant.cycle(Mode::Plain);
+    const Cycle plainIdle = plain ? restaurant.cycle(Mode::Plain) : Cycle{};
 
     // Busy: K new items, moved by each mode in turn.
     const quint64 itemStatements = restaurant.addItems();
     const int ticketsBefore = restaurant.tickets;
     const Cycle busy = restaurant.cycle(Mode::Fast);
     const int busyTickets = restaurant.tickets - ticketsBefore;
-    restaurant.addItems();
-    const Cycle plainBusy = restaurant.cycle(Mode::Plain);
+    Cycle plainBusy;
+    if (plain) {
+        restaurant.addItems();
+        plainBusy = restaurant.cycle(Mode::Plain);
+    }
 
     const double idleMs = median(idle);
     const double minimalMs = median(minimal);
     const quint64 busyStatements = busy.mainStatements + busy.tabletStatements;
-    const QList<std::pair<QString, double>> times = {
-        {QStringLiteral("idle_ms"), idleMs},
-        {QStringLiteral("minimal_cycle_ms"), minimalMs},
-        {QStringLiteral("idle_vs_minimal"), idleMs / minimalMs},
-        {QStringLiteral("plain_idle_ms"), plainIdle.ms},
-        {QStringLiteral("idle_speedup_vs_plain"), plainIdle.ms / idleMs},
-        {QStringLiteral("busy_ms"), busy.ms},
-        {QStringLiteral("plain_busy_ms"), plainBusy.ms},
-        {QStringLiteral("busy_speedup_vs_plain"), plainBusy.ms / busy.ms},
+    const Figures figures = {
+        {QStringLiteral("idle_ms"), figure(idleMs)},
+        {QStringLiteral("minimal_cycle_ms"), figure(minimalMs)},
+        {QStringLiteral("idle_vs_minimal"), figure(idleMs / minimalMs)},
+        {QStringLiteral("plain_idle_ms"), figure(plainIdle.ms)},
+        {QStringLiteral("idle_speedup_vs_plain"), figure(plainIdle.ms / idleMs)},
+        {QStringLiteral("busy_ms"), figure(busy.ms)},
+        {QStringLiteral("plain_busy_ms"), figure(plainBusy.ms)},
+        {QStringLiteral("busy_speedup_vs_plain"), figure(plainBusy.ms / busy.ms)},
         {QStringLiteral("busy_item_statement_share"),
-         static_cast<double>(itemStatements) / static_cast<double>(busyStatements)}};
-    const QList<std::pair<QString, quint64>> counts = {
-        {QStringLiteral("statements_idle"), idleCycle.mainStatements + idleCycle.tabletStatements},
-        {QStringLiteral("statements_idle_main"), idleCycle.mainStatements},
-        {QStringLiteral("statements_idle_tablets"), idleCycle.tabletStatements},
-        {QStringLiteral("plain_statements_idle_main"), plainIdle.mainStatements},
-        {QStringLiteral("plain_statements_idle_tablets"), plainIdle.tabletStatements},
-        {QStringLiteral("statements_busy"), busyStatements},
-        {QStringLiteral("statements_busy_main"), busy.mainStatements},
-        {QStringLiteral("statements_busy_tablets"), busy.tabletStatements},
-        {QStringLiteral("plain_statements_busy_main"), plainBusy.mainStatements},
-        {QStringLiteral("plain_statements_busy_tablets"), plainBusy.tabletStatements},
-        {QStringLiteral("busy_item_statements"), itemStatements},
-        {QStringLiteral("busy_tickets"), static_cast<quint64>(busyTickets)}};
-    for (const auto& [name, value] : times) {
-        print(prefix + name, value);
-        if (headline)
-            print(name, value);
-    }
-    for (const auto& [name, value] : counts) {
-        print(prefix + name, value);
-        if (headline)
-            print(name, value);
-    }
-    std::fflush(stdout);
+         figure(static_cast<double>(itemStatements) / static_cast<double>(busyStatements))},
+        {QStringLiteral("statements_idle"),
+         figure(idleCycle.mainStatements + idleCycle.tabletStatements)},
+        {QStringLiteral("statements_idle_main"), figure(idleCycle.mainStatements)},
+        {QStringLiteral("statements_idle_tablets"), figure(idleCycle.tabletStatements)},
+        {QStringLiteral("plain_statements_idle_main"), figure(plainIdle.mainStatements)},
+        {QStringLiteral("plain_statements_idle_tablets"), figure(plainIdle.tabletStatements)},
+        {QStringLiteral("statements_busy"), figure(busyStatements)},
+        {QStringLiteral("statements_busy_main"), figure(busy.mainStatements)},
+        {QStringLiteral("statements_busy_tablets"), figure(busy.tabletStatements)},
+        {QStringLiteral("plain_statements_busy_main"), figure(plainBusy.mainStatements)},
+        {QStringLiteral("plain_statements_busy_tablets"), figure(plainBusy.tabletStatements)},
+        {QStringLiteral("busy_item_statements"), figure(itemStatements)},
+        {QStringLiteral("busy_tickets"), figure(static_cast<quint64>(busyTickets))}};
+    Figures measured;
+    for (const auto& figure : figures)
+        if (plain || !figure.first.contains(QLatin1String("plain")))
+            measured.append(figure);
+    print(measured, QStringLiteral("%1_t%2_w%3_k%4_")
+                        .arg(engine)
+                        .arg(size.tables)
+                        .arg(size.waiters)
+                        .arg(size.items));
+    return measured;
 }
 
 QList<Size> parseSizes(const QString& text) {
@@ -300,6 +307,7 @@ int main(int argc, char** argv) {
     QString server;
     QList<Size> sizes = {{100, 20, 60}, {300, 60, 60}};
     int idleCycles = 15;
+    bool plain = true;
     const QStringList arguments = application.arguments();
     try {
         for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
@@ -307,6 +315,8 @@ int main(int argc, char** argv) {
                 server = arguments[i + 1];
             else if (arguments[i] == QLatin1String("--sizes"))
                 sizes = parseSizes(arguments[i + 1]);
+            else if (arguments[i] == QLatin1String("--plain"))
+                plain = arguments[i + 1] != QLatin1String("no");
             else if (arguments[i] == QLatin1String("--idle-cycles"))
                 idleCycles = std::max(1, arguments[i + 1].toInt());
             else
@@ -316,13 +326,18 @@ int main(int argc, char** argv) {
         networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
         setRegionalSettings(RegionalSettings::comma());
+        // The first size on the server (else embedded) once more, unprefixed, at the end.
+        Figures headline;
         for (const Size& size : sizes) {
-            const bool first = &size == &sizes.front();
+            Figures figures;
             if (!server.isEmpty())
-                measure(QStringLiteral("server"), server, size, idleCycles, first);
-            measure(QStringLiteral("embedded"), QString(), size, idleCycles,
-                    first && server.isEmpty());
+                figures = measure(QStringLiteral("server"), server, size, idleCycles, plain);
+            const Figures embedded =
+                measure(QStringLiteral("embedded"), QString(), size, idleCycles, plain);
+            if (headline.isEmpty())
+                headline = server.isEmpty() ? embedded : figures;
         }
+        print(headline, QString());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "polling_cycle_bench: %s\n", error.what());
         return 1;

@@ -2,7 +2,7 @@
 # The polling cycle benchmark: installs what is needed, builds it, starts a private Firebird
 # server on a free loopback port, runs the benchmark against it and against the embedded
 # engine, and stops the server by its pid. Ends with one name=value line per figure.
-#   tools/bench.sh [--sizes TxWxK,...] [--idle-cycles N]
+#   tools/bench.sh [--sizes TxWxK,...] [--idle-cycles N] [--plain no]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CUVORA_BUILD_DIR:-$root/build}

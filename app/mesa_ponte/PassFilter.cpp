@@ -244,3 +244,13 @@ bool PassFilter::mayFindItems(int table, int waiter, int printer) const {
             return true;
     return false;
 }
+
+bool PassFilter::mayFindItems(int table) const {
+    const Literal& t = m_tables.at(static_cast<std::size_t>(table));
+    const auto unsure = [](const Literal& literal) { return !literal.key; };
+    if (unsure(t) || std::any_of(m_waiters.begin(), m_waiters.end(), unsure) ||
+        std::any_of(m_printers.begin(), m_printers.end(), unsure))
+        return true;
+    return std::any_of(t.matches.begin(), t.matches.end(),
+                       [](std::uint64_t word) { return word != 0; });
+}

@@ -73,6 +73,8 @@ public:
     void itemsFlagged();
 
     bool mayFindItems(int table, int waiter, int printer) const;
+    // False when no pass of the table row may find an item or raise.
+    bool mayFindItems(int table) const;
 
 private:
     using Bits = std::vector<std::uint64_t>;

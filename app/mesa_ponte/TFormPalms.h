@@ -227,6 +227,7 @@ private:
     QStringList waiterCodes();
     bool mainDatabaseHasWriteTriggers();
     void readNewItems(PassFilter& filter);
+    bool tryReadNewItems(PassFilter& filter);
     void runPass(int printer, const QString& tableNumber);
     void moveItem(int printer, const QString& destination, const QString& tableNumber);
     void answerBillRequests();

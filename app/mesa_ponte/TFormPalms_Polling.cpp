@@ -154,6 +154,8 @@ void TFormPalms::pollTablesOnce() {
                 filter->setWaiters(waiterCodes());
         }
         waitersRead = static_cast<bool>(filter);
+        if (filter && !filter->mayFindItems(table))
+            continue;
         Vendedor.first();
         for (int waiter = 0; !Vendedor.eof(); Vendedor.next(), ++waiter) {
             for (int printer = 0; printer <= kLastPrinter; ++printer) {
@@ -162,13 +164,13 @@ void TFormPalms::pollTablesOnce() {
                 const int movedBefore = m_itemsMoved;
                 runPass(printer, tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
                 if (filter && m_itemsMoved != movedBefore) {
-                    if (m_tabletItemTriggers)
-                        readNewItems(*filter);
-                    else
+                    if (!m_tabletItemTriggers)
                         filter->itemsFlagged();
+                    else if (!tryReadNewItems(*filter))
+                        filter.reset(); // the rest of the cycle runs every pass
                     if (!mainTriggers)
                         mainTriggers = mainDatabaseHasWriteTriggers();
-                    waitersRead = !*mainTriggers;
+                    waitersRead = filter && !*mainTriggers;
                 }
             }
         }
@@ -255,6 +257,16 @@ QStringList TFormPalms::waiterCodes() {
         codes.append(Vendedor.field(QStringLiteral("codigo")).asText());
     Vendedor.first();
     return codes;
+}
+
+// A read that fails here is no error of the cycle: the nesting would not have made it.
+bool TFormPalms::tryReadNewItems(PassFilter& filter) {
+    try {
+        readNewItems(filter);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // Every item select asks for COZINHA '9' too: the rows this answers are all an item select
