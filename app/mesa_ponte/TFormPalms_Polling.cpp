@@ -185,11 +185,9 @@ std::unique_ptr<PassFilter> TFormPalms::planPasses() {
     try {
         openQuery(Vendedor, {kSelectWaiters});
         QStringList tables;
-        if (!Vendedor.eof()) {
-            for (TabMesa.first(); !TabMesa.eof(); TabMesa.next())
-                tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
-            TabMesa.first();
-        }
+        for (TabMesa.first(); !TabMesa.eof(); TabMesa.next())
+            tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
+        TabMesa.first();
         const QStringList waiters = waiterCodes();
 
         openQuery(erro2, {kDescribeItemColumns});

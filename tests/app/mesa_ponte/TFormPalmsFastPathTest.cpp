@@ -136,9 +136,9 @@ Restaurant randomRestaurant(std::mt19937& random, const Schema& schema) {
     };
 
     Restaurant r{&schema, {}, {}, {}, {}, {}, {}, {}};
-    for (int i = count(1, 6); i > 0; --i)
+    for (int i = count(0, 6); i > 0; --i)
         r.tables.append(pick(random, tablePool));
-    for (int i = count(1, 4); i > 0; --i)
+    for (int i = count(0, 4); i > 0; --i)
         r.waiters.append({pick(random, codePool), QStringLiteral("Garcom %1").arg(i)});
     for (bool& box : r.monitor)
         box = chance(0.3);
@@ -152,7 +152,8 @@ Restaurant randomRestaurant(std::mt19937& random, const Schema& schema) {
         const double kind = std::uniform_real_distribution<double>(0, 1)(random);
         const QString cozinha = kind < 0.85 ? "9" : kind < 0.93 ? "7" : "8";
         // A bill request names a table as the point-of-sale system writes it.
-        const QString mesa = cozinha == "7" ? pick(random, r.tables) : pick(random, mesaPool);
+        const QString mesa =
+            cozinha == "7" && !r.tables.isEmpty() ? pick(random, r.tables) : pick(random, mesaPool);
         const QString imp = pick(random, schema.numericImp ? numberImps : textImps);
         const QString vend = pick(random, schema.numericVend ? numberVends : textVends);
         const QString values =
