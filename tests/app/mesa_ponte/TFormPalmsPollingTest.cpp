@@ -303,6 +303,24 @@ TEST_P(Polling, KitchenMonitorRowsForPrinterFiveOnBothBoxes) {
 
 INSTANTIATE_TEST_SUITE_P(Firebird, Polling, testsupport::allAccesses(), testsupport::accessName);
 
+// Printer number 0 is never the monitor's, whatever the kitchen boxes read.
+TEST(PollingMonitor, PrinterZeroFilesNoRowWhenBothKitchenBoxesAreTheMonitor) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1, .imp = "0"});
+    TFormPalms& form = f.start();
+    form.ComboBox2->setEditText("Monitor Cozinha");
+    form.ComboBox3->setEditText("Monitor Cozinha");
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(f.monitorRows().isEmpty());
+    EXPECT_EQ(f.main("select impressora from mesa", {"impressora"}), (Rows{{"0"}}));
+    ASSERT_EQ(f.sent.size(), 1u);
+    EXPECT_EQ(f.sent[0].destination, "Nao Imprimir");
+    EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
+}
+
 // --- Golden tickets ------------------------------------------------------------------------
 
 struct TicketCase {
