@@ -48,8 +48,9 @@ struct Cycle {
     quint64 tabletStatements = 0;
 };
 
-// Statements each item sends: C4 and C8 to the tablets, C6 and C7 to the main database, and
-// C5 for an item bound for the kitchen monitor.
+// Statements each item sends: its extras and its 'EXCLUIR' flag to the tablets, its id from
+// the generator and its row to the main database, and a kitchen-monitor row for an item
+// bound for the monitor.
 constexpr int kItemStatements = 4;
 // Printer number whose box reads "Monitor Cozinha" in the fixture.
 constexpr int kMonitorPrinter = 4;

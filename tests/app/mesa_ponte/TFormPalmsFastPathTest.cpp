@@ -475,7 +475,8 @@ TEST(FastPath, SendsOnlyTheSelectsThatCanFindItems) {
     auto before = sent();
     site.cycle(Mode::Fast);
     auto after = sent();
-    // C1 and C2; the catalogue, the new items, C9 and C10.
+    // Tables and waiters; the catalogue, the new items, the deletion of moved items and the
+    // bill requests.
     EXPECT_EQ(after.first - before.first, 2u);
     EXPECT_EQ(after.second - before.second, 4u);
 
@@ -483,8 +484,8 @@ TEST(FastPath, SendsOnlyTheSelectsThatCanFindItems) {
     before = sent();
     site.cycle(Mode::Fast);
     after = sent();
-    // C1, C2, the look-up of triggers after the first write; per item C6 and C7. On the
-    // tablets one item select, per item C4 and C8.
+    // Tables, waiters, the look-up of triggers after the first write; per item its id and its
+    // row. On the tablets one item select, per item its extras and its flag.
     EXPECT_EQ(after.first - before.first, 3u + 2u * 2u);
     EXPECT_EQ(after.second - before.second, 4u + 1u + 2u * 2u);
     EXPECT_TRUE(recorder.standardErrors().empty());
