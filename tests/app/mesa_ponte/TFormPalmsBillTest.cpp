@@ -213,7 +213,7 @@ TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
                                        } +
                                        footer(kSetupFooters));
     EXPECT_EQ(form.impvalto->font().pointSize(), 9);
-    // The cycle goes on with C14 on the table's row, so CabMesa stays open on it.
+    // The cycle goes on with the STATUS update on the table's row, so CabMesa stays open on it.
     ASSERT_TRUE(form.CabMesa.isOpen());
     EXPECT_EQ(form.CabMesa.field("mesa").asText(), QStringLiteral("12"));
     EXPECT_TRUE(form.MesaItem.isOpen());

@@ -458,7 +458,7 @@ TEST(PollingOrder, TablesThenWaitersThenPrinterNumbers) {
     PollingFixture f(Access::Embedded);
     f.table("2");
     f.table("A1");
-    f.table(" 2"); // the same T again: its C3 finds nothing left
+    f.table(" 2"); // the same T again: its item select finds nothing left
     f.waiter("8", "Bia");
     f.waiter("3", "Ana");
     f.item({.id = 1, .mesa = "000002", .imp = "4", .vend = "3"});
@@ -668,7 +668,8 @@ TEST(PollingFailure, NoTablesOrNoWaitersMoveNothingButTheCycleGoesOn) {
         else
             f.waiter("3", "Ana");
         f.item({.id = 1});
-        f.item({.id = 2, .mesa = "EXCLUIR"}); // left by a cycle that stopped before C9
+        // Left by a cycle that stopped before the moved rows were deleted.
+        f.item({.id = 2, .mesa = "EXCLUIR"});
         f.item({.id = 50, .mesa = "12", .cozinha = "7"});
         TFormPalms& form = f.start();
         f.cycle();
@@ -711,7 +712,8 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
 
     f.cycle();
 
-    // The bill stops polling with the error box; its request stays, C14 has run.
+    // The bill stops polling with the error box; its request stays, the table's STATUS update has
+    // run.
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.recorder.standardErrors()[0].text.contains(missing))
         << f.recorder.standardErrors()[0].text.toStdString();
