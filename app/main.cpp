@@ -6,12 +6,14 @@
 #include "platform/TerminationSignals.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
+#include "platform/widgets/QtClipboardBackend.h"
 #include "platform/widgets/QtSysColorProvider.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -34,6 +36,7 @@ int main(int argc, char* argv[]) {
     const ImagingUnits imaging;
     QApplication application(argc, argv);
     gdi::installQtSysColorProvider();
+    gdi::setClipboardBackend(std::make_shared<gdi::QtClipboardBackend>());
     quitOnTerminationSignals();
     // What the program shows is kept in its log too, for whoever finds it unattended.
     messages::setTranscript([](const messages::Shown& message) {

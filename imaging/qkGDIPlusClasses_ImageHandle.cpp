@@ -282,9 +282,15 @@ bool TqkGPImageHandle::GetPropertyItemData(std::uint32_t APropID,
 
 std::int32_t TqkGPImageHandle::AnimationFrameDelay() {
     std::vector<std::uint8_t> data;
-    // A delay list shorter than the active frame gives that frame no delay of its own.
-    const std::size_t offset = static_cast<std::size_t>(FActiveFrame) * 4;
-    if (!GetPropertyItemData(kPropertyTagFrameDelay, data) || offset + 4 > data.size())
+    if (!GetPropertyItemData(kPropertyTagFrameDelay, data) || data.size() < 4)
+        return 75;
+    // Windows' GDI+ lists every frame's delay in one item; libgdiplus gives the selected frame
+    // an item with its own delay alone. A longer list that ends before the active frame gives
+    // that frame no delay of its own.
+    std::size_t offset = static_cast<std::size_t>(FActiveFrame) * 4;
+    if (data.size() < 8)
+        offset = 0;
+    else if (offset + 4 > data.size())
         return 75;
     std::int32_t delay = 0;
     std::memcpy(&delay, data.data() + offset, 4);

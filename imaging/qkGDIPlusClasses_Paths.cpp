@@ -1,9 +1,12 @@
 #include "imaging/qkGDIPlusClasses_Paths.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
+#include "imaging/qkGDIPlusClasses.h"
 #include "imaging/qkGDIPlusClasses_Fonts.h"
 #include "imaging/qkGDIPlusClasses_Resources.h"
 #include "platform/gdi/Gdi.h"
+
+#include <QFont>
 
 #include <algorithm>
 #include <cstring>
@@ -226,6 +229,36 @@ void TqkGPPath::AddString(const QString& S, const TqkGPFontFamily* AFamily, int 
     CheckGdipStatus(qkgdip::GdipAddPathStringI(FHandle, chars(S), static_cast<INT>(S.size()),
                                                familyHandle(AFamily), AStyle, AEmSize, &layout,
                                                formatHandle(AFormat)));
+}
+
+void TqkGPPath::AddString(const QString& S, const QFont& AFont, float AEmSize, const TRect& ARect) {
+    TFontStyles styles = 0;
+    if (AFont.bold())
+        styles |= qkFontStyle(TFontStyle::fsBold);
+    if (AFont.italic())
+        styles |= qkFontStyle(TFontStyle::fsItalic);
+    if (AFont.underline())
+        styles |= qkFontStyle(TFontStyle::fsUnderline);
+    if (AFont.strikeOut())
+        styles |= qkFontStyle(TFontStyle::fsStrikeOut);
+    GpStringFormat* format = nullptr;
+    CheckGdipStatus(qkgdip::GdipCreateStringFormat(0, 0, &format));
+    GpFontFamily* family = nullptr;
+    // Both go on every way out; their deletion reports nothing.
+    struct Release {
+        GpStringFormat*& format;
+        GpFontFamily*& family;
+        ~Release() {
+            if (family)
+                qkgdip::GdipDeleteFontFamily(family);
+            qkgdip::GdipDeleteStringFormat(format);
+        }
+    } release{format, family};
+    CheckGdipStatus(qkgdip::GdipCreateFontFamilyFromName(chars(AFont.family()), nullptr, &family));
+    const GpRect layout(ARect);
+    CheckGdipStatus(qkgdip::GdipAddPathStringI(FHandle, chars(S), static_cast<INT>(S.size()),
+                                               family, FontStylesToGpFontStyle(styles), AEmSize,
+                                               &layout, format));
 }
 
 TRect TqkGPPath::GetBounds(TqkGPPen* APen) {

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+class QFont;
 struct GpPath;
 struct GpRegion;
 class TqkGPCanvas;
@@ -70,6 +71,9 @@ public:
                    const TqkRectF& ALayoutRect, const TqkGPStringFormat* AFormat);
     void AddString(const QString& S, const TqkGPFontFamily* AFamily, int AStyle, float AEmSize,
                    const TRect& ALayoutRect, const TqkGPStringFormat* AFormat);
+    // A window font's family and styles at AEmSize, with a default format. A family name
+    // GDI+ does not know raises with its status.
+    void AddString(const QString& S, const QFont& AFont, float AEmSize, const TRect& ARect);
 
     TRect GetBounds(TqkGPPen* APen = nullptr);
     TqkRectF GetBoundsF(TqkGPPen* APen = nullptr);

@@ -20,8 +20,10 @@ constexpr Mapping kMappings[] = {
     {QLatin1String("Arial"),
      {QLatin1String("Liberation Sans"), QLatin1String("DejaVu Sans")},
      QFont::SansSerif},
+    // Liberation Sans is as narrow as the window's captions were laid out for; DejaVu Sans
+    // runs "Linhas após impressao" under its field.
     {QLatin1String("MS Sans Serif"),
-     {QLatin1String("DejaVu Sans"), QLatin1String("Liberation Sans")},
+     {QLatin1String("Liberation Sans"), QLatin1String("DejaVu Sans")},
      QFont::SansSerif},
 };
 

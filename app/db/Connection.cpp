@@ -47,6 +47,7 @@ void Connection::disconnect() {
 ResultSet Connection::run(const QString& statement) {
     if (!isConnected())
         throw DatabaseError(QStringLiteral("Not connected to database %1").arg(m_database));
+    ++m_statementsSent;
     return runStatement(m_attachment, windows1252::encode(statement));
 }
 

@@ -29,10 +29,13 @@ public:
 
     // Runs one statement and answers its rows (none for a statement without a result).
     ResultSet run(const QString& statement);
+    // How many statements were sent on this connection, failed ones included.
+    quint64 statementsSent() const { return m_statementsSent; }
 
 private:
     QString m_database;
     Attachment m_attachment;
+    quint64 m_statementsSent = 0;
 };
 
 } // namespace db

@@ -16,7 +16,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class PassFilter;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -76,6 +78,11 @@ public:
     NumberedLines printerSettings;
     // Test seam: when set, the date and time that tickets, bills and kitchen-monitor rows show.
     std::function<QDateTime()> clock;
+    // Fast skips the passes that surely find no new item (the program's mode); Plain runs
+    // every pass of the nesting. Both leave the same databases, tickets and counter; the
+    // benchmark and the tests compare them.
+    enum class PollingMode { Fast, Plain };
+    PollingMode pollingMode = PollingMode::Fast;
     // --- end of polling ---
 
     // The tablet switches into their radio groups (the last step of FormShow).
@@ -216,6 +223,11 @@ private:
 
     // Polling cycle and kitchen ticket.
     void pollTablesOnce();
+    std::unique_ptr<PassFilter> planPasses();
+    QStringList waiterCodes();
+    bool mainDatabaseHasWriteTriggers();
+    void readNewItems(PassFilter& filter);
+    bool tryReadNewItems(PassFilter& filter);
     void runPass(int printer, const QString& tableNumber);
     void moveItem(int printer, const QString& destination, const QString& tableNumber);
     void answerBillRequests();
@@ -226,6 +238,8 @@ private:
     void addKitchenTicketFeed();
     QDateTime now() const;
     QSet<QString> m_reportedUnreadableIds; // logged once per run
+    int m_itemsMoved = 0;                  // items moved in this run
+    bool m_tabletItemTriggers = false;     // as the last cycle's catalogue read found
     int m_reportLines = 0;
 
     bool m_shownOnce = false;

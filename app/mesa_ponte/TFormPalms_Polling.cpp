@@ -4,6 +4,7 @@
 #include "app/UnitBibliotecapalm.h"
 #include "app/db/DatabaseError.h"
 #include "app/mesa_ponte/KitchenTicketLines.h"
+#include "app/mesa_ponte/PassFilter.h"
 #include "app/mesa_ponte/ProgramLog.h"
 #include "app/mesa_ponte/TableNumber.h"
 #include "platform/DataFolder.h"
@@ -24,6 +25,31 @@ namespace {
 const QString kMonitor = QStringLiteral("Monitor Cozinha");
 const QString kOrderCounter = QStringLiteral("pedido.INI");
 constexpr int kLastPrinter = 5;
+
+const QString kSelectTables = QStringLiteral("select * from CabMesa ");
+const QString kSelectWaiters = QStringLiteral("select * from vendedor ");
+
+// How the tablets' database holds the three columns an item select compares.
+const QString kDescribeItemColumns = QStringLiteral(
+    "select trim(rf.rdb$field_name) as name, f.rdb$field_type as type, "
+    "f.rdb$field_scale as scale, trim(cs.rdb$character_set_name) as charset, "
+    "coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) as collation_id, "
+    "trim(co.rdb$collation_name) as collation, "
+    "case when f.rdb$computed_blr is null then 0 else 1 end as computed, "
+    "case when r.rdb$view_blr is null then 0 else 1 end as is_view, "
+    "(select count(*) from rdb$triggers t where t.rdb$relation_name = 'MESA' "
+    "and coalesce(t.rdb$trigger_inactive, 0) = 0 and coalesce(t.rdb$system_flag, 0) = 0) "
+    "as table_triggers, "
+    "(select count(*) from rdb$triggers t where t.rdb$relation_name is null "
+    "and coalesce(t.rdb$trigger_inactive, 0) = 0 and coalesce(t.rdb$system_flag, 0) = 0) "
+    "as database_triggers "
+    "from rdb$relation_fields rf "
+    "join rdb$relations r on r.rdb$relation_name = rf.rdb$relation_name "
+    "join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
+    "left join rdb$character_sets cs on cs.rdb$character_set_id = f.rdb$character_set_id "
+    "left join rdb$collations co on co.rdb$character_set_id = f.rdb$character_set_id "
+    "and co.rdb$collation_id = coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) "
+    "where rf.rdb$relation_name = 'MESA' and rf.rdb$field_name in ('MESA', 'IMP', 'VEND')");
 
 QString q(const QString& text) {
     return quotedSql(text);
@@ -106,16 +132,153 @@ void TFormPalms::Timer2Timer() {
     Timer2->start();
 }
 
+// Every pass of the nesting runs in the order it is written: tables, waiters, printer
+// numbers. The fast mode leaves out the passes whose item select surely returns no row and
+// surely raises no error, which is everything a left-out pass would have done.
+// - It reads the waiters once. The nesting reads them anew for each table row, so after a
+//   pass that wrote they are read again before the next row when triggers of the main
+//   database may have changed them.
+// - After a pass that moved items, the moved ones may carry the table text 'EXCLUIR'; when
+//   triggers on the tablets' item table may have written more, the new items are read again.
 void TFormPalms::pollTablesOnce() {
-    openQuery(TabMesa, {QStringLiteral("select * from CabMesa ")});
-    for (; !TabMesa.eof(); TabMesa.next()) {
-        openQuery(Vendedor, {QStringLiteral("select * from vendedor ")});
-        for (; !Vendedor.eof(); Vendedor.next()) {
-            for (int printer = 0; printer <= kLastPrinter; ++printer)
+    openQuery(TabMesa, {kSelectTables});
+    std::unique_ptr<PassFilter> filter;
+    if (pollingMode == PollingMode::Fast && !TabMesa.eof())
+        filter = planPasses();
+    bool waitersRead = static_cast<bool>(filter);
+    std::optional<bool> mainTriggers; // asked after the first write
+    for (int table = 0; !TabMesa.eof(); TabMesa.next(), ++table) {
+        if (!waitersRead) {
+            openQuery(Vendedor, {kSelectWaiters});
+            if (filter)
+                filter->setWaiters(waiterCodes());
+        }
+        waitersRead = static_cast<bool>(filter);
+        if (filter && !filter->mayFindItems(table))
+            continue;
+        Vendedor.first();
+        for (int waiter = 0; !Vendedor.eof(); Vendedor.next(), ++waiter) {
+            for (int printer = 0; printer <= kLastPrinter; ++printer) {
+                if (filter && !filter->mayFindItems(table, waiter, printer))
+                    continue;
+                const int movedBefore = m_itemsMoved;
                 runPass(printer, tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
+                if (filter && m_itemsMoved != movedBefore) {
+                    if (!m_tabletItemTriggers)
+                        filter->itemsFlagged();
+                    else if (!tryReadNewItems(*filter))
+                        filter.reset(); // the rest of the cycle runs every pass
+                    if (!mainTriggers)
+                        mainTriggers = mainDatabaseHasWriteTriggers();
+                    waitersRead = filter && !*mainTriggers;
+                }
+            }
         }
     }
     executeQuery(erro, {QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'")});
+}
+
+// The waiters, the table numbers, how the tablets' database compares the item columns and
+// which items are new. Nothing here writes; on any doubt or error the cycle runs every pass
+// instead, and meets the error, if it is real, where the nesting meets it.
+std::unique_ptr<PassFilter> TFormPalms::planPasses() {
+    try {
+        openQuery(Vendedor, {kSelectWaiters});
+        QStringList tables;
+        for (TabMesa.first(); !TabMesa.eof(); TabMesa.next())
+            tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
+        TabMesa.first();
+        const QStringList waiters = waiterCodes();
+
+        openQuery(erro2, {kDescribeItemColumns});
+        std::array<ColumnComparison, 3> columns;
+        std::array<bool, 3> described{};
+        bool databaseTriggers = false;
+        const QStringList names = {QStringLiteral("MESA"), QStringLiteral("IMP"),
+                                   QStringLiteral("VEND")};
+        for (; !erro2.eof(); erro2.next()) {
+            const auto column = [this](const char* name) {
+                return erro2.field(QString::fromLatin1(name));
+            };
+            const qsizetype index = names.indexOf(column("name").asText());
+            if (index < 0)
+                continue;
+            ColumnDefinition definition;
+            definition.fieldType = static_cast<int>(column("type").asInteger());
+            definition.scale = static_cast<int>(column("scale").asInteger());
+            definition.characterSet = column("charset").asText();
+            definition.collationId = static_cast<int>(column("collation_id").asInteger());
+            definition.collationName = column("collation").asText();
+            // A view's column may be an expression, which may raise.
+            definition.computed =
+                column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
+            columns[static_cast<std::size_t>(index)] = describeColumn(definition);
+            described[static_cast<std::size_t>(index)] = true;
+            m_tabletItemTriggers = column("table_triggers").asInteger() != 0;
+            databaseTriggers = column("database_triggers").asInteger() != 0;
+        }
+        erro2.close();
+        // A database trigger may write on any commit, even a select's.
+        if (!described[0] || !described[1] || !described[2] || databaseTriggers)
+            return nullptr;
+
+        auto filter = std::make_unique<PassFilter>(columns, tables, waiters);
+        readNewItems(*filter);
+        return filter;
+    } catch (const std::exception&) {
+        TabMesa.first();
+        return nullptr;
+    }
+}
+
+// Whether writing the main database's items and kitchen-monitor rows may fire triggers,
+// which could change the waiters the nesting reads anew for each table row.
+// An error counts as yes.
+bool TFormPalms::mainDatabaseHasWriteTriggers() {
+    try {
+        openQuery(Atualiza3, {QStringLiteral("select count(*) as triggers from rdb$triggers t "
+                                             "where (t.rdb$relation_name in ('MESA', 'COZINHA2') "
+                                             "or t.rdb$relation_name is null) "
+                                             "and coalesce(t.rdb$trigger_inactive, 0) = 0 "
+                                             "and coalesce(t.rdb$system_flag, 0) = 0")});
+        const bool triggers = Atualiza3.field(QStringLiteral("triggers")).asInteger() != 0;
+        Atualiza3.close();
+        return triggers;
+    } catch (const std::exception&) {
+        return true;
+    }
+}
+
+QStringList TFormPalms::waiterCodes() {
+    QStringList codes;
+    for (Vendedor.first(); !Vendedor.eof(); Vendedor.next())
+        codes.append(Vendedor.field(QStringLiteral("codigo")).asText());
+    Vendedor.first();
+    return codes;
+}
+
+// A read that fails here is no error of the cycle: the nesting would not have made it.
+bool TFormPalms::tryReadNewItems(PassFilter& filter) {
+    try {
+        readNewItems(filter);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Every item select asks for COZINHA '9' too: the rows this answers are all an item select
+// can return.
+void TFormPalms::readNewItems(PassFilter& filter) {
+    openQuery(MesaPalm, {QStringLiteral("select mesa, imp, vend from mesa where COZINHA = ") +
+                         q(QStringLiteral("9"))});
+    std::vector<PassFilter::Item> items;
+    for (; !MesaPalm.eof(); MesaPalm.next())
+        items.push_back({MesaPalm.field(QStringLiteral("mesa")).value(),
+                         MesaPalm.field(QStringLiteral("imp")).value(),
+                         MesaPalm.field(QStringLiteral("vend")).value()});
+    MesaPalm.close();
+    filter.setNewItems(items);
 }
 
 // One table, one waiter, one printer number: its new items into the main database and
@@ -194,6 +357,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
 // The item on MesaPalm's current row: its ticket lines, its kitchen-monitor rows, its main
 // row, and its flag on the tablet.
 void TFormPalms::moveItem(int printer, const QString& destination, const QString& table) {
+    ++m_itemsMoved;
     addKitchenTicketItem();
     const auto item = [this](const char* column) {
         return MesaPalm.field(QString::fromLatin1(column));

@@ -225,9 +225,9 @@ protected:
     QProcess m_program;
 };
 
-// The server dies while C8 of one item waits for its row (a tablet holds it locked): that item
-// is in the main database but not yet flagged, the one item Firebird's lack of a shared
-// transaction lets through twice.
+// The server dies while the 'EXCLUIR' update of one item waits for its row (a tablet holds it
+// locked): that item is in the main database but not yet flagged, the one item Firebird's lack of a
+// shared transaction lets through twice.
 TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
     OwnFirebirdServer server;
     ASSERT_NO_FATAL_FAILURE(server.start());

@@ -180,7 +180,11 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
     EXPECT_TRUE(kitchen3.startsWith("PEDIDO       :3\r\n")) << kitchen3.constData();
     EXPECT_TRUE(kitchen3.contains("SUCO DE MA\xE7\xE3\r\n")) << kitchen3.constData();
     EXPECT_FALSE(QFile::exists(port("cozinha2.txt")));
-    EXPECT_FALSE(read(port("conta.txt")).isEmpty());
+    // The bill on the bill printer's port: the table, its waiter, the share of two people.
+    const QByteArray bill = read(port("conta.txt"));
+    EXPECT_TRUE(bill.startsWith("    SIMPLES CONFERENCIA DA CONTA\r\n")) << bill.constData();
+    EXPECT_TRUE(bill.contains("\r\nCom/Mesa: 12\r\nGarcon....:Ana\r\n")) << bill.constData();
+    EXPECT_TRUE(bill.contains("\r\nDesp p/Pessoas [2]")) << bill.constData();
 
     // Polling goes on: a later order moves too.
     tabletItem(4, "1", QStringLiteral("agua"), QString());

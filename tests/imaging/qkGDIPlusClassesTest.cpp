@@ -14,9 +14,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -409,6 +411,85 @@ TEST(GpImageHandle, ResizeFlipAndFrames) {
     EXPECT_EQ(jpeg->GetSize().cx, 32);
     EXPECT_EQ(jpeg->ImageDataFormat(), TqkImageDataFormat::qkImageMemoryBmp);
     EXPECT_TRUE(near(jpeg->GetAsBitmapBits()[12 * 32 + 4].rgbRed, 0xFF, 30));
+}
+
+// A 1 x 1 GIF of one frame per entry: its palette index (0 black, 1 white) and its delay in
+// hundredths of a second (no graphic control extension for a negative delay).
+QByteArray animatedGif(std::initializer_list<std::pair<int, int>> AFrames) {
+    QByteArray gif = QByteArray("GIF89a") + le16(1) + le16(1) + bytes({0x80, 0, 0}) +
+                     bytes({0, 0, 0, 0xFF, 0xFF, 0xFF});
+    for (const auto& [index, delay] : AFrames) {
+        if (delay >= 0)
+            gif += bytes({0x21, 0xF9, 4, 0x04}) + le16(delay) + bytes({0, 0});
+        // Clear code, the pixel's index, end code: three 3-bit codes.
+        const int codes = 4 | (index << 3) | (5 << 6);
+        gif += bytes({0x2C}) + le16(0) + le16(0) + le16(1) + le16(1) + bytes({0, 2, 2}) +
+               bytes({codes & 0xFF, codes >> 8, 0});
+    }
+    return gif + bytes({0x3B});
+}
+
+// libgdiplus gives each selected frame a delay item holding that frame's delay alone.
+TEST(GpImageHandle, AnimatedGifFramesAndTheirOwnDelays) {
+    std::unique_ptr<TqkGPImageHandle> gif = decode(animatedGif({{0, 10}, {1, 20}, {0, -1}}));
+    ASSERT_NE(gif, nullptr);
+    EXPECT_EQ(gif->ImageDataFormat(), TqkImageDataFormat::qkImageGif);
+    ASSERT_EQ(gif->AnimationFrameCount(), 3u);
+    const struct {
+        std::uint32_t frame;
+        std::int32_t delay;
+        int red;
+    } frames[] = {{0, 100, 0}, {1, 200, 255}, {2, 75, 0}}; // frame 2 has no delay of its own
+    for (const auto& f : frames) {
+        gif->SetActiveFrame(f.frame);
+        EXPECT_EQ(gif->GetActiveFrame(), f.frame);
+        EXPECT_EQ(gif->AnimationFrameDelay(), f.delay) << "frame " << f.frame;
+        EXPECT_EQ(gif->GetAsBitmapBits().at(0).rgbRed, f.red) << "frame " << f.frame;
+    }
+    gif->SetActiveFrame(3);
+    EXPECT_EQ(gif->GetActiveFrame(), 0u);
+    EXPECT_EQ(gif->AnimationFrameDelay(), 100);
+}
+
+// Windows' GDI+ gives one item with an entry per frame; a list shorter than the active frame
+// is read no further than its end.
+struct DelaySpy {
+    static inline std::vector<std::int32_t> entries;
+};
+
+TEST(GpImageHandle, FrameDelayListsAreReadWithinTheirBounds) {
+    const auto saved = std::tuple(qkgdip::GdipGetPropertyItemSize, qkgdip::GdipGetPropertyItem,
+                                  qkgdip::GdipImageSelectActiveFrame);
+    qkgdip::GdipGetPropertyItemSize = [](GpImage*, PROPID AId, UINT* ASize) {
+        *ASize = static_cast<UINT>(sizeof(PropertyItem) + 4 * DelaySpy::entries.size());
+        return AId == 0x5100 && !DelaySpy::entries.empty() ? Status::Ok : Status::PropertyNotFound;
+    };
+    qkgdip::GdipGetPropertyItem = [](GpImage*, PROPID AId, UINT ASize, PropertyItem* AItem) {
+        AItem->id = AId;
+        AItem->length = static_cast<std::uint32_t>(4 * DelaySpy::entries.size());
+        AItem->type = 4;
+        AItem->value = AItem + 1;
+        std::memcpy(AItem->value, DelaySpy::entries.data(), ASize - sizeof(PropertyItem));
+        return Status::Ok;
+    };
+    qkgdip::GdipImageSelectActiveFrame = [](GpImage*, const TGUID*, UINT) { return Status::Ok; };
+    std::unique_ptr<TqkGPImageHandle> handle = TqkGPImageHandle::CreateSize(2, 2);
+    const struct {
+        std::vector<std::int32_t> entries;
+        std::uint32_t frame;
+        std::int32_t delay;
+    } cases[] = {
+        {{10, 20, 30}, 0, 100}, {{10, 20, 30}, 2, 300}, {{10, 20, 30}, 3, 75},
+        {{10, 20}, 5, 75},      {{40}, 4, 400},         {{}, 1, 75},
+    };
+    for (const auto& c : cases) {
+        DelaySpy::entries = c.entries;
+        handle->SetActiveFrame(c.frame);
+        EXPECT_EQ(handle->AnimationFrameDelay(), c.delay)
+            << c.entries.size() << " entries, frame " << c.frame;
+    }
+    std::tie(qkgdip::GdipGetPropertyItemSize, qkgdip::GdipGetPropertyItem,
+             qkgdip::GdipImageSelectActiveFrame) = saved;
 }
 
 // --- drawing core, with GDI+ calls watched ---------------------------------------------------

@@ -1,6 +1,7 @@
 #include "imaging/qkGDIPlusClasses.h"
 
 #include "GpObjectsTestSupport.h"
+#include "imaging/qkGDIPlusAPI_Flat.h"
 #include "imaging/qkGDIPlusClasses_Fonts.h"
 #include "imaging/qkGDIPlusClasses_Paths.h"
 
@@ -109,6 +110,57 @@ TEST(GpFigures, NullObjectsLeaveTheirPartOutAndGradientsFill) {
     EXPECT_GT((left >> 16) & 0xFF, 200u);
     EXPECT_GT(right & 0xFF, 200u);
     EXPECT_LT(right & 0xFF, 255u) << "the gradient ends one pixel outside";
+}
+
+TEST(GpCanvasObjects, ClipsByPathAndRegionAndTransformsByMatrix) {
+    TestDC clipped(30, 30);
+    {
+        TqkGPCanvas canvas(clipped.dc());
+        TqkGPPath circle;
+        circle.AddEllipse(TRect{0, 0, 20, 20});
+        canvas.SetClipPath(circle);
+        TqkGPRegion square(TRect{10, 10, 30, 30});
+        canvas.SetClipRegion(square, TqkGPCombineMode::gmUnion);
+        canvas.FillRectangle(TRect{0, 0, 30, 30}, kRed);
+    }
+    EXPECT_EQ(clipped.pixel(10, 10), kRed);
+    EXPECT_EQ(clipped.pixel(1, 1), kWhite) << "outside the circle";
+    EXPECT_EQ(clipped.pixel(28, 28), kRed) << "inside the united square";
+    EXPECT_EQ(clipped.pixel(28, 2), kWhite);
+
+    TestDC moved(30, 30);
+    {
+        TqkGPCanvas canvas(moved.dc());
+        auto shift = TqkGPMatrix::CreateEx(1, 0, 0, 1, 10, 0);
+        canvas.SetWorldTransform(*shift);
+        auto down = TqkGPMatrix::CreateEx(1, 0, 0, 1, 0, 5);
+        canvas.ModifyWorldTransform(*down, TqkGpMatrixOrder::MatrixOrderAppend);
+        auto current = canvas.GetWorldTransform();
+        EXPECT_FLOAT_EQ(current->OffsetX(), 10);
+        EXPECT_FLOAT_EQ(current->OffsetY(), 5);
+        canvas.FillRectangle(TRect{0, 0, 5, 5}, kBlue);
+    }
+    EXPECT_EQ(paintedBounds(moved, {0, 0, 30, 30}, kBlue), (TRect{10, 5, 15, 10}));
+}
+
+TEST(GpCanvasObjects, MeasuresOneRegionPerCharacterRange) {
+    TestDC dc(200, 40);
+    TqkGPCanvas canvas(dc.dc());
+    TqkGPFont font(QStringLiteral("DejaVu Sans"), 12);
+    TqkGPStringFormat format;
+    const TqkGpCharacterRange ranges[] = {{0, 3}, {3, 3}};
+    format.SetMeasurableCharacterRanges(ranges);
+    const auto regions = canvas.MeasureCharacterRanges(QStringLiteral("Cuvora"), &font,
+                                                       TqkRectF(0, 0, 200, 40), &format);
+    ASSERT_EQ(regions.size(), 2u);
+    GpRectF first{};
+    GpRectF second{};
+    ASSERT_EQ(qkgdip::GdipGetRegionBounds(regions[0]->Handle(), canvas.Handle(), &first),
+              Status::Ok);
+    ASSERT_EQ(qkgdip::GdipGetRegionBounds(regions[1]->Handle(), canvas.Handle(), &second),
+              Status::Ok);
+    EXPECT_GT(first.Width, 0);
+    EXPECT_GE(second.X, first.X + first.Width - 1) << "the second range follows the first";
 }
 
 // Every figure, a gradient, a dashed pen and a line of text in one picture to look at.

@@ -213,7 +213,7 @@ TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
                                        } +
                                        footer(kSetupFooters));
     EXPECT_EQ(form.impvalto->font().pointSize(), 9);
-    // The cycle goes on with C14 on the table's row, so CabMesa stays open on it.
+    // The cycle goes on with the STATUS update on the table's row, so CabMesa stays open on it.
     ASSERT_TRUE(form.CabMesa.isOpen());
     EXPECT_EQ(form.CabMesa.field("mesa").asText(), QStringLiteral("12"));
     EXPECT_TRUE(form.MesaItem.isOpen());
@@ -528,6 +528,42 @@ TEST(Bill, EachRequestGetsAFreshBill) {
     EXPECT_TRUE(second.contains("PRATO DO DIA        2  50,00  100,00"));
     EXPECT_TRUE(second.contains("Desp p/Pessoas [2]             50,00"));
     EXPECT_TRUE(second.contains("Total                         100,00"));
+}
+
+// The tablets' software may keep the people count as text: anything but a number gives no
+// share and a cover charge of nothing.
+TEST(Bill, APeopleCountThatIsNotANumberGivesNoShareAndACoverOfNothing) {
+    for (const char* people : {"'quatro'", "''", "'0,0'"}) {
+        BillFixture fixture;
+        fixture.writeDataFile("setup.INI", setupFile("0", "5"));
+        fixture.onMain("insert into CabMesa (mesa, vendedor, Hora, Delivery, Valor) values "
+                       "('12', '3', '19:30', 0, 0)");
+        fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
+        fixture.addItems("12", {{"1", "PRATO DO DIA", 50, 1}});
+        fixture.onTablets("drop table mesa");
+        fixture.onTablets("create table mesa (id integer, mesa varchar(20), imp varchar(1), "
+                          "COZINHA varchar(1), vend varchar(10), Quant varchar(20))");
+        fixture.onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, Quant) "
+                                         "values (1, '12', '0', '7', '3', %1)")
+                              .arg(QString::fromLatin1(people)));
+        TFormPalms& form = fixture.start();
+        form.EstablishmentName = "Bar Lisboa";
+
+        SCOPED_TRACE(people);
+        expectLines(fixture.compose(), heading("             Bar Lisboa", "12", "Carlos", "19:30") +
+                                           QStringList{
+                                               "PRATO DO DIA        1  50,00   50,00",
+                                               "=====================================",
+                                               "Total                          50,00",
+                                               "Couvert artistico               0,00",
+                                               "                       -------------",
+                                               "Total                          50,00",
+                                               "",
+                                               "",
+                                           } +
+                                           footer(kSetupFooters));
+        EXPECT_TRUE(fixture.recorder.shown().empty());
+    }
 }
 
 TEST(Bill, ADatabaseErrorLeavesTheComposer) {

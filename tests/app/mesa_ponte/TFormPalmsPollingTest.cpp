@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSet>
@@ -302,6 +303,24 @@ TEST_P(Polling, KitchenMonitorRowsForPrinterFiveOnBothBoxes) {
 
 INSTANTIATE_TEST_SUITE_P(Firebird, Polling, testsupport::allAccesses(), testsupport::accessName);
 
+// Printer number 0 is never the monitor's, whatever the kitchen boxes read.
+TEST(PollingMonitor, PrinterZeroFilesNoRowWhenBothKitchenBoxesAreTheMonitor) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1, .imp = "0"});
+    TFormPalms& form = f.start();
+    form.ComboBox2->setEditText("Monitor Cozinha");
+    form.ComboBox3->setEditText("Monitor Cozinha");
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(f.monitorRows().isEmpty());
+    EXPECT_EQ(f.main("select impressora from mesa", {"impressora"}), (Rows{{"0"}}));
+    ASSERT_EQ(f.sent.size(), 1u);
+    EXPECT_EQ(f.sent[0].destination, "Nao Imprimir");
+    EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
+}
+
 // --- Golden tickets ------------------------------------------------------------------------
 
 struct TicketCase {
@@ -439,7 +458,7 @@ TEST(PollingOrder, TablesThenWaitersThenPrinterNumbers) {
     PollingFixture f(Access::Embedded);
     f.table("2");
     f.table("A1");
-    f.table(" 2"); // the same T again: its C3 finds nothing left
+    f.table(" 2"); // the same T again: its item select finds nothing left
     f.waiter("8", "Bia");
     f.waiter("3", "Ana");
     f.item({.id = 1, .mesa = "000002", .imp = "4", .vend = "3"});
@@ -637,6 +656,98 @@ TEST(PollingFailure, UnreadableTabletRowsAreLeftInPlaceAndLogged) {
     for (const char* id : {"id X7,", "id NULL,", "id 9,", "id C1,"})
         EXPECT_EQ(log.count(QString::fromLatin1(id)), 1) << id;
     EXPECT_TRUE(log.contains(QString::fromUtf8("não é um número inteiro")));
+}
+
+// Without tables or waiters nothing moves, but the flagged rows of an earlier cycle are
+// deleted and the bill requests answered all the same.
+TEST(PollingFailure, NoTablesOrNoWaitersMoveNothingButTheCycleGoesOn) {
+    for (const bool withTable : {false, true}) {
+        PollingFixture f(Access::Embedded);
+        if (withTable)
+            f.table("12");
+        else
+            f.waiter("3", "Ana");
+        f.item({.id = 1});
+        // Left by a cycle that stopped before the moved rows were deleted.
+        f.item({.id = 2, .mesa = "EXCLUIR"});
+        f.item({.id = 50, .mesa = "12", .cozinha = "7"});
+        TFormPalms& form = f.start();
+        f.cycle();
+        EXPECT_TRUE(f.recorder.shown().empty());
+        EXPECT_TRUE(form.Timer2->isActive());
+        EXPECT_TRUE(f.mainItems().isEmpty());
+        EXPECT_EQ(f.tabletItems(), (Rows{{"1", "000012"}})) << "with table: " << withTable;
+        ASSERT_EQ(f.sent.size(), 1u);
+        EXPECT_EQ(f.sent[0].kind, Kind::Bill);
+        EXPECT_EQ(f.dataFile("pedido.INI"), "<missing>");
+    }
+}
+
+// The cycle with its real destinations: ports and files, nothing printed, the preview
+// never reached. No printer is installed, so anything sent to a printer would fail.
+TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
+    PollingFixture f(Access::Embedded);
+    QTemporaryDir ports;
+    ASSERT_TRUE(ports.isValid());
+    const QString missing = ports.filePath(QStringLiteral("nao/existe/LPT1"));
+    printers::setSource([] { return printers::InstalledPrinters{}; });
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1, .imp = "5", .nomep = "feijoada"});
+    f.item({.id = 2, .imp = "4", .nomep = "farofa"});
+    f.item({.id = 50, .mesa = "12", .cozinha = "7"});
+    TFormPalms& form = f.start();
+    form.reportSink = nullptr;
+    // Printer number 5: the first copy not printed, the second to its port.
+    form.ComboBox2->setEditText("Nao Imprimir");
+    form.ComboBox3->setEditText("Informar Porta");
+    form.Edit31->setText(ports.filePath(QStringLiteral("bar.txt")));
+    // Printer number 4 and the bill: a port in a folder that does not exist.
+    form.ComboBox5->setEditText("Informar Porta");
+    form.Edit33->setText(missing);
+    form.ComboBox1->setEditText("Informar Porta");
+    form.Edit29->setText(missing);
+    form.Edit22->setText("0");
+    form.Timer2->start();
+
+    f.cycle();
+
+    // The bill stops polling with the error box; its request stays, the table's STATUS update has
+    // run.
+    ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
+    EXPECT_TRUE(f.recorder.standardErrors()[0].text.contains(missing))
+        << f.recorder.standardErrors()[0].text.toStdString();
+    EXPECT_FALSE(form.Timer2->isActive());
+    EXPECT_EQ(f.tabletItems(), (Rows{{"50", "12"}}));
+    EXPECT_EQ(f.main("select STATUS from CabMesa", {"STATUS"}), (Rows{{"1"}}));
+    // Both items moved, printer number 4 first; only the second copy of printer number 5
+    // reached its port.
+    EXPECT_EQ(f.main("select nomep from mesa order by id", {"nomep"}),
+              (Rows{{"farofa"}, {"feijoada"}}));
+    QFile bar(ports.filePath(QStringLiteral("bar.txt")));
+    ASSERT_TRUE(bar.open(QIODevice::ReadOnly));
+    const QByteArray barTicket = bar.readAll();
+    EXPECT_TRUE(barTicket.startsWith("PEDIDO       :2\r\nCOMANDA/MESA.:000012\r\n"))
+        << barTicket.constData();
+    EXPECT_TRUE(barTicket.contains("\r\nFEIJOADA\r\n"));
+    EXPECT_TRUE(barTicket.endsWith("\r\n.\r\n"));
+    EXPECT_EQ(QDir(ports.path()).entryList(QDir::Files), QStringList{"bar.txt"});
+    // The lost ticket of printer number 4 is in the log only.
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("(impressora 4, destino 'Informar Porta'")));
+    EXPECT_TRUE(log.contains(QStringLiteral("FAROFA")));
+
+    // Mended and started again: the request is answered and deleted.
+    f.recorder.clear();
+    form.Edit29->setText(ports.filePath(QStringLiteral("conta.txt")));
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(form.Timer2->isActive());
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    QFile bill(ports.filePath(QStringLiteral("conta.txt")));
+    ASSERT_TRUE(bill.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(bill.readAll().startsWith("    SIMPLES CONFERENCIA DA CONTA\r\n"));
 }
 
 // --- Bad input -----------------------------------------------------------------------------

@@ -125,6 +125,20 @@ TEST(WindowLayout, FontsKeepTheirKindOnLinux) {
     EXPECT_EQ(caption.pixelSize(), 21);
 }
 
+// The captions beside the fields of Panel2 end before their field begins.
+TEST(WindowLayout, CaptionsStayClearOfTheirFields) {
+    WindowFixture fixture;
+    TFormPalms& form = fixture.start();
+    const std::pair<QLabel*, QWidget*> besides[] = {{form.Label34, form.Edit22},
+                                                    {form.Label31, form.Edit28}};
+    for (const auto& [caption, field] : besides)
+        EXPECT_LT(caption->x() + caption->sizeHint().width(), field->x())
+            << caption->text().toStdString();
+    for (QLabel* caption : {form.Label30, form.Label32, form.Label36, form.Label35, form.Label37})
+        EXPECT_LE(caption->x() + caption->sizeHint().width(), form.Panel2->width())
+            << caption->text().toStdString();
+}
+
 TEST(WindowPictures, PlainPicturesAlwaysShowAndStoredOnesWaitForTheirClass) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
