@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
+    clang-14 libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
     qt6-base-dev

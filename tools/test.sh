@@ -36,10 +36,14 @@ cups_port=$(free_port 6310)
 export CUPS_SERVER="127.0.0.1:$cups_port"
 export CUVORA_TEST_PDF_DIR="$services/cups/pdf"
 
-# The threading suite under ThreadSanitizer (a separate build) first, so that the whole
-# suite's summary closes the output; its failure still fails the run.
-tsan_status=0
-"$root/tools/tsan.sh" || tsan_status=$?
+# The separate builds first, so that the whole suite's summary closes the output: the
+# threading suite under ThreadSanitizer, the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer (against the same services), and the fuzz targets (clang). A
+# failure of any of them still fails the run.
+sanitizer_status=0
+"$root/tools/tsan.sh" || sanitizer_status=$?
+"$root/tools/asan.sh" || sanitizer_status=$?
+"$root/tools/fuzz.sh" || sanitizer_status=$?
 
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
-exit "$tsan_status"
+exit "$sanitizer_status"

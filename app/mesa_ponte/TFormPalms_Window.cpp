@@ -150,7 +150,14 @@ TFormPalms::TFormPalms(QWidget* parent) : QWidget(parent) {
     handlerguard::run([this] { FormCreate(); });
 }
 
-TFormPalms::~TFormPalms() = default;
+TFormPalms::~TFormPalms() {
+    // No handler runs for a window being destroyed: deleting its controls moves the focus,
+    // and an exit handler would then work on a window whose members are gone.
+    const QList<QObject*> children = findChildren<QObject*>();
+    for (QObject* child : children)
+        if (auto* route = dynamic_cast<EventRoute*>(child))
+            delete route;
+}
 
 void TFormPalms::buildStoredLayout() {
     setObjectName(QStringLiteral("FormPalms"));

@@ -6,6 +6,8 @@
 #include "platform/graphics/Icon.h"
 #include "platform/rtl/Resources.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QtEndian>
 
 #include <cstring>
@@ -97,8 +99,9 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
         height != INT32_MIN) {
         const int rows = height < 0 ? -height : height;
         const qint64 stride = (static_cast<qint64>(width) * (depth / 8) + 3) & ~3;
-        if (offset + stride * rows > static_cast<qint64>(bytes.size()) || rows > 65536 ||
-            width > 65536)
+        // The sizes first: only bounded ones make a product that cannot overflow.
+        if (rows > 65536 || width > 65536 ||
+            offset + stride * rows > static_cast<qint64>(bytes.size()))
             return {};
         QImage image(width, rows, QImage::Format_ARGB32_Premultiplied);
         for (int row = 0; row < rows; ++row) {
@@ -114,7 +117,18 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
         }
         return image;
     }
-    QImage image = QImage::fromData(bytes, "BMP");
+    // Even run-length coding of one colour gives fewer than 128 pixels a byte: a bitmap that
+    // Qt would make far bigger than its file could fill is refused before it is decoded (a
+    // few hundred bytes must not become a hundred megabytes).
+    constexpr qint64 kMostPixelsPerByte = 256;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "BMP");
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > kMostPixelsPerByte * bytes.size())
+        return {};
+    const QImage image = reader.read();
     return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 

@@ -2,6 +2,21 @@
 
 #include <QtEndian>
 
+#include <limits>
+
+namespace {
+
+// The inclusive extent between two bounds; 0 (no size known) for bounds so far apart that
+// no picture has them.
+int boundsExtent(qint32 low, qint32 high) {
+    const qint64 extent = qint64(high) - low + 1;
+    return extent >= std::numeric_limits<int>::min() && extent <= std::numeric_limits<int>::max()
+               ? static_cast<int>(extent)
+               : 0;
+}
+
+} // namespace
+
 void TMetafile::Assign(TPersistent* source) {
     if (!source) {
         Clear();
@@ -49,8 +64,8 @@ void TMetafile::LoadFromStream(TStream& stream) {
         const auto top = qFromLittleEndian<qint32>(m_bytes.constData() + 12);
         const auto right = qFromLittleEndian<qint32>(m_bytes.constData() + 16);
         const auto bottom = qFromLittleEndian<qint32>(m_bytes.constData() + 20);
-        m_width = right - left + 1;
-        m_height = bottom - top + 1;
+        m_width = boundsExtent(left, right);
+        m_height = boundsExtent(top, bottom);
         m_enhanced = true;
     }
     NotifyChanged();

@@ -2,6 +2,12 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
+#include "platform/graphics/Metafile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -160,6 +166,79 @@ TEST(BitmapTest, NotABitmapStreamIsAnError) {
     TBitmap bitmap;
     EXPECT_FALSE(bitmap.CanLoadFromStream(stream));
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
+TEST(BitmapTest, BitmapOfAnImpossibleSizeIsAnError) {
+    // A 24-bit header whose width and height no file can hold (their product overflowed).
+    QByteArray bytes(54, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    const qint32 fields[][2] = {{10, 54}, {14, 40}, {18, 0x71457131}, {22, 0x70784520}};
+    for (const auto& [offset, value] : fields)
+        qToLittleEndian<qint32>(value, bytes.data() + offset);
+    qToLittleEndian<quint16>(24, bytes.data() + 28);
+    TMemoryStream stream(bytes);
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+}
+
+TEST(BitmapTest, BitmapFarBiggerThanItsFileCouldFillIsAnError) {
+    // Found by fuzzing: Qt's reader makes 27987 by 1183 pixels of these 629 bytes.
+    QFile found(
+        qEnvironmentVariable("CUVORA_SOURCE_DIR") +
+        "/tests/fuzz/corpus/stored_picture/smart-image-bmp-far-bigger-than-its-file.stored");
+    ASSERT_TRUE(found.open(QIODevice::ReadOnly));
+    const QByteArray stored = found.readAll();
+    TMemoryStream stream(stored.mid(1 + quint8(stored[0])));
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+
+    // A bitmap of a depth that goes through Qt's reader, whose file holds its pixels, loads.
+    QImage indexed(40, 30, QImage::Format_Indexed8);
+    indexed.setColorTable({qRgb(0, 0, 0), qRgb(255, 0, 0)});
+    indexed.fill(1);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(indexed.save(&buffer, "BMP"));
+    ASSERT_LT(encoded[28], 24);
+    TMemoryStream eightBits(encoded);
+    bitmap.LoadFromStream(eightBits);
+    EXPECT_EQ(bitmap.Width(), 40);
+    EXPECT_EQ(bitmap.Height(), 30);
+}
+
+// An EMF header: record type 1, its size, then the bounds left, top, right, bottom.
+QByteArray emfHeader(qint32 left, qint32 top, qint32 right, qint32 bottom) {
+    QByteArray header(88, '\0');
+    const qint32 fields[] = {1, 88, left, top, right, bottom};
+    for (int i = 0; i < 6; ++i)
+        qToLittleEndian<qint32>(fields[i], header.data() + 4 * i);
+    return header;
+}
+
+TEST(MetafileTest, StoredMetafileTakesItsSizeFromTheBoundsItCanHold) {
+    struct Case {
+        QByteArray data;
+        int width;
+        int height;
+    };
+    const Case cases[] = {
+        {emfHeader(0, 0, 99, 49), 100, 50},
+        {emfHeader(-10, 5, 10, 5), 21, 1},
+        // Bounds whose extent no int holds give no size instead of overflowing.
+        {emfHeader(-2, -20, INT32_MAX, INT32_MAX - 15), 0, 0},
+        {emfHeader(INT32_MIN, 0, INT32_MAX, 0), 0, 1},
+        {QByteArray("not a metafile"), 0, 0},
+    };
+    for (const Case& c : cases) {
+        TMemoryStream stream(storedBlock("TMetafile", c.data));
+        TPicture picture;
+        picture.ReadStoredPicture(stream);
+        ASSERT_NE(dynamic_cast<TMetafile*>(picture.Graphic()), nullptr);
+        EXPECT_EQ(picture.Width(), c.width) << c.data.toHex().constData();
+        EXPECT_EQ(picture.Height(), c.height) << c.data.toHex().constData();
+    }
 }
 
 } // namespace

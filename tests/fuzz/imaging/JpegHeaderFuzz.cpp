@@ -1,0 +1,6 @@
+// The JPEG header parser over any bytes.
+#include "tests/fuzz/imaging/HeaderParserFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    return fuzzHeaderParser<TqkGPImageCodecJPEG>(data, size);
+}
