@@ -241,24 +241,9 @@ void TqkGPPath::AddString(const QString& S, const QFont& AFont, float AEmSize, c
         styles |= qkFontStyle(TFontStyle::fsUnderline);
     if (AFont.strikeOut())
         styles |= qkFontStyle(TFontStyle::fsStrikeOut);
-    GpStringFormat* format = nullptr;
-    CheckGdipStatus(qkgdip::GdipCreateStringFormat(0, 0, &format));
-    GpFontFamily* family = nullptr;
-    // Both go on every way out; their deletion reports nothing.
-    struct Release {
-        GpStringFormat*& format;
-        GpFontFamily*& family;
-        ~Release() {
-            if (family)
-                qkgdip::GdipDeleteFontFamily(family);
-            qkgdip::GdipDeleteStringFormat(format);
-        }
-    } release{format, family};
-    CheckGdipStatus(qkgdip::GdipCreateFontFamilyFromName(chars(AFont.family()), nullptr, &family));
-    const GpRect layout(ARect);
-    CheckGdipStatus(qkgdip::GdipAddPathStringI(FHandle, chars(S), static_cast<INT>(S.size()),
-                                               family, FontStylesToGpFontStyle(styles), AEmSize,
-                                               &layout, format));
+    const TqkGPFontFamily family(AFont.family());
+    const TqkGPStringFormat format;
+    AddString(S, &family, FontStylesToGpFontStyle(styles), AEmSize, ARect, &format);
 }
 
 TRect TqkGPPath::GetBounds(TqkGPPen* APen) {
