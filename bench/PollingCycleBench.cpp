@@ -17,11 +17,11 @@
 #include "platform/RegionalSettings.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/support/TestDatabases.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -75,25 +75,6 @@ void print(const Figures& figures, const QString& prefix) {
     std::fflush(stdout);
 }
 
-QString sourceDir() {
-    const QString fromEnvironment = qEnvironmentVariable("CUVORA_SOURCE_DIR");
-    return fromEnvironment.isEmpty() ? QStringLiteral(CUVORA_SOURCE_DIR_DEFAULT) : fromEnvironment;
-}
-
-void run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("TOBRASK_DB_DIR"));
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(300000) || process.exitCode() != 0)
-        throw std::runtime_error((program + u' ' + arguments.join(u' ') +
-                                  QStringLiteral(" failed: ") +
-                                  QString::fromLocal8Bit(process.readAll()))
-                                     .toStdString());
-}
-
 // Both databases as prepare-data.sh makes them, filled with T tables and W waiters, and the
 // program's main window on them, its tickets going nowhere.
 class Restaurant {
@@ -101,7 +82,7 @@ public:
     Restaurant(const QString& server, const Size& size) : m_server(server), m_size(size) {
         if (!m_data.isValid())
             throw std::runtime_error("cannot create a temporary folder");
-        run(sourceDir() + QStringLiteral("/tools/prepare-data.sh"), {m_data.path()});
+        testsupport::prepareData(m_data.path());
         setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
         setenv("TOBRASK_DB_DIR", m_data.path().toLocal8Bit().constData(), 1);
         lockedfile::writeAll(

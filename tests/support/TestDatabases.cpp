@@ -41,21 +41,25 @@ const QTemporaryDir& templateFolder() {
         auto made = std::make_unique<QTemporaryDir>();
         if (!made->isValid())
             throw std::runtime_error("cannot create a temporary folder");
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("TOBRASK_DB_DIR"));
-        runTool(sourceDir() + QStringLiteral("/tools/prepare-data.sh"), {made->path()},
-                environment);
+        prepareData(made->path());
         for (const QString& file : {kMainFile, kTabletsFile})
             runTool(QStringLiteral("gfix"),
                     {QStringLiteral("-write"), QStringLiteral("async"), QStringLiteral("-user"),
                      QStringLiteral("SYSDBA"), made->filePath(file)},
-                    environment);
+                    QProcessEnvironment::systemEnvironment());
         return made;
     }();
     return *folder;
 }
 
 } // namespace
+
+void prepareData(const QString& folder) {
+    // The script puts the databases where TOBRASK_DB_DIR says; here they belong in the folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("TOBRASK_DB_DIR"));
+    runTool(sourceDir() + QStringLiteral("/tools/prepare-data.sh"), {folder}, environment);
+}
 
 std::string accessName(const ::testing::TestParamInfo<Access>& info) {
     return info.param == Access::Embedded ? "Embedded" : "Server";

@@ -55,6 +55,9 @@ private:
     QTemporaryDir m_folder;
 };
 
+// Both databases, empty, in a folder, as tools/prepare-data.sh makes them for the program.
+void prepareData(const QString& folder);
+
 // The database text of a local file for an access: the path, or "host/port:path".
 QString databaseText(const QString& path, Access access);
 
