@@ -17,12 +17,7 @@ services=$build/bench-services
 mkdir -p "$services"
 trap '"$root/tools/firebird-server.sh" stop "$services/firebird" || true' EXIT
 
-port=${CUVORA_BENCH_FB_PORT:-}
-if [ -z "$port" ]; then
-    for candidate in $(seq 3250 3450); do
-        (echo >"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null || { port=$candidate; break; }
-    done
-fi
+port=${CUVORA_BENCH_FB_PORT:-$("$root/tools/free-port.sh" 3250)}
 "$root/tools/firebird-server.sh" start "$services/firebird" "$port" >/dev/null
 
 QT_QPA_PLATFORM=offscreen CUVORA_SOURCE_DIR=$root \

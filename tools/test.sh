@@ -11,27 +11,19 @@ CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
 services=$build/test-services
 mkdir -p "$services"
 
-free_port() {
-    local port
-    for port in $(seq "$1" "$(($1 + 200))"); do
-        (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
-    done
-    return 1
-}
-
 stop_services() {
     "$root/tools/firebird-server.sh" stop "$services/firebird" || true
     "$root/tools/cups-server.sh" stop "$services/cups" || true
 }
 trap stop_services EXIT
 
-fb_port=$(free_port 3150)
+fb_port=$("$root/tools/free-port.sh" 3150)
 "$root/tools/firebird-server.sh" start "$services/firebird" "$fb_port" >/dev/null
 export CUVORA_TEST_FB_SERVER="127.0.0.1/$fb_port"
 
 # Printing tests: a private cupsd whose queues "PDF" (default) and "Cozinha" write PDFs
 # under $CUVORA_TEST_PDF_DIR/<queue>.
-cups_port=$(free_port 6310)
+cups_port=$("$root/tools/free-port.sh" 6310)
 "$root/tools/cups-server.sh" start "$services/cups" "$cups_port" >/dev/null
 export CUPS_SERVER="127.0.0.1:$cups_port"
 export CUVORA_TEST_PDF_DIR="$services/cups/pdf"
