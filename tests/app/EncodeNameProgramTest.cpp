@@ -1,0 +1,156 @@
+// The name encoder as a technician runs it: what it prints must decode to the name, and the
+// name written so must head a real bill of the program.
+#include "app/TextCodec.h"
+#include "platform/LockedFile.h"
+#include "platform/Windows1252.h"
+#include "tests/support/TestDatabases.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct EncoderRun {
+    int exitCode;
+    QByteArray out;
+    QString err;
+};
+
+EncoderRun encoder(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(CUVORA_ENCODER_PATH), arguments);
+    if (!process.waitForFinished(30000))
+        return {-1, {}, process.errorString()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(EncodeName, PrintsOneLineThatDecodesToTheName) {
+    const QString names[] = {
+        QStringLiteral("Restaurante Exemplo"),
+        QString::fromUtf8("Cantina São João"),
+        QString::fromUtf8("Bar do Zé's & Cia. (filial 2)"),
+        QStringLiteral("X"),
+        // Blanks are kept: the bill centres the trimmed name and prints it as given.
+        QStringLiteral("  Pizzaria Bella Napoli  "),
+        // The codec's edges: codes 1 and 254, and no-break space.
+        QString::fromUtf8("\x01\xC2\xA0\xC3\xBE"),
+    };
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const EncoderRun run = encoder({name});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        ASSERT_TRUE(run.out.endsWith('\n'));
+        const QString line = QString::fromLatin1(run.out.chopped(1));
+        EXPECT_EQ(line.size(), 2 * (name.size() + 1));
+        EXPECT_EQ(line, line.toUpper());
+        EXPECT_EQ(TextCodec(QStringLiteral("D"), line), name);
+    }
+}
+
+TEST(EncodeName, RefusesWhatTheCodecCannotBringBack) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{}, 2},
+        {{QString()}, 2},
+        {{QStringLiteral("Bar"), QStringLiteral("do Porto")}, 2},
+        {{QString::fromUtf8("Café €")}, 1},
+        {{QString::fromUtf8("Restaurante “Sol”")}, 1},
+        {{QString::fromUtf8("Cheers ÿ")}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u'|').toStdString());
+        const EncoderRun run = encoder(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+}
+
+QByteArray line(const QString& text) {
+    return windows1252::encode(text) + "\r\n";
+}
+
+// The real program through the private server, answering one bill request on a port file.
+TEST(EncodeName, TheNameWrittenSoHeadsARealBill) {
+    CUVORA_REQUIRE_FB_SERVER();
+    const QString name = QString::fromUtf8("Cantina São João");
+    const EncoderRun run = encoder({name});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    QTemporaryDir runtime;
+    QTemporaryDir data;
+    QTemporaryDir ports;
+    ASSERT_TRUE(runtime.isValid() && data.isValid() && ports.isValid());
+    const testsupport::TestDatabases dbs;
+    const QString bill = ports.filePath("conta.txt");
+    lockedfile::writeAll(data.filePath("QibClientServ.ini"),
+                         line(testsupport::testServer()) + run.out.chopped(1) + "\r\n");
+    // DozEdiz.INI: the bill to its port file, the kitchens printing nothing.
+    QByteArray settings;
+    for (int i = 0; i < 19; ++i) {
+        const bool kitchen = i == 1 || (i >= 4 && i <= 6);
+        settings += line(i == 0    ? QStringLiteral("Informar Porta")
+                         : kitchen ? QStringLiteral("Nao Imprimir")
+                         : i == 14 ? bill
+                                   : QString());
+    }
+    lockedfile::writeAll(data.filePath("DozEdiz.INI"), settings);
+
+    const auto onServer = [](const QString& path) {
+        return testsupport::databaseText(path, testsupport::Access::Server);
+    };
+    testsupport::executeSql(onServer(dbs.mainPath()),
+                            "insert into CabMesa (mesa, vendedor, STATUS) values "
+                            "('000012', '3', '0')");
+    testsupport::executeSql(onServer(dbs.tabletsPath()),
+                            "insert into mesa (id, mesa, COZINHA, Quant) values "
+                            "(9, '000012', '7', 2)");
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    environment.insert("TOBRASK_BARES_DIR", data.path());
+    environment.insert("TOBRASK_DB_DIR", dbs.folder());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+    ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
+
+    // The first cycle runs about seven seconds after start-up.
+    QByteArray printed;
+    for (int i = 0; i < 200 && program.state() == QProcess::Running; ++i) {
+        QFile file(bill);
+        if (file.open(QIODevice::ReadOnly) && (printed = file.readAll()).contains("Fechamento"))
+            break;
+        QThread::msleep(200);
+    }
+    program.terminate();
+    if (!program.waitForFinished(30000)) {
+        program.kill();
+        program.waitForFinished(10000);
+    }
+    // 16 characters: 18 - 8 = 10 blanks before the name.
+    EXPECT_TRUE(printed.contains("\r\n           Seja Bem Vindo\r\n          " +
+                                 windows1252::encode(name) + "\r\n"))
+        << printed.constData() << "\nprogram's output:\n"
+        << program.readAllStandardError().constData();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
