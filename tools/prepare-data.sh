@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # prepare-data.sh DIR: creates the data folder DIR and, when they are missing, the two
 # databases DRAVCUVORA22.FDB and DRAVPALMS.FDB in the database folder ($TOBRASK_DB_DIR,
-# else DIR), empty, from tools/schema/. Existing databases are left as they are.
+# else DIR), empty, from tools/schema/. Existing databases are left as they are. Run as
+# root on a machine with Debian's Firebird server (user "firebird"), the new files are
+# given to that user, mode 0660, so that the server can open them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -30,5 +32,9 @@ SQL
         exit 1
     fi
     rm -f "$db_dir/.$name.log"
+    if [ "$(id -u)" -eq 0 ] && id firebird >/dev/null 2>&1; then
+        chown firebird:firebird "$partial"
+        chmod 0660 "$partial"
+    fi
     mv "$partial" "$file"
 done
