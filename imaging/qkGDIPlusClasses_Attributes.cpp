@@ -156,10 +156,19 @@ TqkGPAlphaBlendAttributes::TqkGPAlphaBlendAttributes() {
 void TqkGPAlphaBlendAttributes::SetAlpha(BYTE AValue) {
     if (AValue == FAlpha)
         return;
+    const BYTE previous = FAlpha;
+    const float previousFactor = FColorMatrix.m[3][3];
     FAlpha = AValue;
     FColorMatrix.m[3][3] = static_cast<float>(AValue) / 255.0f;
-    SetColorMatrix(&FColorMatrix, TqkGpColorMatrixFlags::ColorMatrixFlagsDefault,
-                   TqkGpColorAdjustType::ColorAdjustTypeBitmap);
+    try {
+        SetColorMatrix(&FColorMatrix, TqkGpColorMatrixFlags::ColorMatrixFlagsDefault,
+                       TqkGpColorAdjustType::ColorAdjustTypeBitmap);
+    } catch (...) {
+        // GDI+ still holds the previous matrix: a retry must send the value again.
+        FAlpha = previous;
+        FColorMatrix.m[3][3] = previousFactor;
+        throw;
+    }
 }
 
 TqkGPAlphaBlendAttributes* GpAlphaBlendAttributes(BYTE AAlpha) {

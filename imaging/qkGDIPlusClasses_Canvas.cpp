@@ -84,6 +84,13 @@ TqkGPCanvas::TqkGPCanvas(HDC DC) {
 
 TqkGPCanvas::~TqkGPCanvas() {
     FreeHandle();
+    // States saved and never restored are still ours.
+    if (qkgdip::GdipDeleteMatrix)
+        for (GpMatrix* matrix : FSavedWorldTransforms)
+            qkgdip::GdipDeleteMatrix(matrix);
+    if (qkgdip::GdipDeleteRegion)
+        for (GpRegion* region : FSavedClipRegions)
+            qkgdip::GdipDeleteRegion(region);
 }
 
 void TqkGPCanvas::CreateHandle(HDC DC) {

@@ -18,6 +18,9 @@ int roundEven(float AValue) {
     return static_cast<int>(std::nearbyint(AValue));
 }
 
+// GDI+'s BrushType of a texture brush.
+constexpr INT kBrushTypeTextureFill = 2;
+
 } // namespace
 
 // --- TqkGPCustomGraphicObject ----------------------------------------------------------------
@@ -626,33 +629,51 @@ void TqkGPBrush::CreateTextureHandle(void*& AHandle) {
     GpTexture* texture = nullptr;
     CheckGdipStatus(qkgdip::GdipCreateTexture(image->Handle(),
                                               static_cast<INT>(WrapMode::WrapModeTile), &texture));
-    AHandle = static_cast<GpBrush*>(texture);
-    if (FTextureTransform->HandleAllocated()) {
-        const Status status =
-            qkgdip::GdipSetTextureTransform(texture, FTextureTransform->NativeMatrix());
-        if (status != Status::Ok) {
-            AHandle = nullptr;
-            qkgdip::GdipDeleteBrush(texture);
-            CheckGdipStatus(status);
-        }
+    try {
+        PlaceTexture(texture);
+    } catch (...) {
+        qkgdip::GdipDeleteBrush(texture);
+        throw;
     }
+    AHandle = static_cast<GpBrush*>(texture);
+}
+
+// Set afresh from the texture transform every time, so that moves to successive target
+// rectangles do not add up.
+void TqkGPBrush::PlaceTexture(GpTexture* ATexture) {
+    CheckGdipStatus(qkgdip::GdipSetTextureTransform(ATexture, FTextureTransform->NativeMatrix()));
+    CheckGdipStatus(qkgdip::GdipTranslateTextureTransform(
+        ATexture, FTargetRect.X, FTargetRect.Y,
+        static_cast<INT>(TqkGpMatrixOrder::MatrixOrderAppend)));
+}
+
+// Only a native brush that is a texture: without a texture a solid brush stands in, and
+// libgdiplus writes a texture's matrix past the end of a solid brush. A brush not made yet is
+// placed when it is made.
+void TqkGPBrush::PlaceNativeTexture() {
+    if (FStyle != TqkGPBrushStyle::gpbsTexture || !HandleAllocated())
+        return;
+    INT type = -1;
+    CheckGdipStatus(qkgdip::GdipGetBrushType(static_cast<GpBrush*>(FHandle), &type));
+    if (type != kBrushTypeTextureFill)
+        return;
+    PlaceTexture(static_cast<GpTexture*>(FHandle));
+    if (OnNativeChanged)
+        OnNativeChanged(this);
 }
 
 void TqkGPBrush::UpdateTextureTransform() {
     if (FStyle != TqkGPBrushStyle::gpbsTexture || !FTextureTransform->HandleAllocated())
         return;
-    CheckGdipStatus(qkgdip::GdipSetTextureTransform(static_cast<GpTexture*>(NativeBrush()),
-                                                    FTextureTransform->NativeMatrix()));
+    if (!HandleAllocated())
+        HandleNeeded();
+    else
+        PlaceNativeTexture();
 }
 
 void TqkGPBrush::TargetRectChanged() {
     TqkGPCustomBrush::TargetRectChanged();
-    if (FStyle != TqkGPBrushStyle::gpbsTexture)
-        return;
-    UpdateTextureTransform();
-    CheckGdipStatus(qkgdip::GdipTranslateTextureTransform(
-        static_cast<GpTexture*>(NativeBrush()), FTargetRect.X, FTargetRect.Y,
-        static_cast<INT>(TqkGpMatrixOrder::MatrixOrderAppend)));
+    PlaceNativeTexture();
 }
 
 bool TqkGPBrush::GetIsEmpty() {

@@ -18,6 +18,7 @@
 
 struct GpMatrix;
 struct GpBrush;
+struct GpTexture;
 class TqkCustomSmartImage;
 class TqkGPCustomGraphicObject;
 
@@ -216,6 +217,10 @@ public:
     bool IsEmpty() { return GetIsEmpty(); }
 
     TqkGPNotifyEvent OnHandleCreated;
+    // Fired when the native brush is changed in place (a texture moved to a new target or
+    // given a new transform), so that whoever holds a GDI+ copy of it binds it again: GDI+
+    // copies a brush into a pen.
+    TqkGPNotifyEvent OnNativeChanged;
 
 protected:
     void DoCreateHandle(void*& AHandle) override;
@@ -229,6 +234,8 @@ protected:
 
 private:
     void UpdateTextureTransform();
+    void PlaceTexture(GpTexture* ATexture);
+    void PlaceNativeTexture();
     void TexturePartChanged();
 
     TqkAlphaColor FColor = 0;

@@ -36,6 +36,11 @@ GpImage* TqkGPImage::Handle() {
 }
 
 void TqkGPImage::SetHandle(GpImage* AValue) {
+    // The image this picture holds already: wrapping it anew would dispose it with the old
+    // wrapper.
+    if (auto* current = dynamic_cast<TqkGPImageHandle*>(ImageHandle());
+        current && current->Handle() == AValue)
+        return;
     SetImageHandle(std::make_unique<TqkGPImageHandle>(AValue));
 }
 

@@ -51,6 +51,7 @@ TqkGPPen::TqkGPPen(TqkAlphaColor AColor, float AWidth, TPenStyle APenStyle, floa
     FBrush->SetColor(AColor);
     FBrush->OnHandleCreated = [this](void*) { BrushChanged(); };
     FBrush->OnChange = [this](void*) { BrushChanged(); };
+    FBrush->OnNativeChanged = [this](void*) { BrushChanged(); };
     const auto pattern = dashPattern(APenStyle);
     if (!pattern.empty())
         SetDashPattern(pattern, AScale / std::max(AWidth, 0.001f));

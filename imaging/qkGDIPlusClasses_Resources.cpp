@@ -73,21 +73,32 @@ void GpFreeResourceCaches() {
 }
 
 TqkGPSolidPenCacheManager* GpSolidPenCache() {
-    GpCreateResourceCaches();
     return g_penCache.get();
 }
 
 TqkGPSolidBrushCacheManager* GpSolidBrushCache() {
-    GpCreateResourceCaches();
     return g_brushCache.get();
 }
+
+namespace {
+
+// A cache made again after shut-down would never be freed, and without GDI+ its first pen
+// would be made through an unbound function.
+template <typename TCache> TCache& liveCache(TCache* ACache) {
+    if (!ACache)
+        throw EqkException("The GDI+ pen and brush caches are not available: GDI+ has not "
+                           "been started or has been shut down.");
+    return *ACache;
+}
+
+} // namespace
 
 bool TqkGPResourceManager::GetPen(TqkAlphaColor AColor, float AWidth, DashStyle AStyle,
                                   IqkGPHandleRef& AHandle) {
     AHandle.reset();
     if (qkIsTransparentOrEmpty(AColor) || AWidth <= 0)
         return false;
-    AHandle = GpSolidPenCache()->GetValue({AColor, AStyle, AWidth});
+    AHandle = liveCache(GpSolidPenCache()).GetValue({AColor, AStyle, AWidth});
     return true;
 }
 
@@ -113,7 +124,7 @@ bool TqkGPResourceManager::GetSolidBrush(TqkAlphaColor AColor, IqkGPHandleRef& A
     AHandle.reset();
     if (qkIsTransparentOrEmpty(AColor))
         return false;
-    AHandle = GpSolidBrushCache()->GetValue(AColor);
+    AHandle = liveCache(GpSolidBrushCache()).GetValue(AColor);
     return true;
 }
 
@@ -121,6 +132,6 @@ bool TqkGPResourceManager::GetSolidBrush(TColor AColor, BYTE AColorAlpha, IqkGPH
     AHandle.reset();
     if (AColor == clNone)
         return false;
-    AHandle = GpSolidBrushCache()->GetValue(qkColorToAlphaColor(AColor, AColorAlpha));
+    AHandle = liveCache(GpSolidBrushCache()).GetValue(qkColorToAlphaColor(AColor, AColorAlpha));
     return true;
 }

@@ -97,8 +97,9 @@ public:
     static bool GetSolidBrush(TColor AColor, BYTE AColorAlpha, IqkGPHandleRef& AHandle);
 };
 
-// The two caches live from GpCreateResourceCaches (or the first request) to
-// GpFreeResourceCaches, which runs before GDI+ shuts down.
+// The two caches live from GpCreateResourceCaches (the library's start-up, with GDI+) to
+// GpFreeResourceCaches, which runs before GDI+ shuts down; null outside that time, when
+// GetPen and GetSolidBrush raise EqkException for anything they would draw.
 void GpCreateResourceCaches();
 void GpFreeResourceCaches();
 TqkGPSolidPenCacheManager* GpSolidPenCache();

@@ -237,11 +237,19 @@ public:
     bool Active();
 
 protected:
+    // Expires when the controller goes: a step that runs the picture's change handlers
+    // checks it before it touches the controller or the picture again.
+    std::weak_ptr<void> Lifetime() const { return FLifetime; }
+
     TqkCustomSmartImage* FImage;
+
+private:
+    std::shared_ptr<void> FLifetime = std::make_shared<char>(0);
 };
 
-// The controller that smart images make: a main-thread timer calls NextFrame after each
-// frame's delay, once a Qt event loop runs.
+// A controller a caller may choose (qkSmartImageTimerAnimationControllerClass): a
+// main-thread timer calls NextFrame after each frame's delay, once a Qt event loop runs. A
+// change handler may stop, re-time or free the animation or the picture within a step.
 class TqkSmartImageTimerAnimationController : public TqkSmartImageAnimationController {
 public:
     explicit TqkSmartImageTimerAnimationController(TqkCustomSmartImage* AImage);
@@ -261,8 +269,11 @@ private:
 // The replaceable controller class: makes the controller of an image (which it must not own).
 using TqkSmartImageAnimationControllerClass =
     std::function<std::unique_ptr<TqkSmartImageAnimationController>(TqkCustomSmartImage*)>;
-// Process-wide, main thread; initially makes a TqkSmartImageTimerAnimationController.
+// Process-wide, main thread; initially makes a TqkSmartImageAnimationController, whose
+// frames never advance.
 TqkSmartImageAnimationControllerClass& qkSmartImageAnimationControllerClass();
+// Makes a TqkSmartImageTimerAnimationController.
+TqkSmartImageAnimationControllerClass qkSmartImageTimerAnimationControllerClass();
 
 // A picture of the window library that keeps its encoded bytes, sizes itself from the
 // header and decodes on first need. Owned by whoever made it (a TPicture owns its graphic).

@@ -17,21 +17,33 @@ constexpr std::int32_t kMinimumFrameDelay = 10;
 // --- controllers -----------------------------------------------------------------------------
 
 void TqkSmartImageAnimationController::NextFrame() {
-    if (!FImage)
+    TqkCustomSmartImage* image = FImage;
+    if (!image)
         return;
-    const std::uint32_t frame = FImage->ActiveFrame();
-    FImage->SetActiveFrame(frame + 1);
+    const std::weak_ptr<void> alive = FLifetime;
+    const std::uint32_t frame = image->ActiveFrame();
+    image->SetActiveFrame(frame + 1);
+    // A change handler may have stopped the animation, changed its delay or freed or replaced
+    // the picture: this controller (and the picture) may be gone.
+    if (alive.expired())
+        return;
     // The image's own StopAnimation would free this controller in the middle of its tick.
-    if (FImage->ActiveFrame() == frame)
+    if (image->ActiveFrame() == frame)
         StopAnimation();
 }
 
 TqkSmartImageAnimationControllerClass& qkSmartImageAnimationControllerClass() {
     static TqkSmartImageAnimationControllerClass controllerClass =
         [](TqkCustomSmartImage* AImage) -> std::unique_ptr<TqkSmartImageAnimationController> {
-        return std::make_unique<TqkSmartImageTimerAnimationController>(AImage);
+        return std::make_unique<TqkSmartImageAnimationController>(AImage);
     };
     return controllerClass;
+}
+
+TqkSmartImageAnimationControllerClass qkSmartImageTimerAnimationControllerClass() {
+    return [](TqkCustomSmartImage* AImage) -> std::unique_ptr<TqkSmartImageAnimationController> {
+        return std::make_unique<TqkSmartImageTimerAnimationController>(AImage);
+    };
 }
 
 TqkSmartImageTimerAnimationController::TqkSmartImageTimerAnimationController(
@@ -58,8 +70,9 @@ bool TqkSmartImageTimerAnimationController::IsTimerActive() {
 }
 
 void TqkSmartImageTimerAnimationController::NextFrame() {
+    const std::weak_ptr<void> alive = Lifetime();
     TqkSmartImageAnimationController::NextFrame();
-    if (FTimer->Enabled())
+    if (!alive.expired() && FTimer->Enabled())
         UpdateInterval();
 }
 

@@ -81,8 +81,11 @@ void Timer::stopTicking() {
 void Timer::tick() {
     if (!OnTimer)
         return;
+    // The handler may free this timer (its owner stops for good): it runs from a copy, and
+    // nothing of the timer is touched after it.
+    const std::function<void()> handler = OnTimer;
     try {
-        OnTimer();
+        handler();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "timer handler failed: %s\n", e.what());
     } catch (...) {

@@ -13,7 +13,8 @@ namespace threading {
 // The window library's timer: while enabled, runs OnTimer on the main thread every
 // Interval milliseconds once a Qt event loop runs (a timer enabled before the
 // QCoreApplication exists starts ticking with it, and stops when it goes). Used on the
-// main thread only; an exception from OnTimer is reported on stderr.
+// main thread only; an exception from OnTimer is reported on stderr. OnTimer may free the
+// timer.
 class Timer {
 public:
     Timer();

@@ -6,6 +6,7 @@
 
 #include "imaging/qkGDIPlusAPI.h"
 #include "imaging/qkGDIPlusClasses_Fonts.h"
+#include "imaging/qkGDIPlusClasses_Resources.h"
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Gdi.h"
 
@@ -17,7 +18,11 @@
 
 class GpObjectsEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { ASSERT_TRUE(CheckGdiPlus(false)); }
+    void SetUp() override {
+        ASSERT_TRUE(CheckGdiPlus(false));
+        // As the library's start-up makes them.
+        GpCreateResourceCaches();
+    }
     void TearDown() override {
         qkFreeSharedGraphicObjects();
         GpFreeSharedDrawingObjects();

@@ -776,6 +776,31 @@ TEST(GpImageAttributes, AlphaBlendSendsOnlyChanges) {
     qkgdip::GdipSetImageAttributesColorMatrix = real;
 }
 
+TEST(GpImageAttributes, AFailedAlphaIsNotKeptAndIsSentAgain) {
+    static int calls = 0;
+    static bool refuse = true;
+    static decltype(qkgdip::GdipSetImageAttributesColorMatrix) real = nullptr;
+    real = qkgdip::GdipSetImageAttributesColorMatrix;
+    qkgdip::GdipSetImageAttributesColorMatrix = [](GpImageAttributes* a, INT t, BOOL e,
+                                                   const TqkGpColorMatrix* m,
+                                                   const TqkGpColorMatrix* g, INT f) {
+        ++calls;
+        return refuse ? Status::OutOfMemory : real(a, t, e, m, g, f);
+    };
+    {
+        TqkGPAlphaBlendAttributes attributes;
+        EXPECT_THROW(attributes.SetAlpha(128), EqkGdipException);
+        EXPECT_EQ(attributes.Alpha(), 255);
+        EXPECT_FLOAT_EQ(attributes.ColorMatrix().m[3][3], 1.0f);
+        refuse = false;
+        attributes.SetAlpha(128);
+        EXPECT_EQ(calls, 2) << "the retry reaches GDI+";
+        EXPECT_EQ(attributes.Alpha(), 128);
+        EXPECT_FLOAT_EQ(attributes.ColorMatrix().m[3][3], 128.0f / 255.0f);
+    }
+    qkgdip::GdipSetImageAttributesColorMatrix = real;
+}
+
 TEST(GpCanvas, TransformsAreComputedAboutTheirPoints) {
     TestDC target(50, 50);
     TqkGPCanvas canvas(target.dc());
@@ -823,6 +848,33 @@ TEST(GpCanvas, ClipIsSavedAndRestored) {
     canvas.RestoreClipRegion();
     EXPECT_TRUE(GpIsRectVisible(canvas.Handle(), Rect(20, 20, 30, 30)));
     EXPECT_THROW(canvas.RestoreClipRegion(), std::out_of_range);
+}
+
+TEST(GpCanvas, StatesLeftSavedGoWithTheCanvas) {
+    static std::vector<const void*> deleted;
+    static decltype(qkgdip::GdipDeleteRegion) realRegion = nullptr;
+    static decltype(qkgdip::GdipDeleteMatrix) realMatrix = nullptr;
+    realRegion = qkgdip::GdipDeleteRegion;
+    realMatrix = qkgdip::GdipDeleteMatrix;
+    deleted.clear();
+    TestDC target(10, 10);
+    {
+        TqkGPCanvas canvas(target.dc());
+        canvas.SaveClipRegion();
+        canvas.SaveClipRegion();
+        canvas.SaveWorldTransform();
+        qkgdip::GdipDeleteRegion = [](GpRegion* r) {
+            deleted.push_back(r);
+            return realRegion(r);
+        };
+        qkgdip::GdipDeleteMatrix = [](GpMatrix* m) {
+            deleted.push_back(m);
+            return realMatrix(m);
+        };
+    }
+    qkgdip::GdipDeleteRegion = realRegion;
+    qkgdip::GdipDeleteMatrix = realMatrix;
+    EXPECT_EQ(deleted.size(), 3u) << "two regions and a matrix";
 }
 
 TEST(GpCanvas, ModesOutsideTheirRangeReadAsDefault) {

@@ -5,7 +5,9 @@
 #include "imaging/qkGDIPlusClasses_Fonts.h"
 #include "imaging/qkGDIPlusClasses_Paths.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 
 namespace {
 
@@ -164,6 +166,165 @@ TEST(GpCanvasObjects, MeasuresOneRegionPerCharacterRange) {
 }
 
 // Every figure, a gradient, a dashed pen and a line of text in one picture to look at.
+// --- texture brushes ------------------------------------------------------------------------
+
+// An 8 by 8 texture: four red columns, then four blue; PNG decoding is registered for it.
+class GpTextureFigures : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InitCodecCLSIDs();
+        TqkSmartImageCodecsRepository::Register(qkCodecClass<TqkGPImageCodecPNG>());
+    }
+    static void TearDownTestSuite() {
+        TqkSmartImageCodecsRepository::Unregister(qkCodecClass<TqkGPImageCodecPNG>());
+    }
+
+    static void giveTexture(TqkGPBrush& ABrush) {
+        QImage image(8, 8, QImage::Format_ARGB32);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                image.setPixel(x, y, x < 4 ? kRed : kBlue);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "PNG"));
+        TMemoryStream stream(bytes);
+        ABrush.SetStyle(TqkGPBrushStyle::gpbsTexture);
+        ABrush.Texture().LoadFromStream(stream);
+    }
+
+    // The colour of column X of a texture that starts at column AOrigin.
+    static std::uint32_t textureColor(int X, int AOrigin) {
+        return ((X - AOrigin) % 8 + 8) % 8 < 4 ? kRed : kBlue;
+    }
+
+    // Columns [AFrom, ATo) of row Y that do not show the texture started at AOrigin.
+    static std::vector<int> strayColumns(const TestDC& ADC, int Y, int AFrom, int ATo,
+                                         int AOrigin) {
+        std::vector<int> stray;
+        for (int x = AFrom; x < ATo; ++x)
+            if (ADC.pixel(x, Y) != textureColor(x, AOrigin))
+                stray.push_back(x);
+        return stray;
+    }
+};
+
+struct TextureShiftCase {
+    const char* name;
+    float shift; // the texture transform's own translation
+};
+
+class GpTextureShift : public GpTextureFigures,
+                       public ::testing::WithParamInterface<TextureShiftCase> {};
+
+// The texture starts at the corner of the target widened by one, after its own transform.
+TEST_P(GpTextureShift, EachFigureStartsTheTextureAtItsOwnCorner) {
+    const int shift = static_cast<int>(GetParam().shift);
+    TqkGPBrush brush;
+    giveTexture(brush);
+    if (GetParam().shift != 0)
+        brush.TextureTransform().Translate(GetParam().shift, 0);
+    TestDC dc(50, 8);
+    {
+        TqkGPCanvas canvas(dc.dc());
+        canvas.FillRectangle(TRect{10, 0, 26, 8}, &brush);
+        canvas.FillRectangle(TRect{30, 0, 46, 8}, &brush);
+    }
+    EXPECT_EQ(strayColumns(dc, 4, 10, 26, 9 + shift), std::vector<int>{});
+    EXPECT_EQ(strayColumns(dc, 4, 30, 46, 29 + shift), std::vector<int>{})
+        << "the second figure's move does not add to the first's";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GpTextureShift,
+                         ::testing::Values(TextureShiftCase{"untransformed", 0},
+                                           TextureShiftCase{"translated", 2}),
+                         [](const auto& AInfo) { return std::string(AInfo.param.name); });
+
+TEST_F(GpTextureFigures, APenWithATextureFollowsItsTarget) {
+    TqkGPPen pen(0xFF000000, 8);
+    giveTexture(pen.Brush());
+    TestDC dc(50, 8);
+    {
+        TqkGPCanvas canvas(dc.dc());
+        canvas.Polyline(std::vector<TPoint>{{10, 4}, {26, 4}}, &pen);
+        canvas.Polyline(std::vector<TPoint>{{30, 4}, {46, 4}}, &pen);
+    }
+    // Inside the line's ends; the target is the points' bounds, widened by one.
+    EXPECT_EQ(strayColumns(dc, 4, 11, 25, 9), std::vector<int>{});
+    EXPECT_EQ(strayColumns(dc, 4, 31, 45, 29), std::vector<int>{})
+        << "the pen's copy of the brush moved with it";
+}
+
+// Passes the texture functions on for textures only, and counts the calls that reach any
+// other brush (libgdiplus would write a texture's matrix past the end of it).
+class TextureCallWatch {
+public:
+    TextureCallWatch() {
+        s_set = qkgdip::GdipSetTextureTransform;
+        s_translate = qkgdip::GdipTranslateTextureTransform;
+        s_strays = 0;
+        qkgdip::GdipSetTextureTransform = [](GpTexture* ABrush, const GpMatrix* AMatrix) {
+            return isTexture(ABrush) ? s_set(ABrush, AMatrix) : stray();
+        };
+        qkgdip::GdipTranslateTextureTransform = [](GpTexture* ABrush, REAL X, REAL Y, INT AOrder) {
+            return isTexture(ABrush) ? s_translate(ABrush, X, Y, AOrder) : stray();
+        };
+    }
+    ~TextureCallWatch() {
+        qkgdip::GdipSetTextureTransform = s_set;
+        qkgdip::GdipTranslateTextureTransform = s_translate;
+    }
+    TextureCallWatch(const TextureCallWatch&) = delete;
+    TextureCallWatch& operator=(const TextureCallWatch&) = delete;
+    int strays() const { return s_strays; }
+
+private:
+    static bool isTexture(GpTexture* ABrush) {
+        INT type = -1;
+        return qkgdip::GdipGetBrushType(ABrush, &type) == Status::Ok && type == 2;
+    }
+    static Status stray() {
+        ++s_strays;
+        return Status::Ok;
+    }
+    static inline Status (*s_set)(GpTexture*, const GpMatrix*) = nullptr;
+    static inline Status (*s_translate)(GpTexture*, REAL, REAL, INT) = nullptr;
+    static inline int s_strays = 0;
+};
+
+TEST_F(GpTextureFigures, ATextureStyleWithoutTextureStaysASolidBrush) {
+    TextureCallWatch watch;
+    TqkGPBrush brush;
+    brush.SetStyle(TqkGPBrushStyle::gpbsTexture);
+    brush.TextureTransform().Translate(3, 3); // before any texture is set
+    TqkGPPen pen(0xFF000000, 3);
+    pen.Brush().SetStyle(TqkGPBrushStyle::gpbsTexture);
+    pen.Brush().TextureTransform().Rotate(10);
+    const TPoint points[] = {{2, 2}, {20, 4}, {12, 18}};
+    TestDC dc(30, 30);
+    {
+        TqkGPCanvas canvas(dc.dc());
+        canvas.FillRectangle(TRect{0, 0, 10, 10}, &brush);
+        canvas.Ellipse(TRect{5, 5, 25, 25}, &pen, &brush);
+        canvas.Polygon(std::span<const TPoint>(points), &pen, &brush);
+        canvas.Rectangle(TqkRectF(1, 1, 28, 28), &pen, &brush);
+        canvas.RoundRect(TRect{3, 3, 27, 27}, &pen, &brush, 4, 4);
+        canvas.Polyline(std::span<const TPoint>(points), &pen);
+    }
+    EXPECT_EQ(watch.strays(), 0) << "texture calls on the solid stand-in";
+    EXPECT_EQ(paintedBounds(dc, {0, 0, 30, 30}, kWhite), (TRect{0, 0, 30, 30}))
+        << "the stand-in is colour 0";
+    giveTexture(brush);
+    EXPECT_EQ(brush.IsEmpty(), false);
+    TestDC textured(30, 10);
+    {
+        TqkGPCanvas canvas(textured.dc());
+        canvas.FillRectangle(TRect{0, 0, 30, 10}, &brush);
+    }
+    EXPECT_EQ(watch.strays(), 0);
+    EXPECT_NE(textured.pixel(15, 5), kWhite) << "the texture is drawn once it is set";
+}
+
 TEST(GpFigures, SamplerIsWrittenAsPng) {
     TestDC dc(320, 200);
     {

@@ -141,6 +141,28 @@ TEST(GPImage, CanvasOfAnEmptyPictureRaisesAndItsHandleIsNull) {
     EXPECT_EQ(empty.CreateCacheHandle({5, 5}), nullptr) << "the empty handle gives no cache";
 }
 
+TEST(GPImage, HandleWriteOfItsOwnImageKeepsIt) {
+    auto image = loaded<TqkGPImage>(pngBytes());
+    GpImage* native = image->Handle();
+    ASSERT_NE(native, nullptr);
+    int notices = 0;
+    image->OnChange = [&](TPersistent*) { ++notices; };
+    image->SetHandle(native);
+    EXPECT_EQ(image->Handle(), native);
+    EXPECT_EQ(notices, 0) << "nothing changed";
+    EXPECT_EQ(image->Width(), 64);
+    const TRGBColors bits = image->GetBitmapBits();
+    ASSERT_EQ(bits.size(), 64u * 48u);
+    EXPECT_EQ(dominant(pixelAt(bits, 64, 50, 24)), 'g') << "the image still reads";
+
+    // A new image is taken over, the old one disposed.
+    GpImage* made = GpCreateBitmap(10, 6);
+    image->SetHandle(made);
+    EXPECT_EQ(image->Handle(), made);
+    EXPECT_EQ(image->Width(), 10);
+    EXPECT_EQ(notices, 1);
+}
+
 TEST(GPImage, FlipOfAJpegFlipsInPlaceAndDropsTheJpegBytes) {
     auto image = loaded<TqkGPImage>(jpegBytes());
     int notices = 0;

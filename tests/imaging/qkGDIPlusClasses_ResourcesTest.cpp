@@ -90,6 +90,36 @@ TEST(ResourceManager, PensAreSharedAndRejectedAsTheRulesSay) {
     EXPECT_FALSE(TqkGPResourceManager::GetSolidBrush(clNone, 255, brush));
 }
 
+TEST(ResourceManager, CachesAreAbsentBeforeStartUpAndAfterShutDown) {
+    ASSERT_NE(GpSolidPenCache(), nullptr) << "made by the start-up";
+    GpFreeResourceCaches();
+    EXPECT_EQ(GpSolidPenCache(), nullptr);
+    EXPECT_EQ(GpSolidBrushCache(), nullptr);
+
+    IqkGPHandleRef handle;
+    try {
+        TqkGPResourceManager::GetPen(TqkAlphaColor{0xFF000000}, 1.0f, DashStyle::DashStyleSolid,
+                                     handle);
+        ADD_FAILURE() << "a pen without its cache";
+    } catch (const EqkException& e) {
+        EXPECT_NE(std::string(e.what()).find("caches are not available"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_THROW(TqkGPResourceManager::GetSolidBrush(TqkAlphaColor{0xFF000000}, handle),
+                 EqkException);
+    EXPECT_THROW(TqkGPResourceManager::GetSolidBrush(clBlack, 255, handle), EqkException);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_EQ(GpSolidPenCache(), nullptr) << "not made again";
+    EXPECT_EQ(GpSolidBrushCache(), nullptr);
+    EXPECT_FALSE(TqkGPResourceManager::GetPen(TqkAlphaColor{0xFF000000}, 0.0f,
+                                              DashStyle::DashStyleSolid, handle))
+        << "what cannot be drawn is still refused quietly";
+
+    GpCreateResourceCaches();
+    EXPECT_TRUE(TqkGPResourceManager::GetPen(TqkAlphaColor{0xFF000000}, 1.0f,
+                                             DashStyle::DashStyleSolid, handle));
+}
+
 TEST(ResourceManager, EvictedPenKeepsItsNativeObjectWhileHeld) {
     TqkGPSolidPenCacheManager cache(2);
     auto kept = cache.GetValue({0xFF000002, DashStyle::DashStyleSolid, 1});

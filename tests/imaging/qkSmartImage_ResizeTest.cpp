@@ -1,5 +1,10 @@
 #include "ImagingTestSupport.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <functional>
+
 namespace {
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ImagingEnvironment);
@@ -175,7 +180,96 @@ TEST(SmartImageAnimation, WritingAFrameNotifiesOnlyOnAChange) {
     EXPECT_EQ(image.ActiveFrame(), 1u);
 }
 
+// The timer-driven controller chosen for the time of a test.
+class TimerControllerChosen {
+public:
+    TimerControllerChosen() : m_saved(qkSmartImageAnimationControllerClass()) {
+        qkSmartImageAnimationControllerClass() = qkSmartImageTimerAnimationControllerClass();
+    }
+    ~TimerControllerChosen() { qkSmartImageAnimationControllerClass() = m_saved; }
+    TimerControllerChosen(const TimerControllerChosen&) = delete;
+    TimerControllerChosen& operator=(const TimerControllerChosen&) = delete;
+
+private:
+    TqkSmartImageAnimationControllerClass m_saved;
+};
+
+// Runs the event loop until something quits it, or fails after a bound.
+int runEventLoop(QCoreApplication& AApplication) {
+    QTimer::singleShot(5000, &AApplication, [] { QCoreApplication::exit(1); });
+    return QCoreApplication::exec();
+}
+
+TEST(SmartImageAnimation, TheInitialControllerNeverAdvances) {
+    int argc = 1;
+    char name[] = "SmartImageAnimation";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    TqkSmartImage image;
+    image.SetImageHandle(std::make_unique<FramesHandle>(3, 0));
+    ASSERT_TRUE(image.CanAnimate());
+    image.SetAnimation(true);
+    EXPECT_FALSE(image.Animation()) << "the initial controller has no timer";
+    QTimer::singleShot(200, &application, [] { QCoreApplication::quit(); });
+    EXPECT_EQ(runEventLoop(application), 0);
+    EXPECT_EQ(image.ActiveFrame(), 0u);
+}
+
+struct InStepCase {
+    const char* name;
+    // What a change handler does during a frame step.
+    std::function<void(std::unique_ptr<TqkSmartImage>&)> action;
+    bool animatesAfter;
+};
+
+class SmartImageTimerAnimation : public ::testing::TestWithParam<InStepCase> {};
+
+TEST_P(SmartImageTimerAnimation, SurvivesAChangeHandlerThatEndsTheStep) {
+    TimerControllerChosen chosen;
+    int argc = 1;
+    char name[] = "SmartImageAnimation";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    auto picture = std::make_unique<TqkSmartImage>();
+    picture->SetImageHandle(std::make_unique<FramesHandle>(3, 0));
+    picture->SetAnimation(true);
+    ASSERT_TRUE(picture->Animation());
+    const auto& action = GetParam().action;
+    bool acted = false; // a new image sends a notice of its own
+    picture->OnChange = [&picture, &action, &acted](TPersistent*) {
+        if (acted)
+            return;
+        acted = true;
+        QCoreApplication::quit();
+        // Last: it may free the picture, this handler with it.
+        action(picture);
+    };
+    ASSERT_EQ(runEventLoop(application), 0);
+    if (!picture)
+        return;
+    EXPECT_EQ(picture->Animation(), GetParam().animatesAfter);
+    if (!GetParam().animatesAfter)
+        return;
+    const std::uint32_t frame = picture->ActiveFrame();
+    picture->OnChange = [](TPersistent*) { QCoreApplication::quit(); };
+    ASSERT_EQ(runEventLoop(application), 0) << "the animation steps on";
+    EXPECT_NE(picture->ActiveFrame(), frame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, SmartImageTimerAnimation,
+    ::testing::Values(
+        InStepCase{"stops", [](auto& APicture) { APicture->SetAnimation(false); }, false},
+        InStepCase{"retimes", [](auto& APicture) { APicture->SetAnimationFrameDelay(20); }, true},
+        InStepCase{"frees", [](auto& APicture) { APicture.reset(); }, false},
+        InStepCase{
+            "replaces",
+            [](auto& APicture) { APicture->SetImageHandle(std::make_unique<FramesHandle>(3, 0)); },
+            false}), // the new image shows the frame the step began on: it stops
+    [](const auto& AInfo) { return std::string(AInfo.param.name); });
+
 TEST(SmartImageAnimation, StartsOnlyWithFramesAndStopsOnTheLastFrame) {
+    TimerControllerChosen chosen;
     auto still = loadedImage<TqkSmartImage>(pngBytes());
     EXPECT_EQ(still->AnimationFrameCount(), 1u);
     still->SetAnimation(true);

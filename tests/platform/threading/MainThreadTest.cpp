@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -124,6 +125,26 @@ TEST(Timer, TicksOnTheMainThreadOnceTheEventLoopRuns) {
     EXPECT_TRUE(timer.Enabled());
     EXPECT_EQ(timer.Tag(), 7);
     timer.SetEnabled(false);
+}
+
+TEST(Timer, AHandlerMayFreeItsOwnTimer) {
+    int argc = 1;
+    char name[] = "TimerTest";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    auto timer = std::make_unique<threading::Timer>();
+    timer->SetInterval(5);
+    int ticks = 0;
+    timer->OnTimer = [&timer, &ticks] {
+        timer.reset();
+        ++ticks; // the handler's own state outlives the timer it freed
+        QCoreApplication::quit();
+    };
+    timer->SetEnabled(true);
+    QTimer::singleShot(kBoundMs, &app, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(app.exec(), 0);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(timer, nullptr);
 }
 
 } // namespace
