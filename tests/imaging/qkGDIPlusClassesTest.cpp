@@ -511,7 +511,7 @@ protected:
                    qkgdip::GdipGetPixelOffsetMode, qkgdip::GdipDrawImageRectRect,
                    qkgdip::GdipCreateRegion,       qkgdip::GdipGetClip,
                    qkgdip::GdipSetClipRect,        qkgdip::GdipSetClipRegion,
-                   qkgdip::GdipDeleteRegion};
+                   qkgdip::GdipDeleteRegion,       qkgdip::GdipGetImagePixelFormat};
         DrawSpy::calls.clear();
         DrawSpy::visible = 1;
         DrawSpy::imageType = 1;
@@ -564,12 +564,18 @@ protected:
             DrawSpy::calls.push_back("DeleteRegion");
             return Status::Ok;
         };
+        // A bitmap with alpha: drawn as it is, also with attributes.
+        qkgdip::GdipGetImagePixelFormat = [](GpImage*, INT* f) {
+            *f = 0x0026200A;
+            return Status::Ok;
+        };
     }
     void TearDown() override {
         std::tie(qkgdip::GdipIsVisibleRect, qkgdip::GdipGetImageType,
                  qkgdip::GdipGetPixelOffsetMode, qkgdip::GdipDrawImageRectRect,
                  qkgdip::GdipCreateRegion, qkgdip::GdipGetClip, qkgdip::GdipSetClipRect,
-                 qkgdip::GdipSetClipRegion, qkgdip::GdipDeleteRegion) = m_saved;
+                 qkgdip::GdipSetClipRegion, qkgdip::GdipDeleteRegion,
+                 qkgdip::GdipGetImagePixelFormat) = m_saved;
     }
 
     GpGraphics* graphics() { return reinterpret_cast<GpGraphics*>(0x10); }
@@ -579,7 +585,7 @@ protected:
                decltype(qkgdip::GdipGetPixelOffsetMode), decltype(qkgdip::GdipDrawImageRectRect),
                decltype(qkgdip::GdipCreateRegion), decltype(qkgdip::GdipGetClip),
                decltype(qkgdip::GdipSetClipRect), decltype(qkgdip::GdipSetClipRegion),
-               decltype(qkgdip::GdipDeleteRegion)>
+               decltype(qkgdip::GdipDeleteRegion), decltype(qkgdip::GdipGetImagePixelFormat)>
         m_saved;
 };
 
@@ -738,12 +744,45 @@ TEST(GpPaintCanvas, LowColourBufferWritesOnlyTheTargetRectangle) {
     EXPECT_EQ(GpPaintCanvas()->Counter(), 0);
 }
 
-TEST(GpPaintCanvas, TranslucentDrawBlendsThroughTheSharedAttributes) {
-    TestDC target(10, 10, 0xFF000000);
-    auto white = TqkGPImageHandle::CreateFromBits(2, 2, solidBits(2, 2, 0xFFFFFFFF),
-                                                  TAlphaFormat::afPremultiplied);
-    white->Draw(target.dc(), Rect(0, 0, 10, 10), white->ClientRect(), 128, nullptr);
-    EXPECT_TRUE(near(target.pixel(5, 5), 0xFF808080, 6));
+// Half-opaque red over white and over blue, straight onto the context and through the
+// low-colour buffer; a picture without alpha (JPEG, 24-bit BMP) blends like one with alpha.
+TEST(GpPaintCanvas, TranslucentDrawBlendsOverWhatIsBeneath) {
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } sources[] = {
+        {"premultiplied bits", {}},
+        {"JPEG", qtEncode(red, "JPEG")},
+        {"24-bit BMP", qtEncode(red, "BMP")},
+    };
+    const struct {
+        std::uint32_t background;
+        std::uint32_t expected;
+    } backgrounds[] = {{0xFFFFFFFF, 0xFFFF7F7F}, {0xFF0000FF, 0xFF80007F}};
+    const gdi::DeviceCaps screen = gdi::screenCaps();
+    for (const auto& source : sources) {
+        std::unique_ptr<TqkGPImageHandle> image =
+            source.bytes.isEmpty()
+                ? TqkGPImageHandle::CreateFromBits(2, 2, solidBits(2, 2, 0xFFFF0000),
+                                                   TAlphaFormat::afPremultiplied)
+                : decode(source.bytes);
+        ASSERT_NE(image, nullptr) << source.name;
+        for (const auto& beneath : backgrounds) {
+            for (const int bitsPerPixel : {32, 16}) {
+                gdi::DeviceCaps caps = screen;
+                caps.bitsPerPixel = bitsPerPixel;
+                gdi::setScreenCaps(caps);
+                TestDC target(10, 10, beneath.background);
+                gdi::setScreenCaps(screen);
+                image->Draw(target.dc(), Rect(0, 0, 10, 10), image->ClientRect(), 128, nullptr);
+                EXPECT_TRUE(near(target.pixel(5, 5), beneath.expected, 6))
+                    << source.name << " over 0x" << std::hex << beneath.background << std::dec
+                    << ", " << bitsPerPixel << " bits";
+            }
+        }
+    }
     EXPECT_EQ(GpAlphaBlendAttributes(128)->Alpha(), 128);
 }
 
