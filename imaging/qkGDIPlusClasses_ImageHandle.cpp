@@ -176,8 +176,7 @@ std::unique_ptr<TBitmap> TqkGPImageHandle::GetAsBitmap() {
     if (IsMetafile() || !FHandle)
         return TqkSmartImageCustomHandle::GetAsBitmap();
     HBITMAP made = nullptr;
-    CheckGdipStatus(static_cast<Status>(
-        gdi::gdiplusCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(FHandle), &made, 0)));
+    CheckGdipStatus(gdi::gdiplusCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(FHandle), &made, 0));
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetPixelFormat(TPixelFormat::pf32bit);
     bitmap->SetHandle(made);

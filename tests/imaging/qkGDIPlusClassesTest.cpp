@@ -709,7 +709,7 @@ TEST(GpPaintCanvas, FailedGraphicsCreationLeavesTheLockFree) {
     TestDC target(10, 10);
     TqkGPPaintCanvas canvas;
     const auto saved = qkgdip::CreateFromDC;
-    qkgdip::CreateFromDC = [](HDC, GpGraphics**) { return 1; };
+    qkgdip::CreateFromDC = [](HDC, GpGraphics**) { return Status::GenericError; };
     EXPECT_THROW(canvas.BeginPaint(target.dc(), Rect(0, 0, 10, 10)), EqkGdipException);
     qkgdip::CreateFromDC = saved;
     EXPECT_EQ(canvas.Counter(), 0);
