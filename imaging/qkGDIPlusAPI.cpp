@@ -3,10 +3,7 @@
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "platform/gdi/GdiPlusLibrary.h"
 
-#include <QByteArray>
-
 #include <cerrno>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

@@ -14,7 +14,6 @@
 namespace gdi {
 namespace {
 
-constexpr INT kMatrixOrderPrepend = 0;
 constexpr INT kMatrixOrderAppend = 1;
 
 // A graphics made over one of our contexts: device = world transform applied, then the

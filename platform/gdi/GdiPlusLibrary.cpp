@@ -101,11 +101,8 @@ bool GdiPlusLibrary::start(std::span<const GdiPlusFunction> functions) {
     std::lock_guard lock(m_mutex);
     Table& platform = table(kPlatformFunctions);
     Table& wanted = table(functions);
-    if (m_started) {
-        if (wanted.bound || bind(wanted))
-            return true;
-        return false;
-    }
+    if (m_started)
+        return wanted.bound || bind(wanted);
     // Loading may change the floating-point environment; the caller's is kept.
     std::fenv_t environment;
     std::fegetenv(&environment);
