@@ -55,6 +55,13 @@ GdiPlusLibrary& GdiPlusLibrary::instance() {
     return library;
 }
 
+GdiPlusLibrary::~GdiPlusLibrary() {
+    // GDI+ still running at exit may still have threads of its own (pango's) at work: the
+    // library stays mapped under them.
+    if (m_started)
+        m_module.keepLoaded();
+}
+
 GdiPlusLibrary::Table& GdiPlusLibrary::table(std::span<const GdiPlusFunction> functions) {
     for (Table& known : m_tables)
         if (known.functions.data() == functions.data())

@@ -5,9 +5,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <span>
-#include <deque>
 
 struct GpBitmap;
 struct GpGraphics;
@@ -69,6 +69,7 @@ private:
     };
 
     GdiPlusLibrary() = default;
+    ~GdiPlusLibrary();
     Table& table(std::span<const GdiPlusFunction> functions);
     bool bind(Table& table);
     void unbindAll();
