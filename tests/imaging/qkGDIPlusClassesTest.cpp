@@ -941,7 +941,10 @@ TEST(GpCanvas, WindowOriginStaysOutOfTheWorldTransform) {
                                    TqkGpCoordinateSpace::CoordinateSpaceWorld, point);
             EXPECT_NEAR(point[0].X, 5 * c.elements[0] + c.elements[4], 1e-3) << c.name;
             EXPECT_NEAR(point[0].Y, 5 * c.elements[3] + c.elements[5], 1e-3) << c.name;
-            canvas.FillRectangle(TRect{5, 5, 8, 8}, 0xFFFF0000);
+            GpBrush* red = nullptr;
+            ASSERT_EQ(qkgdip::GdipCreateSolidFill(0xFFFF0000, &red), Status::Ok);
+            EXPECT_EQ(qkgdip::GdipFillRectangleI(canvas.Handle(), red, 5, 5, 3, 3), Status::Ok);
+            qkgdip::GdipDeleteBrush(red);
         }
         const int last = c.deviceSide - 1;
         EXPECT_EQ(target.pixel(c.deviceX, c.deviceY), 0xFFFF0000u) << c.name;
