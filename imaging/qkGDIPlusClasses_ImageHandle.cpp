@@ -10,17 +10,15 @@
 
 namespace {
 
-constexpr INT kPixelFormat32bppRGB = 0x00022009;
-constexpr INT kPixelFormat32bppARGB = 0x0026200A;
 constexpr PROPID kPropertyTagFrameDelay = 0x5100;
 constexpr PROPID kPropertyTagLoopCount = 0x5101;
 
 INT pixelFormatOf(TAlphaFormat AAlphaFormat) {
     switch (AAlphaFormat) {
     case TAlphaFormat::afIgnored:
-        return kPixelFormat32bppRGB;
+        return PixelFormat32bppRGB;
     case TAlphaFormat::afDefined:
-        return kPixelFormat32bppARGB;
+        return PixelFormat32bppARGB;
     case TAlphaFormat::afPremultiplied:
         break;
     }

@@ -12,7 +12,6 @@ namespace {
 
 constexpr INT kImageTypeBitmap = 1;
 constexpr INT kImageTypeMetafile = 2;
-constexpr INT kPixelFormatAlpha = 0x00040000;
 constexpr INT kPixelOffsetModeHalf = 4;
 constexpr INT kUnitPixel = 2;
 constexpr INT kCombineModeReplace = 0;
@@ -63,7 +62,7 @@ using OwnedImage = std::unique_ptr<GpImage, ImageDisposer>;
 OwnedImage copyWithAlpha(GpImage* AImage) {
     INT format = 0;
     CheckGdipStatus(qkgdip::GdipGetImagePixelFormat(AImage, &format));
-    if (format & kPixelFormatAlpha)
+    if (format & PixelFormatAlpha)
         return nullptr;
     UINT width = 0;
     UINT height = 0;
