@@ -1,23 +1,15 @@
 #include "imaging/qkGDIPlusAPI.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
-#include "platform/gdi/GdiPlusGraphics.h"
-#include "platform/gdi/Module.h"
-
-#include <QByteArray>
+#include "platform/gdi/GdiPlusLibrary.h"
 
 #include <cerrno>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-
-namespace qkgdip {
-GdiplusStartupOutput StartupOutput;
-} // namespace qkgdip
 
 namespace {
 
@@ -26,73 +18,30 @@ UINT missingGdipEmfToWmfBits(void*, UINT, BYTE*, INT, INT) {
     return 0;
 }
 
-struct BoundName {
-    const char* name;
-    void** slot;
-    void* fallback;
-};
-
 #define QK_GDIP_FUNCTION(name, result, params)                                                     \
     {#name, reinterpret_cast<void**>(&qkgdip::name), nullptr},
 #define QK_GDIP_OPTIONAL_FUNCTION(name, result, params)                                            \
     {#name, reinterpret_cast<void**>(&qkgdip::name), reinterpret_cast<void*>(&missing##name)},
-const BoundName kBoundNames[] = {
+const gdi::GdiPlusFunction kBoundNames[] = {
 #include "imaging/qkGDIPlusAPI_Functions.inc"
 };
 #undef QK_GDIP_FUNCTION
 #undef QK_GDIP_OPTIONAL_FUNCTION
 
-// The library goes through the platform's module loader: load by name, look up, free.
-HMODULE loadLibrary(const QString& AName) {
-    return LoadLibraryW(reinterpret_cast<LPCWSTR>(AName.utf16()));
+// The module, its name, the start-up and the first names of the table are the platform's
+// (gdi::GdiPlusLibrary); the library binds its further names onto them.
+gdi::GdiPlusLibrary& library() {
+    return gdi::GdiPlusLibrary::instance();
 }
 
-// The platform's name: CUVORA_GDIPLUS_LIBRARY when set, so that the program can be run
-// without GDI+ (a system library cannot be hidden from dlopen otherwise).
-QString g_libraryName = gdi::gdiPlusLibraryName();
-HMODULE g_library = nullptr;
-bool g_available = false;
-ULONG_PTR g_startupToken = 0;
-ULONG_PTR g_hookToken = 0;
-const GdiplusStartupInput kStartupInput;
+bool available() {
+    return library().isBound(kBoundNames);
+}
+
 TqkCodecCLSIDs g_codecs{};
 
-void unbindAll() {
-    for (const BoundName& entry : kBoundNames)
-        *entry.slot = nullptr;
-    qkgdip::StartupOutput = {};
-}
-
-void bindAll() {
-    for (const BoundName& entry : kBoundNames) {
-        if (!g_available)
-            return;
-        void* address = reinterpret_cast<void*>(GetProcAddress(g_library, entry.name));
-        if (!address && entry.fallback)
-            address = entry.fallback;
-        *entry.slot = address;
-        g_available = address != nullptr;
-    }
-}
-
-void startGdiPlus() {
-    if (qkgdip::GdiplusStartup(&g_startupToken, &kStartupInput, &qkgdip::StartupOutput) !=
-        Status::Ok) {
-        g_available = false;
-        return;
-    }
-    // Without a background thread GDI+ hands out a hook; a library that hands out none needs
-    // no hooking.
-    if (qkgdip::StartupOutput.NotificationHook &&
-        qkgdip::StartupOutput.NotificationHook(&g_hookToken) != Status::Ok) {
-        g_available = false;
-        qkgdip::GdiplusShutdown(g_startupToken);
-    }
-}
-
-void markUnavailable() {
-    g_available = false;
-}
+// GDI+ is unavailable until the first check starts it: nothing to mark.
+void markUnavailable() {}
 
 void requireGdiPlus() {
     if (!CheckGdiPlus(false))
@@ -150,37 +99,22 @@ void CheckGdipStatus(Status AStatus) {
 }
 
 void qkSetGdiPlusLibraryName(const QString& AName) {
-    g_libraryName = AName;
+    gdi::setGdiPlusLibraryName(AName);
 }
 QString qkGdiPlusLibraryName() {
-    return g_libraryName;
+    return gdi::gdiPlusLibraryName();
 }
 
 void LoadGdiPlus() {
-    if (g_available)
-        return;
-    std::fenv_t environment;
-    std::fegetenv(&environment);
-    g_library = loadLibrary(g_libraryName);
-    std::fesetenv(&environment);
-    g_available = g_library != nullptr;
-    if (!g_available)
-        return;
-    bindAll();
-    if (g_available)
-        startGdiPlus();
-    if (!g_available) {
-        // Released at once: the next check loads afresh and no handle is left behind.
-        unbindAll();
-        FreeLibrary(g_library);
-        g_library = nullptr;
-    }
+    if (!available())
+        library().start(kBoundNames);
 }
 
 bool CheckGdiPlus(bool AShowMessage) {
-    if (!g_available)
+    if (!available())
         LoadGdiPlus();
-    if (AShowMessage && !g_available) {
+    const bool result = available();
+    if (AShowMessage && !result) {
         std::fprintf(stderr, "%s\n%s%s\n", "Application Error",
                      "This application requires the Microsoft GDI+ library to be installed. "
                      "Gdiplus.dll is included with Windows XP and Vista. GDI+ is available as a "
@@ -189,28 +123,16 @@ bool CheckGdiPlus(bool AShowMessage) {
                      "https://www.microsoft.com/download");
         std::exit(EXIT_FAILURE);
     }
-    return g_available;
+    return result;
 }
 
 void UnloadGdiPlus() {
-    if (g_available) {
-        if (qkgdip::StartupOutput.NotificationUnhook)
-            qkgdip::StartupOutput.NotificationUnhook(g_hookToken);
-        qkgdip::GdiplusShutdown(g_startupToken);
-    }
-    unbindAll();
-    if (g_library) {
-        FreeLibrary(g_library);
-        g_library = nullptr;
-    }
-    g_available = false;
-    g_startupToken = 0;
-    g_hookToken = 0;
+    library().stop();
 }
 
 void* TqkGpBase::operator new(std::size_t ASize) {
     const std::size_t total = sizeof(BlockHeader) + ASize;
-    const bool fromGdiPlus = g_available;
+    const bool fromGdiPlus = available();
     void* block = fromGdiPlus ? qkgdip::GdipAlloc(total) : ::operator new(total);
     if (!block)
         throw std::bad_alloc();

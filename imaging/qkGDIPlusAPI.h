@@ -1,9 +1,10 @@
 #pragma once
 
 // The imaging library's door to GDI+ (libgdiplus, loaded by name at run time): loading,
-// binding and starting it, the status check and its exception, the allocation base of the
-// GDI+ wrappers, GDI+'s rectangle records and the codec look-ups. Everything here runs on
-// the main thread; nothing is locked.
+// binding and starting it (through the platform's one binding, gdi::GdiPlusLibrary, onto
+// which the library binds its names), the status check and its exception, the allocation
+// base of the GDI+ wrappers, GDI+'s rectangle records and the codec look-ups. Everything here
+// runs on the main thread.
 
 #include "imaging/qkCore.h"
 #include "imaging/qkGDIPlusAPI_Types.h"
@@ -37,8 +38,8 @@ void LoadGdiPlus();
 // was available must be gone by then.
 void UnloadGdiPlus();
 
-// The library loaded by name: "libgdiplus.so.0", or $CUVORA_GDIPLUS_LIBRARY when that is set
-// at start, unless set here (tests point it at stand-ins).
+// The platform's one library name: "libgdiplus.so.0", or $CUVORA_GDIPLUS_LIBRARY when that is
+// set at start, unless set here (tests point it at stand-ins).
 void qkSetGdiPlusLibraryName(const QString& AName);
 QString qkGdiPlusLibraryName();
 

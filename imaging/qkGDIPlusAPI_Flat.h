@@ -4,13 +4,10 @@
 // Private to the imaging library: include it only from imaging/*.cpp (and tests).
 
 #include "imaging/qkGDIPlusAPI.h"
+#include "platform/gdi/GdiPlusFlat.h"
 
 #include <cstddef>
 #include <cstdint>
-
-using ULONG_PTR = std::uintptr_t;
-using REAL = float;
-using ARGB = std::uint32_t;
 
 struct IStream;
 struct EncoderParameters;
@@ -27,9 +24,6 @@ struct GpStringFormat;
 using GpPointF = TqkGpPointF;
 using GpRectF = TqkGpRectF;
 
-using DebugEventProc = void (*)(INT level, char* message);
-using NotificationHookProc = Status (*)(ULONG_PTR* token);
-using NotificationUnhookProc = void (*)(ULONG_PTR token);
 using DrawImageAbort = BOOL (*)(void* data);
 
 // libgdiplus's stream callbacks (they carry no user pointer).
@@ -39,18 +33,6 @@ using PutBytesDelegate = int (*)(BYTE* buffer, int size);
 using SeekDelegate = int (*)(int offset, int whence);
 using CloseDelegate = int (*)();
 using SizeDelegate = long (*)();
-
-struct GdiplusStartupInput {
-    UINT GdiplusVersion = 1;
-    DebugEventProc DebugEventCallback = nullptr;
-    BOOL SuppressBackgroundThread = -1;
-    BOOL SuppressExternalCodecs = 0;
-};
-
-struct GdiplusStartupOutput {
-    NotificationHookProc NotificationHook = nullptr;
-    NotificationUnhookProc NotificationUnhook = nullptr;
-};
 
 // GDI+'s codec description with its x86-64 layout (104 bytes).
 struct ImageCodecInfo {
@@ -110,14 +92,15 @@ struct EncoderParameters {
 
 namespace qkgdip {
 
-// One variable per bound name, null while unbound.
+// The names the platform binds itself (gdi::flat, with the start-up output) are read and
+// replaced through these same names.
+using namespace gdi::flat;
+
+// One variable per further bound name, null while unbound.
 #define QK_GDIP_FUNCTION(name, result, params) inline result(*name) params = nullptr;
 #define QK_GDIP_OPTIONAL_FUNCTION(name, result, params) QK_GDIP_FUNCTION(name, result, params)
 #include "imaging/qkGDIPlusAPI_Functions.inc"
 #undef QK_GDIP_FUNCTION
 #undef QK_GDIP_OPTIONAL_FUNCTION
-
-// The start-up output of the running GDI+ (its hook functions).
-extern GdiplusStartupOutput StartupOutput;
 
 } // namespace qkgdip

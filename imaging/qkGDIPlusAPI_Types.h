@@ -2,38 +2,14 @@
 
 // GDI+'s published enumerations and records, with GDI+'s member names and values.
 
+#include "platform/gdi/GdiPlusTypes.h"
+
 #include <cstdint>
 #include <vector>
 
-struct GpImage {};
-struct GpBitmap : GpImage {};
-struct GpGraphics;
+// Status, the image and graphics objects and the pixel formats come from the platform.
 struct GpRegion;
 struct GpImageAttributes;
-
-enum class Status : std::int32_t {
-    Ok = 0,
-    GenericError = 1,
-    InvalidParameter = 2,
-    OutOfMemory = 3,
-    ObjectBusy = 4,
-    InsufficientBuffer = 5,
-    NotImplemented = 6,
-    Win32Error = 7,
-    WrongState = 8,
-    Aborted = 9,
-    FileNotFound = 10,
-    ValueOverflow = 11,
-    AccessDenied = 12,
-    UnknownImageFormat = 13,
-    FontFamilyNotFound = 14,
-    FontStyleNotFound = 15,
-    NotTrueTypeFont = 16,
-    UnsupportedGdiplusVersion = 17,
-    GdiplusNotInitialized = 18,
-    PropertyNotFound = 19,
-    PropertyNotSupported = 20,
-};
 
 enum class WrapMode : std::int32_t {
     WrapModeTile = 0,
@@ -165,6 +141,3 @@ enum class TqkGpMatrixOrder : std::int32_t {
     MatrixOrderPrepend = 0,
     MatrixOrderAppend = 1,
 };
-
-// 32 bits per pixel with premultiplied alpha.
-inline constexpr std::int32_t PixelFormat32bppPARGB = 0x000E200B;

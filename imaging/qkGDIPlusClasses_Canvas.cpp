@@ -94,7 +94,7 @@ TqkGPCanvas::~TqkGPCanvas() {
 }
 
 void TqkGPCanvas::CreateHandle(HDC DC) {
-    CheckGdipStatus(static_cast<Status>(qkgdip::CreateFromDC(DC, &FHandle)));
+    CheckGdipStatus(qkgdip::CreateFromDC(DC, &FHandle));
 }
 
 void TqkGPCanvas::FreeHandle() {

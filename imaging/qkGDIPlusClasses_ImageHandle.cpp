@@ -10,17 +10,15 @@
 
 namespace {
 
-constexpr INT kPixelFormat32bppRGB = 0x00022009;
-constexpr INT kPixelFormat32bppARGB = 0x0026200A;
 constexpr PROPID kPropertyTagFrameDelay = 0x5100;
 constexpr PROPID kPropertyTagLoopCount = 0x5101;
 
 INT pixelFormatOf(TAlphaFormat AAlphaFormat) {
     switch (AAlphaFormat) {
     case TAlphaFormat::afIgnored:
-        return kPixelFormat32bppRGB;
+        return PixelFormat32bppRGB;
     case TAlphaFormat::afDefined:
-        return kPixelFormat32bppARGB;
+        return PixelFormat32bppARGB;
     case TAlphaFormat::afPremultiplied:
         break;
     }
@@ -176,8 +174,7 @@ std::unique_ptr<TBitmap> TqkGPImageHandle::GetAsBitmap() {
     if (IsMetafile() || !FHandle)
         return TqkSmartImageCustomHandle::GetAsBitmap();
     HBITMAP made = nullptr;
-    CheckGdipStatus(static_cast<Status>(
-        gdi::gdiplusCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(FHandle), &made, 0)));
+    CheckGdipStatus(gdi::gdiplusCreateHBITMAPFromBitmap(static_cast<GpBitmap*>(FHandle), &made, 0));
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetPixelFormat(TPixelFormat::pf32bit);
     bitmap->SetHandle(made);

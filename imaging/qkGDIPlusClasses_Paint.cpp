@@ -10,6 +10,7 @@
 
 namespace {
 
+constexpr INT kImageTypeBitmap = 1;
 constexpr INT kImageTypeMetafile = 2;
 constexpr INT kPixelOffsetModeHalf = 4;
 constexpr INT kUnitPixel = 2;
@@ -48,6 +49,34 @@ bool textureFill(GpGraphics* AGraphics, const TRect& D, const TRect& S, GpImage*
     qkgdip::GdipDisposeImage(bitmap);
     qkgdip::GdipDeleteBrush(brush);
     return true;
+}
+
+struct ImageDisposer {
+    void operator()(GpImage* AImage) const { qkgdip::GdipDisposeImage(AImage); }
+};
+using OwnedImage = std::unique_ptr<GpImage, ImageDisposer>;
+
+// libgdiplus scales the alpha of a bitmap without an alpha channel (JPEG, 24-bit BMP) and then
+// draws it opaque, as if over black: such a bitmap is drawn with attributes from a
+// premultiplied copy. None for a bitmap that has alpha.
+OwnedImage copyWithAlpha(GpImage* AImage) {
+    INT format = 0;
+    CheckGdipStatus(qkgdip::GdipGetImagePixelFormat(AImage, &format));
+    if (format & PixelFormatAlpha)
+        return nullptr;
+    UINT width = 0;
+    UINT height = 0;
+    CheckGdipStatus(qkgdip::GdipGetImageWidth(AImage, &width));
+    CheckGdipStatus(qkgdip::GdipGetImageHeight(AImage, &height));
+    const INT w = static_cast<INT>(width);
+    const INT h = static_cast<INT>(height);
+    OwnedImage copy(GpCreateBitmap(w, h));
+    GpGraphics* graphics = nullptr;
+    CheckGdipStatus(qkgdip::GdipGetImageGraphicsContext(copy.get(), &graphics));
+    const Status status = qkgdip::GdipDrawImageRectI(graphics, AImage, 0, 0, w, h);
+    qkgdip::GdipDeleteGraphics(graphics);
+    CheckGdipStatus(status);
+    return copy;
 }
 
 } // namespace
@@ -119,7 +148,10 @@ void GpDrawImage(GpGraphics* AGraphics, const TqkRectF& ADest, const TqkRectF& A
         const GpImageAttributes* attributes = AAttributes;
         if (!attributes && AAlpha < 255)
             attributes = GpAlphaBlendAttributes(AAlpha)->Handle();
-        CheckGdipStatus(qkgdip::GdipDrawImageRectRect(AGraphics, AImage, ADest.Left, ADest.Top, dw,
+        OwnedImage withAlpha =
+            attributes && type == kImageTypeBitmap ? copyWithAlpha(AImage) : nullptr;
+        GpImage* drawn = withAlpha ? withAlpha.get() : AImage;
+        CheckGdipStatus(qkgdip::GdipDrawImageRectRect(AGraphics, drawn, ADest.Left, ADest.Top, dw,
                                                       dh, ASource.Left, ASource.Top, sw, sh,
                                                       kUnitPixel, attributes, nullptr, nullptr));
     } catch (...) {

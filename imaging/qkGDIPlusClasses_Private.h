@@ -9,7 +9,7 @@ namespace qkgdip {
 
 // A graphics over a device context's pixels (GdipCreateFromHDC's part here); a seam that
 // tests may point at a failing stand-in. Answers a GDI+ status.
-inline int (*CreateFromDC)(HDC, GpGraphics**) = gdi::gdiplusCreateFromDC;
+inline Status (*CreateFromDC)(HDC, GpGraphics**) = gdi::gdiplusCreateFromDC;
 
 } // namespace qkgdip
 

@@ -1,5 +1,6 @@
 #include "platform/gdi/DeviceContext.h"
 
+#include "platform/gdi/GdiPlusFlat.h"
 #include "platform/gdi/GdiPlusLibrary.h"
 #include "platform/gdi/HandleTable.h"
 
@@ -17,11 +18,11 @@ HBITMAP__::~HBITMAP__() {
         gdi::GdiPlusLibrary::instance().disposeImage(gdiplus);
 }
 
-GpBitmap* HBITMAP__::gdiplusBitmap(int& status) {
-    status = 0;
+GpBitmap* HBITMAP__::gdiplusBitmap(Status& status) {
+    status = Status::Ok;
     if (!gdiplus)
-        status = gdi::GdiPlusLibrary::instance().createBitmapOver(width, height, stride(),
-                                                                  pixels.data(), &gdiplus);
+        status = gdi::GdiPlusLibrary::instance().createBitmapOver(
+            width, height, stride(), pixels.data(), &gdiplus, PixelFormat32bppPARGB);
     return gdiplus;
 }
 

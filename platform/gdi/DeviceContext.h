@@ -14,6 +14,7 @@
 // handle (null for a handle that is not live) for the layer's own code and its widgets.
 
 struct GpBitmap;
+enum class Status : std::int32_t;
 
 namespace gdi {
 
@@ -52,7 +53,7 @@ struct HBITMAP__ final : gdi::GdiObject {
     }
     int stride() const { return width * 4; }
     // The GDI+ bitmap over these pixels, made on first need and disposed with this bitmap.
-    GpBitmap* gdiplusBitmap(int& status);
+    GpBitmap* gdiplusBitmap(Status& status);
 
     int width;
     int height;

@@ -2,54 +2,86 @@
 
 #include "platform/gdi/Module.h"
 
+#include <QString>
+
 #include <cstdint>
+#include <deque>
 #include <mutex>
+#include <span>
 
 struct GpBitmap;
 struct GpGraphics;
+enum class Status : std::int32_t;
 
-// The few libgdiplus functions the GDI stand-in itself needs, bound by name on first use.
-// Every call answers a GDI+ Status; a library that cannot be loaded, or lacks a function,
-// answers GdiplusNotInitialized-like failures (status 18 "GdiplusNotInitialized" for a missing
-// library, 6 "NotImplemented" for a missing function). Process-wide and thread-safe to bind.
 namespace gdi {
 
-inline constexpr int gpOk = 0;
-inline constexpr int gpInvalidParameter = 2;
-inline constexpr int gpNotImplemented = 6;
-inline constexpr int gpNotInitialized = 18;
-inline constexpr int gpPixelFormat32bppRGB = 0x00022009;
-inline constexpr int gpPixelFormat32bppARGB = 0x0026200A;
-inline constexpr int gpPixelFormat32bppPARGB = 0x000E200B;
+// libgdiplus is loaded by this name ("libgdiplus.so.0" unless CUVORA_GDIPLUS_LIBRARY is set,
+// or setGdiPlusLibraryName was called before the next start).
+void setGdiPlusLibraryName(const QString& name);
+QString gdiPlusLibraryName();
 
+// One entry of a caller's table of GDI+ functions: bound by name into *slot. A missing name
+// takes the fallback when there is one, else makes the binding fail.
+struct GdiPlusFunction {
+    const char* name;
+    void** slot;
+    void* fallback;
+};
+
+// libgdiplus for the whole process: one module, one start-up token, one table of functions
+// (gdi::flat, GdiPlusFlat.h, then the tables callers bind onto it). Starting and stopping are
+// serialized; the calls below read the table and answer GdiplusNotInitialized while it is
+// unbound.
 class GdiPlusLibrary {
 public:
     static GdiPlusLibrary& instance();
 
-    bool isLoaded();
-    // For callers (tests) that have not started GDI+ through the imaging library.
-    int startup(std::uintptr_t* token);
-    void shutdown(std::uintptr_t token);
+    // Loads the library, binds gdi::flat and then `functions`, starts GDI+ with its
+    // notification hook (no background thread). When GDI+ runs already only `functions` are
+    // bound. Answers whether GDI+ runs with `functions` bound. A failed load, binding or
+    // start-up keeps nothing loaded, so the next start tries afresh; a table that fails to
+    // bind onto a running GDI+ is cleared and GDI+ keeps running.
+    bool start(std::span<const GdiPlusFunction> functions = {});
+    // Unhooks and shuts GDI+ down, clears every bound table and frees the library.
+    void stop();
+    bool isStarted() const;
+    // Whether GDI+ runs with `functions` bound (by start).
+    bool isBound(std::span<const GdiPlusFunction> functions) const;
+    HMODULE module() const;
+    std::uintptr_t startupToken() const;
 
-    int createBitmapOver(int width, int height, int stride, void* pixels, GpBitmap** bitmap,
-                         int pixelFormat = gpPixelFormat32bppPARGB);
-    int imageGraphics(GpBitmap* bitmap, GpGraphics** graphics);
-    int deleteGraphics(GpGraphics* graphics);
-    int disposeImage(GpBitmap* bitmap);
-    int setClipRect(GpGraphics* graphics, float x, float y, float width, float height);
-    int translate(GpGraphics* graphics, float dx, float dy);
-    int clear(GpGraphics* graphics, std::uint32_t argb);
-    int drawImageRect(GpGraphics* graphics, GpBitmap* image, int x, int y, int width, int height);
-    int imageSize(GpBitmap* image, unsigned* width, unsigned* height);
-    int cloneArea(GpBitmap* source, int width, int height, int pixelFormat, GpBitmap** result);
+    Status createBitmapOver(int width, int height, int stride, void* pixels, GpBitmap** bitmap,
+                            int pixelFormat);
+    Status imageGraphics(GpBitmap* bitmap, GpGraphics** graphics);
+    Status deleteGraphics(GpGraphics* graphics);
+    Status disposeImage(GpBitmap* bitmap);
+    Status setClipRect(GpGraphics* graphics, float x, float y, float width, float height);
+    Status clear(GpGraphics* graphics, std::uint32_t argb);
+    Status drawImageRect(GpGraphics* graphics, GpBitmap* image, int x, int y, int width,
+                         int height);
+    Status imageSize(GpBitmap* image, unsigned* width, unsigned* height);
+    Status cloneArea(GpBitmap* source, int width, int height, int pixelFormat, GpBitmap** result);
 
 private:
-    GdiPlusLibrary() = default;
-    void bind();
-    template <typename Function> Function get(const char* name) const;
+    struct Table {
+        std::span<const GdiPlusFunction> functions;
+        bool bound = false;
+    };
 
-    std::once_flag m_bound;
+    GdiPlusLibrary() = default;
+    ~GdiPlusLibrary();
+    Table& table(std::span<const GdiPlusFunction> functions);
+    bool bind(Table& table);
+    void unbindAll();
+    void release();
+
+    mutable std::mutex m_mutex;
     Module m_module;
+    // A deque: a table once added keeps its place.
+    std::deque<Table> m_tables;
+    bool m_started = false;
+    std::uintptr_t m_token = 0;
+    std::uintptr_t m_hookToken = 0;
 };
 
 } // namespace gdi

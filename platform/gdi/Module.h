@@ -40,6 +40,8 @@ public:
         return reinterpret_cast<Function>(symbol(name));
     }
     void reset();
+    // Gives the handle up without freeing the library: it stays loaded for the process.
+    void keepLoaded() { m_handle = nullptr; }
 
 private:
     HMODULE m_handle = nullptr;

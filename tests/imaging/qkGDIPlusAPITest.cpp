@@ -1,6 +1,9 @@
 #include "imaging/qkGDIPlusAPI.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
+#include "platform/gdi/DeviceContext.h"
+#include "platform/gdi/GdiPlusGraphics.h"
+#include "platform/gdi/GdiPlusLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,6 +96,27 @@ TEST_F(GdiPlusBindingTest, MissingGdiPlusWithMessageEndsTheProgram) {
     qkSetGdiPlusLibraryName(m_dir.filePath(QStringLiteral("libabsent.so")));
     EXPECT_EXIT(CheckGdiPlus(true), ::testing::ExitedWithCode(EXIT_FAILURE),
                 "requires the Microsoft GDI\\+ library");
+}
+
+TEST_F(GdiPlusBindingTest, OneStartUpServesThePlatformAndTheLibrary) {
+    qkSetGdiPlusLibraryName(QStringLiteral(FAKE_GDIPLUS_COMPLETE));
+    EXPECT_EQ(gdi::gdiPlusLibraryName(), QStringLiteral(FAKE_GDIPLUS_COMPLETE)) << "one name";
+    gdi::GdiPlusLibrary& platform = gdi::GdiPlusLibrary::instance();
+    ASSERT_TRUE(platform.start());
+    ASSERT_TRUE(CheckGdiPlus(false));
+    EXPECT_EQ(calls(), (QStringList{"GdiplusStartup", "NotificationHook"})) << "started once";
+    EXPECT_EQ(platform.startupToken(), 7u) << "the stand-in's token";
+    void* loaded = dlopen(FAKE_GDIPLUS_COMPLETE, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(loaded, nullptr);
+    dlclose(loaded);
+    EXPECT_EQ(static_cast<void*>(platform.module()), loaded) << "one module";
+    // The platform's names are the library's: one variable each.
+    EXPECT_EQ(&qkgdip::GdipCreateBitmapFromScan0, &gdi::flat::GdipCreateBitmapFromScan0);
+    EXPECT_EQ(reinterpret_cast<void*>(qkgdip::GdipDisposeImage), dlsym(loaded, "GdipDisposeImage"));
+    UnloadGdiPlus();
+    EXPECT_FALSE(platform.isStarted());
+    EXPECT_EQ(gdi::flat::GdipCreateBitmapFromScan0, nullptr);
+    EXPECT_EQ(calls().mid(2), (QStringList{"NotificationUnhook", "GdiplusShutdown"}));
 }
 
 class Wrapper : public TqkGpBase {
@@ -201,7 +225,9 @@ TEST_F(RealGdiPlusTest, EveryBoundNameResolves) {
     if (!dlsym(library, #name))                                                                    \
         missing << QStringLiteral(#name);
 #define QK_GDIP_OPTIONAL_FUNCTION(name, result, params)
+#define GDIPLUS_FUNCTION(name, result, params) QK_GDIP_FUNCTION(name, result, params)
 #include "imaging/qkGDIPlusAPI_Functions.inc"
+#include "platform/gdi/GdiPlusFunctions.inc"
 #undef QK_GDIP_FUNCTION
 #undef QK_GDIP_OPTIONAL_FUNCTION
     dlclose(library);
@@ -224,6 +250,52 @@ TEST_F(RealGdiPlusTest, StartsFindsCodecsAndShutsDown) {
     CheckGdipStatus(qkgdip::GdipDisposeImage(bitmap));
     EXPECT_EQ(qkgdip::GdipEmfToWmfBits(nullptr, 0, nullptr, 0, 0), 0u)
         << "missing from libgdiplus: answers as failed";
+}
+
+TEST_F(RealGdiPlusTest, ObjectsCrossBetweenThePlatformAndTheLibrary) {
+    ASSERT_TRUE(CheckGdiPlus(false));
+    ASSERT_TRUE(gdi::GdiPlusLibrary::instance().isStarted());
+    HBITMAP source = CreateBitmap(3, 2, 1, 32, nullptr);
+    GpBitmap* fromPlatform = nullptr;
+    ASSERT_EQ(gdi::gdiplusCreateBitmapFromHBITMAP(source, nullptr, &fromPlatform), Status::Ok);
+    UINT width = 0;
+    EXPECT_EQ(qkgdip::GdipGetImageWidth(fromPlatform, &width), Status::Ok);
+    EXPECT_EQ(width, 3u);
+    EXPECT_EQ(qkgdip::GdipDisposeImage(fromPlatform), Status::Ok);
+    DeleteObject(source);
+
+    GpBitmap* fromLibrary = GpCreateBitmap(4, 5);
+    HBITMAP back = nullptr;
+    ASSERT_EQ(gdi::gdiplusCreateHBITMAPFromBitmap(fromLibrary, &back, 0), Status::Ok);
+    EXPECT_EQ(gdi::bitmapObject(back)->height, 5);
+    EXPECT_EQ(gdi::GdiPlusLibrary::instance().disposeImage(fromLibrary), Status::Ok);
+    DeleteObject(back);
+
+    UnloadGdiPlus();
+    GpBitmap* afterwards = nullptr;
+    std::uint32_t pixel = 0;
+    EXPECT_EQ(gdi::GdiPlusLibrary::instance().createBitmapOver(1, 1, 4, &pixel, &afterwards,
+                                                               PixelFormat32bppPARGB),
+              Status::GdiplusNotInitialized)
+        << "shut down for both";
+    EXPECT_EQ(afterwards, nullptr);
+}
+
+TEST_F(RealGdiPlusTest, SwappedFunctionServesThePlatformToo) {
+    ASSERT_TRUE(CheckGdiPlus(false));
+    static int calls = 0;
+    const auto real = qkgdip::GdipCreateBitmapFromScan0;
+    qkgdip::GdipCreateBitmapFromScan0 = [](INT, INT, INT, INT, BYTE*, GpBitmap**) {
+        ++calls;
+        return Status::OutOfMemory;
+    };
+    HBITMAP source = CreateBitmap(2, 2, 1, 32, nullptr);
+    GpBitmap* image = nullptr;
+    EXPECT_EQ(gdi::gdiplusCreateBitmapFromHBITMAP(source, nullptr, &image), Status::OutOfMemory);
+    qkgdip::GdipCreateBitmapFromScan0 = real;
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(image, nullptr);
+    DeleteObject(source);
 }
 
 } // namespace

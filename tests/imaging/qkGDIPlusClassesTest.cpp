@@ -1,6 +1,8 @@
 #include "imaging/qkGDIPlusClasses.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
+#include "imaging/qkGDIPlusClasses_GraphicObjects.h"
+#include "imaging/qkGDIPlusClasses_Images.h"
 #include "imaging/qkGDIPlusClasses_Private.h"
 #include "platform/gdi/DeviceContext.h"
 
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -511,7 +514,7 @@ protected:
                    qkgdip::GdipGetPixelOffsetMode, qkgdip::GdipDrawImageRectRect,
                    qkgdip::GdipCreateRegion,       qkgdip::GdipGetClip,
                    qkgdip::GdipSetClipRect,        qkgdip::GdipSetClipRegion,
-                   qkgdip::GdipDeleteRegion};
+                   qkgdip::GdipDeleteRegion,       qkgdip::GdipGetImagePixelFormat};
         DrawSpy::calls.clear();
         DrawSpy::visible = 1;
         DrawSpy::imageType = 1;
@@ -564,12 +567,18 @@ protected:
             DrawSpy::calls.push_back("DeleteRegion");
             return Status::Ok;
         };
+        // A bitmap with alpha: drawn as it is, also with attributes.
+        qkgdip::GdipGetImagePixelFormat = [](GpImage*, INT* f) {
+            *f = 0x0026200A;
+            return Status::Ok;
+        };
     }
     void TearDown() override {
         std::tie(qkgdip::GdipIsVisibleRect, qkgdip::GdipGetImageType,
                  qkgdip::GdipGetPixelOffsetMode, qkgdip::GdipDrawImageRectRect,
                  qkgdip::GdipCreateRegion, qkgdip::GdipGetClip, qkgdip::GdipSetClipRect,
-                 qkgdip::GdipSetClipRegion, qkgdip::GdipDeleteRegion) = m_saved;
+                 qkgdip::GdipSetClipRegion, qkgdip::GdipDeleteRegion,
+                 qkgdip::GdipGetImagePixelFormat) = m_saved;
     }
 
     GpGraphics* graphics() { return reinterpret_cast<GpGraphics*>(0x10); }
@@ -579,7 +588,7 @@ protected:
                decltype(qkgdip::GdipGetPixelOffsetMode), decltype(qkgdip::GdipDrawImageRectRect),
                decltype(qkgdip::GdipCreateRegion), decltype(qkgdip::GdipGetClip),
                decltype(qkgdip::GdipSetClipRect), decltype(qkgdip::GdipSetClipRegion),
-               decltype(qkgdip::GdipDeleteRegion)>
+               decltype(qkgdip::GdipDeleteRegion), decltype(qkgdip::GdipGetImagePixelFormat)>
         m_saved;
 };
 
@@ -703,7 +712,7 @@ TEST(GpPaintCanvas, FailedGraphicsCreationLeavesTheLockFree) {
     TestDC target(10, 10);
     TqkGPPaintCanvas canvas;
     const auto saved = qkgdip::CreateFromDC;
-    qkgdip::CreateFromDC = [](HDC, GpGraphics**) { return 1; };
+    qkgdip::CreateFromDC = [](HDC, GpGraphics**) { return Status::GenericError; };
     EXPECT_THROW(canvas.BeginPaint(target.dc(), Rect(0, 0, 10, 10)), EqkGdipException);
     qkgdip::CreateFromDC = saved;
     EXPECT_EQ(canvas.Counter(), 0);
@@ -738,12 +747,45 @@ TEST(GpPaintCanvas, LowColourBufferWritesOnlyTheTargetRectangle) {
     EXPECT_EQ(GpPaintCanvas()->Counter(), 0);
 }
 
-TEST(GpPaintCanvas, TranslucentDrawBlendsThroughTheSharedAttributes) {
-    TestDC target(10, 10, 0xFF000000);
-    auto white = TqkGPImageHandle::CreateFromBits(2, 2, solidBits(2, 2, 0xFFFFFFFF),
-                                                  TAlphaFormat::afPremultiplied);
-    white->Draw(target.dc(), Rect(0, 0, 10, 10), white->ClientRect(), 128, nullptr);
-    EXPECT_TRUE(near(target.pixel(5, 5), 0xFF808080, 6));
+// Half-opaque red over white and over blue, straight onto the context and through the
+// low-colour buffer; a picture without alpha (JPEG, 24-bit BMP) blends like one with alpha.
+TEST(GpPaintCanvas, TranslucentDrawBlendsOverWhatIsBeneath) {
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } sources[] = {
+        {"premultiplied bits", {}},
+        {"JPEG", qtEncode(red, "JPEG")},
+        {"24-bit BMP", qtEncode(red, "BMP")},
+    };
+    const struct {
+        std::uint32_t background;
+        std::uint32_t expected;
+    } backgrounds[] = {{0xFFFFFFFF, 0xFFFF7F7F}, {0xFF0000FF, 0xFF80007F}};
+    const gdi::DeviceCaps screen = gdi::screenCaps();
+    for (const auto& source : sources) {
+        std::unique_ptr<TqkGPImageHandle> image =
+            source.bytes.isEmpty()
+                ? TqkGPImageHandle::CreateFromBits(2, 2, solidBits(2, 2, 0xFFFF0000),
+                                                   TAlphaFormat::afPremultiplied)
+                : decode(source.bytes);
+        ASSERT_NE(image, nullptr) << source.name;
+        for (const auto& beneath : backgrounds) {
+            for (const int bitsPerPixel : {32, 16}) {
+                gdi::DeviceCaps caps = screen;
+                caps.bitsPerPixel = bitsPerPixel;
+                gdi::setScreenCaps(caps);
+                TestDC target(10, 10, beneath.background);
+                gdi::setScreenCaps(screen);
+                image->Draw(target.dc(), Rect(0, 0, 10, 10), image->ClientRect(), 128, nullptr);
+                EXPECT_TRUE(near(target.pixel(5, 5), beneath.expected, 6))
+                    << source.name << " over 0x" << std::hex << beneath.background << std::dec
+                    << ", " << bitsPerPixel << " bits";
+            }
+        }
+    }
     EXPECT_EQ(GpAlphaBlendAttributes(128)->Alpha(), 128);
 }
 
@@ -837,6 +879,150 @@ TEST(GpCanvas, TransformsAreComputedAboutTheirPoints) {
     EXPECT_EQ(canvas.WorldTransformElements(), before);
     EXPECT_THROW(canvas.RestoreWorldTransform(), std::out_of_range);
     EXPECT_THROW(canvas.TransformPoints(page, world, std::span<TqkPointF>()), std::out_of_range);
+}
+
+// A canvas over a context whose window origin is (5, 5): the origin is no part of the world
+// transform, so the canvas's transform operations see and change the world transform alone
+// and logical (5, 5) stays at device (0, 0) under the identity.
+TEST(GpCanvas, WindowOriginStaysOutOfTheWorldTransform) {
+    using Elements = std::array<float, 6>;
+    const auto append = TqkGpMatrixOrder::MatrixOrderAppend;
+    const auto prepend = TqkGpMatrixOrder::MatrixOrderPrepend;
+    const struct {
+        const char* name;
+        std::function<void(TqkGPCanvas&)> change;
+        Elements elements;
+        // Where logical (5, 5) to (8, 8) lands in device pixels.
+        int deviceX;
+        int deviceY;
+        int deviceSide;
+    } cases[] = {
+        {"untransformed", [](TqkGPCanvas&) {}, {1, 0, 0, 1, 0, 0}, 0, 0, 3},
+        {"reset", [](TqkGPCanvas& c) { c.ResetWorldTransform(); }, {1, 0, 0, 1, 0, 0}, 0, 0, 3},
+        {"set to the identity",
+         [](TqkGPCanvas& c) {
+             TqkGPMatrix identity;
+             c.SetWorldTransform(identity);
+         },
+         {1, 0, 0, 1, 0, 0},
+         0,
+         0,
+         3},
+        {"scaled by 1 about a centre",
+         [&](TqkGPCanvas& c) { c.ScaleWorldTransform(1, 1, TqkPointF(3, 3), append); },
+         {1, 0, 0, 1, 0, 0},
+         0,
+         0,
+         3},
+        {"saved, rotated, restored",
+         [&](TqkGPCanvas& c) {
+             c.SaveWorldTransform();
+             c.RotateWorldTransform(30, append);
+             c.RestoreWorldTransform();
+         },
+         {1, 0, 0, 1, 0, 0},
+         0,
+         0,
+         3},
+        {"translated, appended",
+         [&](TqkGPCanvas& c) { c.TranslateWorldTransform(2, 4, append); },
+         {1, 0, 0, 1, 2, 4},
+         2,
+         4,
+         3},
+        {"translated, prepended",
+         [&](TqkGPCanvas& c) { c.TranslateWorldTransform(2, 4, prepend); },
+         {1, 0, 0, 1, 2, 4},
+         2,
+         4,
+         3},
+        {"scaled by 2, appended",
+         [&](TqkGPCanvas& c) { c.ScaleWorldTransform(2, 2, append); },
+         {2, 0, 0, 2, 0, 0},
+         5,
+         5,
+         6},
+        {"scaled by 2 after a translation, appended",
+         [&](TqkGPCanvas& c) {
+             c.TranslateWorldTransform(1, 1, append);
+             c.ScaleWorldTransform(2, 2, append);
+         },
+         {2, 0, 0, 2, 2, 2},
+         7,
+         7,
+         6},
+    };
+    for (const auto& c : cases) {
+        TestDC target(30, 30);
+        SetWindowOrgEx(target.dc(), 5, 5, nullptr);
+        {
+            TqkGPCanvas canvas(target.dc());
+            c.change(canvas);
+            const Elements elements = canvas.WorldTransformElements();
+            for (std::size_t i = 0; i < elements.size(); ++i)
+                EXPECT_NEAR(elements[i], c.elements[i], 1e-4) << c.name << ", element " << i;
+            TqkPointF point[1] = {{5, 5}};
+            canvas.TransformPoints(TqkGpCoordinateSpace::CoordinateSpacePage,
+                                   TqkGpCoordinateSpace::CoordinateSpaceWorld, point);
+            EXPECT_NEAR(point[0].X, 5 * c.elements[0] + c.elements[4], 1e-3) << c.name;
+            EXPECT_NEAR(point[0].Y, 5 * c.elements[3] + c.elements[5], 1e-3) << c.name;
+            GpBrush* red = nullptr;
+            ASSERT_EQ(qkgdip::GdipCreateSolidFill(0xFFFF0000, &red), Status::Ok);
+            EXPECT_EQ(qkgdip::GdipFillRectangleI(canvas.Handle(), red, 5, 5, 3, 3), Status::Ok);
+            qkgdip::GdipDeleteBrush(red);
+        }
+        const int last = c.deviceSide - 1;
+        EXPECT_EQ(target.pixel(c.deviceX, c.deviceY), 0xFFFF0000u) << c.name;
+        EXPECT_EQ(target.pixel(c.deviceX + last, c.deviceY + last), 0xFFFF0000u) << c.name;
+        EXPECT_EQ(target.pixel(c.deviceX + last + 1, c.deviceY + last + 1), 0xFFFFFFFFu) << c.name;
+        if (c.deviceX > 0) {
+            EXPECT_EQ(target.pixel(c.deviceX - 1, c.deviceY), 0xFFFFFFFFu) << c.name;
+        }
+    }
+}
+
+// A picture whose decoded image draws only into a device context (through the paint canvas).
+class ContextOnlyHandle : public TqkSmartImageCustomHandle {
+public:
+    using TqkSmartImageCustomHandle::Draw;
+    ContextOnlyHandle()
+        : m_image(TqkGPImageHandle::CreateFromBits(4, 4, solidBits(4, 4, 0xFFFF0000),
+                                                   TAlphaFormat::afPremultiplied)) {}
+    TSize GetSize() override { return {4, 4}; }
+    void Draw(HDC DC, const TRect& ADest, const TRect& ASource, BYTE AAlpha,
+              IqkColorPalette* APalette) override {
+        bitsPerPixel = GetDeviceCaps(DC, BITSPIXEL);
+        m_image->Draw(DC, ADest, ASource, AAlpha, APalette);
+    }
+    static inline int bitsPerPixel = 0;
+
+private:
+    std::unique_ptr<TqkGPImageHandle> m_image;
+};
+
+TEST(GpCanvas, DeviceContextIsOneOfOursOverTheCanvasPixels) {
+    TestDC target(20, 20);
+    SetWindowOrgEx(target.dc(), 2, 2, nullptr);
+    {
+        TqkGPCanvas canvas(target.dc());
+        const HDC dc = canvas.GetHDC();
+        EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 32);
+        EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 96);
+        SetWindowOrgEx(dc, 9, 9, nullptr);
+        canvas.ReleaseHDC(dc);
+        POINT origin{};
+        GetWindowOrgEx(target.dc(), &origin);
+        EXPECT_EQ(origin.x, 2) << "released as it was handed out";
+
+        TqkGPImage picture;
+        picture.SetImageHandle(std::make_unique<ContextOnlyHandle>());
+        canvas.Draw(picture, Rect(4, 4, 8, 8), 255);
+        EXPECT_EQ(ContextOnlyHandle::bitsPerPixel, 32);
+    }
+    EXPECT_TRUE(near(target.pixel(2, 2), 0xFFFF0000)) << "logical (4, 4)";
+    EXPECT_TRUE(near(target.pixel(5, 5), 0xFFFF0000));
+    EXPECT_EQ(target.pixel(7, 7), 0xFFFFFFFFu);
+    EXPECT_EQ(target.pixel(1, 1), 0xFFFFFFFFu);
 }
 
 TEST(GpCanvas, ClipIsSavedAndRestored) {

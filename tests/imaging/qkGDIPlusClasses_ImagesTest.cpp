@@ -197,6 +197,15 @@ TEST(GPImage, CompositionScalesTheWholeOverlayIntoThePicture) {
     EXPECT_EQ(dominant(pixelAt(bits, 10, 1, 5)), 'r') << "an invisible overlay";
     EXPECT_EQ(dominant(pixelAt(bits, 10, 8, 5)), 'r');
 
+    // An overlay without alpha at opacity 0 leaves the picture as it is, at 128 blends.
+    auto jpegOverlay = loaded<TqkGPImage>(encode(halves(20, 20, Qt::blue, Qt::blue), "JPEG"));
+    bits = base->MakeComposition(*jpegOverlay, 0)->GetBitmapBits();
+    for (auto [x, y] : {std::pair{1, 1}, {5, 5}, {8, 8}})
+        EXPECT_EQ(dominant(pixelAt(bits, 10, x, y)), 'r') << x << "," << y;
+    bits = base->MakeComposition(*jpegOverlay, 128)->GetBitmapBits();
+    EXPECT_NEAR(pixelAt(bits, 10, 5, 5).rgbRed, 128, 8);
+    EXPECT_NEAR(pixelAt(bits, 10, 5, 5).rgbBlue, 127, 8);
+
     TqkGPImage empty;
     made = empty.MakeComposition(*overlay, 255);
     EXPECT_TRUE(made->Empty());

@@ -7,4 +7,6 @@
         return 0;                                                                                  \
     }
 #define QK_GDIP_OPTIONAL_FUNCTION(name, result, params) QK_GDIP_FUNCTION(name, result, params)
+#define GDIPLUS_FUNCTION(name, result, params) QK_GDIP_FUNCTION(name, result, params)
 #include "imaging/qkGDIPlusAPI_Functions.inc"
+#include "platform/gdi/GdiPlusFunctions.inc"

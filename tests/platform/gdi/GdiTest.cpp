@@ -1,6 +1,7 @@
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/GdiPlusGraphics.h"
 #include "platform/gdi/GdiPlusLibrary.h"
+#include "platform/gdi/GdiPlusTypes.h"
 #include "platform/gdi/Module.h"
 #include "platform/gdi/SysColors.h"
 
@@ -232,10 +233,8 @@ TEST(ModuleTest, LoadsLooksUpAndFrees) {
 // GDI+ is started for the drawing tests; libgdiplus is a real dependency here.
 class GdiPlusTest : public testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(gdi::GdiPlusLibrary::instance().startup(&m_token), gdi::gpOk);
-    }
-    void TearDown() override { gdi::GdiPlusLibrary::instance().shutdown(m_token); }
+    void SetUp() override { ASSERT_TRUE(gdi::GdiPlusLibrary::instance().start()); }
+    void TearDown() override { gdi::GdiPlusLibrary::instance().stop(); }
 
     using FillRectangle = int (*)(GpGraphics*, void*, int, int, int, int);
     using CreateSolidFill = int (*)(std::uint32_t, void**);
@@ -250,7 +249,6 @@ protected:
         m_gdiplus.function<DeleteBrush>("GdipDeleteBrush")(brush);
     }
 
-    std::uintptr_t m_token = 0;
     gdi::Module m_gdiplus{QStringLiteral("libgdiplus.so.0")};
 };
 
@@ -259,9 +257,9 @@ TEST_F(GdiPlusTest, FillLandsWithTheOriginAndInsideTheClipOnly) {
     SetWindowOrgEx(context.dc(), 2, 1, nullptr);
     IntersectClipRect(context.dc(), 2, 1, 6, 5); // device (0,0)-(4,4)
     GpGraphics* graphics = nullptr;
-    ASSERT_EQ(gdi::gdiplusCreateFromDC(context.dc(), &graphics), 0);
+    ASSERT_EQ(gdi::gdiplusCreateFromDC(context.dc(), &graphics), Status::Ok);
     fill(graphics, 3, 2, 10, 10, 0xFFFF0000); // logical (3,2) is device (1,1)
-    ASSERT_EQ(gdi::gdiplusDeleteGraphicsFromDC(graphics), 0);
+    ASSERT_EQ(gdi::gdiplusDeleteGraphicsFromDC(graphics), Status::Ok);
 
     EXPECT_EQ(context.pixel(0, 0), 0u);
     EXPECT_EQ(context.pixel(1, 0), 0u);
@@ -275,7 +273,7 @@ TEST_F(GdiPlusTest, FillLandsWithTheOriginAndInsideTheClipOnly) {
 TEST_F(GdiPlusTest, SemiTransparentFillIsPremultiplied) {
     MemoryContext context(2, 2);
     GpGraphics* graphics = nullptr;
-    ASSERT_EQ(gdi::gdiplusCreateFromDC(context.dc(), &graphics), 0);
+    ASSERT_EQ(gdi::gdiplusCreateFromDC(context.dc(), &graphics), Status::Ok);
     fill(graphics, 0, 0, 2, 2, 0x80FF0000);
     gdi::gdiplusDeleteGraphicsFromDC(graphics);
     const std::uint32_t pixel = context.pixel(0, 0);
@@ -287,9 +285,9 @@ TEST_F(GdiPlusTest, ConvertsBetweenGdiPlusBitmapsAndHBitmaps) {
     MemoryContext context(3, 2);
     context.bitmap()->scanLine(1)[2] = 0xFF102030;
     GpBitmap* image = nullptr;
-    ASSERT_EQ(gdi::gdiplusCreateBitmapFromHBITMAP(context.bitmap(), nullptr, &image), 0);
+    ASSERT_EQ(gdi::gdiplusCreateBitmapFromHBITMAP(context.bitmap(), nullptr, &image), Status::Ok);
     HBITMAP back = nullptr;
-    ASSERT_EQ(gdi::gdiplusCreateHBITMAPFromBitmap(image, &back, 0xFFFFFFFF), 0);
+    ASSERT_EQ(gdi::gdiplusCreateHBITMAPFromBitmap(image, &back, 0xFFFFFFFF), Status::Ok);
     gdi::GdiPlusLibrary::instance().disposeImage(image);
     ASSERT_NE(back, nullptr);
     BITMAP info;

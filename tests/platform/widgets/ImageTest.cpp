@@ -1,6 +1,7 @@
 #include "platform/widgets/Image.h"
 #include "platform/gdi/GdiPlusGraphics.h"
 #include "platform/gdi/GdiPlusLibrary.h"
+#include "platform/gdi/GdiPlusTypes.h"
 #include "platform/graphics/Bitmap.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ public:
     TPersistentClass classType() const override { return classOf<TGdiPlusSquare>(); }
     void PaintInRect(TCanvas& canvas, const TRect& rect) override {
         GpGraphics* graphics = nullptr;
-        ASSERT_EQ(gdi::gdiplusCreateFromDC(canvas.Handle(), &graphics), 0);
+        ASSERT_EQ(gdi::gdiplusCreateFromDC(canvas.Handle(), &graphics), Status::Ok);
         gdi::Module gdiplus(QStringLiteral("libgdiplus.so.0"));
         void* brush = nullptr;
         gdiplus.function<int (*)(std::uint32_t, void**)>("GdipCreateSolidFill")(0xFF0000FF, &brush);
@@ -50,17 +51,15 @@ protected:
         static char name[] = "ImageTest";
         static char* argv[] = {name, nullptr};
         s_app = new QApplication(argc, argv);
-        ASSERT_EQ(gdi::GdiPlusLibrary::instance().startup(&s_token), 0);
+        ASSERT_TRUE(gdi::GdiPlusLibrary::instance().start());
     }
     static void TearDownTestSuite() {
-        gdi::GdiPlusLibrary::instance().shutdown(s_token);
+        gdi::GdiPlusLibrary::instance().stop();
         delete s_app;
     }
     static QApplication* s_app;
-    static std::uintptr_t s_token;
 };
 QApplication* ImageTest::s_app = nullptr;
-std::uintptr_t ImageTest::s_token = 0;
 
 QRgb at(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFF;
