@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 // The window library's streams, persistent base and runtime class registry, as far as the
 // picture classes use them. Streams throw EStreamError for short reads and writes and for
@@ -85,6 +86,9 @@ private:
     int m_fd = -1;
     QString m_fileName;
 };
+
+// The runtime's list of pointers: its size is the count, its capacity the capacity.
+using TList = std::vector<void*>;
 
 class TPersistent;
 
