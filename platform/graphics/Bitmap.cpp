@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 // The canvas of a bitmap: a memory context of its own with the bitmap selected, made when
@@ -81,6 +82,9 @@ TPixelFormat formatOfDepth(int depth) {
     }
 }
 
+// The most pixels of a bitmap that Qt's reader decodes, unless its file holds more.
+constexpr qint64 kMostDecodedPixels = qint64(2048) * 2048;
+
 template <typename T> T readLe(const QByteArray& bytes, int offset) {
     return qFromLittleEndian<T>(bytes.constData() + offset);
 }
@@ -117,16 +121,18 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
         }
         return image;
     }
-    // Even run-length coding of one colour gives fewer than 128 pixels a byte: a bitmap that
-    // Qt would make far bigger than its file could fill is refused before it is decoded (a
-    // few hundred bytes must not become a hundred megabytes).
-    constexpr qint64 kMostPixelsPerByte = 256;
+    // Run-length escapes (end of line, end of bitmap, delta) cover any number of pixels in a
+    // few bytes, so a bitmap may have no more pixels than its file holds uncompressed at its
+    // depth, or than a budget the process affords however small its file: 2048 by 2048
+    // (16 MiB at 32 bits, of which a few copies exist while it loads).
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "BMP");
     const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > kMostPixelsPerByte * bytes.size())
+    const qint64 heldPixels = qint64(bytes.size()) * 8 / std::max(depth, 1);
+    if (!size.isValid() ||
+        qint64(size.width()) * size.height() > std::max(kMostDecodedPixels, heldPixels))
         return {};
     const QImage image = reader.read();
     return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
