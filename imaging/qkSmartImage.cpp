@@ -43,7 +43,15 @@ std::unique_ptr<TqkSmartImageDataStream>
 TqkSmartImageDataStream::Clone(const TqkSmartImageDataStream* ASource) {
     if (!ASource)
         return nullptr;
-    return std::make_unique<TqkSmartImageDataStream>(ASource->bytes());
+    auto clone = ASource->CreateEmpty();
+    const QByteArray bytes = ASource->bytes();
+    clone->WriteBuffer(bytes.constData(), bytes.size());
+    clone->SetPosition(0);
+    return clone;
+}
+
+std::unique_ptr<TqkSmartImageDataStream> TqkSmartImageDataStream::CreateEmpty() const {
+    return std::make_unique<TqkSmartImageDataStream>();
 }
 
 // --- TqkSmartImageData ----------------------------------------------------------------------

@@ -47,9 +47,13 @@ using TqkRGBColorsRef = std::shared_ptr<TRGBColors>;
 class TqkSmartImageDataStream : public TMemoryStream {
 public:
     using TMemoryStream::TMemoryStream;
-    // All the bytes in a new stream at position 0; null for no stream. The source's position
-    // is left where it was.
+    // All the bytes in a new stream of the source's own class at position 0; null for no
+    // stream. The source's position is left where it was.
     static std::unique_ptr<TqkSmartImageDataStream> Clone(const TqkSmartImageDataStream* ASource);
+
+protected:
+    // An empty stream of this one's class.
+    virtual std::unique_ptr<TqkSmartImageDataStream> CreateEmpty() const;
 };
 
 // The undecoded image of a smart image, owned by it: encoded bytes or pixels, and the sizes
