@@ -87,6 +87,8 @@ void TqkSmartImageData::LoadFromBits(TqkRGBColorsRef ABits, const TSize& ASize,
 void TqkSmartImageData::LoadFromBitmap(TBitmap& ABitmap) {
     Clear();
     FTransparent = FTransparent || ABitmap.Transparent();
+    FTransparentColor = ABitmap.TransparentColor();
+    FTransparentMode = ABitmap.TransparentMode();
     auto bits = std::make_shared<TRGBColors>();
     // A failed read keeps no bits: half-read data of size (0,0) would not decode.
     if (!qkGetBitmapBits(ABitmap, *bits, true))

@@ -36,9 +36,6 @@ enum class TqkImageDataFormat : std::uint8_t {
     qkImageWmf = 10,
 };
 
-// The window library's transparency key rule: the bottom row's first pixel, or a fixed colour.
-enum class TTransparentMode { tmAuto, tmFixed };
-
 // A pixel array shared by its holders: a GDI+ bitmap made over it reads the same memory, so
 // it lives as long as any of them.
 using TqkRGBColorsRef = std::shared_ptr<TRGBColors>;

@@ -307,6 +307,35 @@ bool TBitmap::SupportsPartialTransparency() {
     return m_pixelFormat == TPixelFormat::pf32bit && m_alphaFormat != TAlphaFormat::afIgnored;
 }
 
+TColor TBitmap::TransparentColor() {
+    constexpr TColor kPaletteRelative = 0x02000000;
+    if (m_transparentColor != clDefault)
+        return static_cast<TColor>(ColorToRGB(m_transparentColor)) | kPaletteRelative;
+    if (m_pixelFormat == TPixelFormat::pf1bit)
+        return clWhite | kPaletteRelative;
+    // Canvas.Pixels of an empty bitmap answers CLR_INVALID.
+    if (Empty())
+        return static_cast<TColor>(CLR_INVALID);
+    const std::uint32_t pixel = ScanLine(m_height - 1)[0];
+    return static_cast<TColor>(RGB(static_cast<BYTE>(pixel >> 16), static_cast<BYTE>(pixel >> 8),
+                                   static_cast<BYTE>(pixel))) |
+           kPaletteRelative;
+}
+
+void TBitmap::SetTransparentColor(TColor value) {
+    if (value == m_transparentColor)
+        return;
+    m_transparentMode = value == clDefault ? TTransparentMode::tmAuto : TTransparentMode::tmFixed;
+    m_transparentColor = value;
+    NotifyChanged();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode value) {
+    if (value == m_transparentMode)
+        return;
+    SetTransparentColor(value == TTransparentMode::tmAuto ? clDefault : TransparentColor());
+}
+
 std::uint32_t* TBitmap::ScanLine(int row) {
     HBITMAP__* object = gdi::bitmapObject(Handle());
     if (!object || row < 0 || row >= object->height)
@@ -352,6 +381,8 @@ void TBitmap::Assign(TPersistent* source) {
             return;
         m_alphaFormat = bitmap->m_alphaFormat;
         m_handleType = bitmap->m_handleType;
+        m_transparentColor = bitmap->m_transparentColor;
+        m_transparentMode = bitmap->m_transparentMode;
         assignImage(bitmap->toImage(), bitmap->m_pixelFormat);
         return;
     }

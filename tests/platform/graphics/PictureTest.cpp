@@ -161,6 +161,33 @@ TEST(BitmapTest, CanvasDrawsAnotherBitmapStretched) {
     EXPECT_EQ(target.ScanLine(3)[3], 0u);
 }
 
+TEST(BitmapTest, TransparentColourIsFixedOrTheBottomRowsFirstPixel) {
+    TBitmap bitmap(3, 2);
+    bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+    bitmap.ScanLine(1)[0] = 0xFF112233;
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmAuto);
+    EXPECT_EQ(bitmap.TransparentColor(), 0x02332211);
+
+    bitmap.SetTransparentColor(clBtnFace);
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmFixed);
+    EXPECT_EQ(bitmap.TransparentColor(), static_cast<TColor>(ColorToRGB(clBtnFace)) | 0x02000000);
+    TBitmap copy;
+    copy.Assign(&bitmap);
+    EXPECT_EQ(copy.TransparentMode(), TTransparentMode::tmFixed);
+    EXPECT_EQ(copy.TransparentColor(), bitmap.TransparentColor());
+
+    bitmap.SetTransparentMode(TTransparentMode::tmAuto);
+    EXPECT_EQ(bitmap.TransparentColor(), 0x02332211);
+    bitmap.SetTransparentMode(TTransparentMode::tmFixed);
+    bitmap.ScanLine(1)[0] = 0xFF445566;
+    EXPECT_EQ(bitmap.TransparentColor(), 0x02332211) << "fixed at the colour it read as";
+
+    bitmap.SetTransparentColor(clDefault);
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmAuto);
+    bitmap.SetPixelFormat(TPixelFormat::pf1bit);
+    EXPECT_EQ(bitmap.TransparentColor(), clWhite | 0x02000000);
+}
+
 TEST(BitmapTest, NotABitmapStreamIsAnError) {
     TMemoryStream stream(QByteArray("GIF89a...."));
     TBitmap bitmap;
