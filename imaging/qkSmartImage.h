@@ -329,6 +329,9 @@ public:
     void Assign(TPersistent* ASource) override;
     void NotifyChanged() override;
     void PaintInRect(TCanvas& ACanvas, const TRect& ARect) override;
+    // Another smart image by Compare (both decoded), any other picture as the window
+    // library compares.
+    bool HasSameImage(TGraphic* AOther) override;
     bool Empty() override;
     int Height() override { return GetSize().cy; }
     int Width() override { return GetSize().cx; }
@@ -431,6 +434,14 @@ public:
     // Frees the decoded image, keeping (or making) the encoded bytes.
     void Dormant();
     void EnsureImageData();
+
+    // The picture itself when it offers I, else what its decoded handle offers (it decodes;
+    // "Unsupported image format." passes out); null when neither does.
+    template <typename I> I* QueryInterface() {
+        if (auto* own = dynamic_cast<I*>(this))
+            return own;
+        return dynamic_cast<I*>(ImageHandle());
+    }
 
     // Raises EqkException with the message when the condition is false.
     static void CheckOperation(bool ACondition, const char* AMessage);
