@@ -61,6 +61,17 @@ struct SIZE {
     LONG cy = 0;
 };
 
+// A world transform: x' = x * eM11 + y * eM21 + eDx, y' = x * eM12 + y * eM22 + eDy.
+struct XFORM {
+    float eM11 = 1;
+    float eM12 = 0;
+    float eM21 = 0;
+    float eM22 = 1;
+    float eDx = 0;
+    float eDy = 0;
+};
+using tagXFORM = XFORM;
+
 struct RGBQUAD {
     BYTE rgbBlue = 0;
     BYTE rgbGreen = 0;
