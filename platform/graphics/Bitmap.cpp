@@ -134,8 +134,15 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
     if (!size.isValid() ||
         qint64(size.width()) * size.height() > std::max(kMostDecodedPixels, heldPixels))
         return {};
-    const QImage image = reader.read();
-    return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Qt's reader writes only the pixels a run-length file codes (not those after its end of
+    // bitmap) into an image it is given of the right size and format: given one of index 0
+    // throughout, the rest reads as the first palette colour instead of as stale memory.
+    QImage image(size, reader.imageFormat());
+    if (!image.isNull())
+        image.fill(0);
+    if (!reader.read(&image))
+        return {};
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 template <typename T> void appendLe(QByteArray& bytes, T value) {

@@ -171,7 +171,8 @@ std::vector<RECT> regionRects(HRGN region) {
     EXPECT_EQ(GetRegionData(region, size, data), size);
     EXPECT_EQ(data->rdh.iType, RDH_RECTANGLES);
     std::vector<RECT> rects(data->rdh.nCount);
-    std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
+    if (!rects.empty())
+        std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
     return rects;
 }
 
