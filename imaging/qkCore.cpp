@@ -8,8 +8,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 bool IsWin9x, IsWin95, IsWin98, IsWinME, IsWinNT, IsWin2K, IsWin2KOrLater, IsWinXP, IsWinXPOrLater,
     IsWin2KOrXP, IsWinVista, IsWinVistaOrLater, IsWin7, IsWin7OrLater, IsWin8, IsWin8OrLater,
@@ -265,6 +267,19 @@ bool IsVariantStringLike(const TqkVariant& AValue) {
 void ZeroMem(void* APointer, std::size_t ASize) {
     if (ASize > 0)
         std::memset(APointer, 0, ASize);
+}
+
+void* AllocZeroedMem(std::size_t ASize) {
+    if (ASize == 0)
+        return nullptr;
+    void* block = std::calloc(1, ASize);
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+void FreeMemBlock(void* APointer) {
+    std::free(APointer);
 }
 
 std::uint16_t SwapBytes16(std::uint16_t AValue) {

@@ -155,6 +155,11 @@ std::string VariantToRawString(const TqkVariant& AValue);
 bool IsVariantStringLike(const TqkVariant& AValue);
 
 void ZeroMem(void* APointer, std::size_t ASize);
+// A zero-filled block of the runtime heap, to be returned with FreeMemBlock; null for 0
+// bytes; throws std::bad_alloc when the heap has no room.
+void* AllocZeroedMem(std::size_t ASize);
+// Returns a block of AllocZeroedMem; null does nothing.
+void FreeMemBlock(void* APointer);
 std::uint16_t SwapBytes16(std::uint16_t AValue);
 std::uint32_t SwapBytes32(std::uint32_t AValue);
 void ExchangeIntegers(std::int32_t& A, std::int32_t& B);

@@ -192,6 +192,18 @@ void TqkFastList::Assign(const TqkFastList& ASource) {
     FCount = ASource.FCount;
 }
 
+void TqkFastList::Assign(const TList& ASource) {
+    FCount = 0;
+    SetCapacity(static_cast<int>(ASource.capacity()));
+    if (!ASource.empty())
+        std::memcpy(FList.get(), ASource.data(), sizeof(void*) * ASource.size());
+    FCount = static_cast<int>(ASource.size());
+}
+
+TList TqkFastList::GetTList() const {
+    return TList(FList.get(), FList.get() + FCount);
+}
+
 void TqkFastList::Assign(const TqkFastList& ASource, TListAssignOp AOperator) {
     auto presentIn = [](const TqkFastList& AList, void* AItem) {
         return AList.IndexOf(AItem) != -1;

@@ -56,6 +56,7 @@ public:
 
     int Add(void* AItem);
     void Assign(const TqkFastList& ASource);
+    void Assign(const TList& ASource);
     void Assign(const TqkFastList& ASource, TListAssignOp AOperator);
     virtual void Clear();
     void Delete(int AIndex);
@@ -68,6 +69,8 @@ public:
     void* Extract(void* AItem, TqkListDirection ADirection = TqkListDirection::ldFromBeginning);
     void* ExtractByIndex(int AIndex);
     void* First() const;
+    // A new runtime list of the same items in the same order.
+    TList GetTList() const;
     void* Last() const;
     int IndexOf(void* AItem, TqkListDirection ADirection = TqkListDirection::ldFromBeginning) const;
     void Insert(int AIndex, void* AItem);

@@ -230,6 +230,8 @@ public:
                               TqkGpMatrixOrder AOrder = TqkGpMatrixOrder::MatrixOrderPrepend);
     void SetClipPath(TqkGPPath& APath, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
     void SetClipRegion(TqkGPRegion& ARegion, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
+    // A region of the window library; it stays the caller's.
+    void SetClipRegion(HRGN ARgn, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
 
     // A null font or brush raises InvalidParameter, even for an empty text.
     void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,

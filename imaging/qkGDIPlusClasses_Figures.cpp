@@ -4,12 +4,16 @@
 #include "imaging/qkGDIPlusClasses_Fonts.h"
 #include "imaging/qkGDIPlusClasses_Paths.h"
 #include "imaging/qkGDIPlusClasses_Resources.h"
+#include "platform/gdi/Gdi.h"
 
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
 constexpr INT kFillModeWinding = 1;
+constexpr INT kCombineModeUnion = 2;
 
 GpPen* penOf(const IqkGPHandleRef& AHandle) {
     return static_cast<GpPen*>(AHandle->GetNativeHandle());
@@ -94,6 +98,29 @@ void TqkGPCanvas::SetClipPath(TqkGPPath& APath, TqkGPCombineMode AMode) {
 
 void TqkGPCanvas::SetClipRegion(TqkGPRegion& ARegion, TqkGPCombineMode AMode) {
     CheckGdipStatus(qkgdip::GdipSetClipRegion(FHandle, ARegion.Handle(), static_cast<INT>(AMode)));
+}
+
+void TqkGPCanvas::SetClipRegion(HRGN ARgn, TqkGPCombineMode AMode) {
+    // GdipSetClipHrgn of libgdiplus reads an HRGN as a region of its own, and ours are objects
+    // of the GDI stand-in: the region's rectangles become a GDI+ region first.
+    const DWORD size = GetRegionData(ARgn, 0, nullptr);
+    if (size == 0)
+        CheckGdipStatus(Status::InvalidParameter);
+    std::vector<char> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    GetRegionData(ARgn, size, data);
+    const GpRect none{0, 0, 0, 0};
+    GpRegion* created = nullptr;
+    CheckGdipStatus(qkgdip::GdipCreateRegionRectI(&none, &created));
+    const std::unique_ptr<GpRegion, Status (*)(GpRegion*)> region(created,
+                                                                  qkgdip::GdipDeleteRegion);
+    const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+    for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+        const GpRect rect{rects[i].left, rects[i].top, rects[i].right - rects[i].left,
+                          rects[i].bottom - rects[i].top};
+        CheckGdipStatus(qkgdip::GdipCombineRegionRectI(region.get(), &rect, kCombineModeUnion));
+    }
+    CheckGdipStatus(qkgdip::GdipSetClipRegion(FHandle, region.get(), static_cast<INT>(AMode)));
 }
 
 void TqkGPCanvas::DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,

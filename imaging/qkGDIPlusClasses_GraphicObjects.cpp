@@ -77,6 +77,10 @@ std::unique_ptr<TqkGPMatrix> TqkGPMatrix::CreateEx(float M11, float M12, float M
     return matrix;
 }
 
+std::unique_ptr<TqkGPMatrix> TqkGPMatrix::CreateEx(const XFORM& AXForm) {
+    return CreateEx(AXForm.eM11, AXForm.eM12, AXForm.eM21, AXForm.eM22, AXForm.eDx, AXForm.eDy);
+}
+
 std::unique_ptr<TqkGPMatrix> TqkGPMatrix::CreateFlip(bool AFlipHorizontally, bool AFlipVertically,
                                                      float APivotPointX, float APivotPointY) {
     return CreateEx(AFlipHorizontally ? -1.0f : 1.0f, 0, 0, AFlipVertically ? -1.0f : 1.0f,

@@ -64,6 +64,8 @@ public:
     ~TqkGPMatrix() override;
     static std::unique_ptr<TqkGPMatrix> CreateEx(float M11, float M12, float M21, float M22,
                                                  float DX, float DY);
+    // The window library's world transform, its six fields in their order.
+    static std::unique_ptr<TqkGPMatrix> CreateEx(const XFORM& AXForm);
     static std::unique_ptr<TqkGPMatrix> CreateFlip(bool AFlipHorizontally, bool AFlipVertically,
                                                    float APivotPointX, float APivotPointY);
     static std::unique_ptr<TqkGPMatrix> CreateFlip(bool AFlipHorizontally, bool AFlipVertically,

@@ -142,3 +142,14 @@ void TqkGPImage::StretchDraw(TqkGPCanvas& ACanvas, const TRect& ADest, const TRe
 void TqkPNGImage::SaveToStream(TStream& AStream) {
     SaveToStreamByCodec(AStream, qkCodecClass<TqkGPImageCodecPNG>());
 }
+
+std::unique_ptr<TqkGPImage> TqkGPImage::Clone() {
+    std::unique_ptr<TqkCustomSmartImage> clone = TqkCustomSmartImage::Clone();
+    if (auto* image = dynamic_cast<TqkGPImage*>(clone.get())) {
+        (void)clone.release();
+        return std::unique_ptr<TqkGPImage>(image);
+    }
+    auto image = std::make_unique<TqkGPImage>();
+    image->AssignFromSmartImage(*this);
+    return image;
+}

@@ -33,6 +33,9 @@ public:
     // EqkException for an empty picture, which has no pixels to draw into.
     std::unique_ptr<TqkGPCanvas> CreateCanvas();
 
+    // The smart image's Clone: a new picture of this one's own class; the caller owns it.
+    std::unique_ptr<TqkGPImage> Clone();
+
     void Flip(bool AHorizontally, bool AVertically);
 
     // A new TqkGPImage of this picture's size holding this picture at ASourceAlpha with the

@@ -364,74 +364,28 @@ void TqkGPRegion::CombineRegionRegion(const TqkGPRegion& ARegion, TqkGPCombineMo
 // --- TqkGPMemoryStream -----------------------------------------------------------------------
 
 TqkGPMemoryStream::~TqkGPMemoryStream() {
-    if (FCapacity > 0 && qkgdip::GdipFree)
-        qkgdip::GdipFree(FMemory);
+    Clear();
 }
 
 void* TqkGPMemoryStream::ReallocateBlock(std::int64_t& ANewCapacity) {
-    if (ANewCapacity == FCapacity)
-        return FMemory;
+    if (ANewCapacity == Capacity())
+        return Memory();
     void* block = nullptr;
     if (ANewCapacity >= 1) {
-        block = qkgdip::GdipAlloc(static_cast<std::size_t>(ANewCapacity));
+        block =
+            qkgdip::GdipAlloc ? qkgdip::GdipAlloc(static_cast<std::size_t>(ANewCapacity)) : nullptr;
         if (!block)
             throw EStreamError("Out of memory while expanding memory stream");
-        if (FCapacity > 0)
-            std::memcpy(block, FMemory,
-                        static_cast<std::size_t>(std::min(FCapacity, ANewCapacity)));
+        if (Capacity() > 0)
+            std::memcpy(block, Memory(),
+                        static_cast<std::size_t>(std::min(Capacity(), ANewCapacity)));
     }
-    if (FCapacity > 0)
-        qkgdip::GdipFree(FMemory);
+    // A block outliving GDI+ is left to it.
+    if (Capacity() > 0 && qkgdip::GdipFree)
+        qkgdip::GdipFree(Memory());
     return block;
 }
 
-void TqkGPMemoryStream::SetCapacity(std::int64_t ANewCapacity) {
-    void* block = ReallocateBlock(ANewCapacity);
-    FMemory = block;
-    FCapacity = std::max<std::int64_t>(ANewCapacity, 0);
-}
-
-void TqkGPMemoryStream::SetSize(std::int64_t ASize) {
-    ASize = std::max<std::int64_t>(ASize, 0);
-    SetCapacity(ASize);
-    FSize = ASize;
-    FPosition = std::min(FPosition, FSize);
-}
-
-std::int64_t TqkGPMemoryStream::Read(void* ABuffer, std::int64_t ACount) {
-    const std::int64_t count =
-        std::clamp<std::int64_t>(FSize - FPosition, 0, std::max<std::int64_t>(ACount, 0));
-    if (count > 0)
-        std::memcpy(ABuffer, static_cast<const char*>(FMemory) + FPosition,
-                    static_cast<std::size_t>(count));
-    FPosition += count;
-    return count;
-}
-
-std::int64_t TqkGPMemoryStream::Write(const void* ABuffer, std::int64_t ACount) {
-    if (ACount <= 0)
-        return 0;
-    const std::int64_t end = FPosition + ACount;
-    if (end > FCapacity)
-        SetCapacity(end);
-    std::memcpy(static_cast<char*>(FMemory) + FPosition, ABuffer, static_cast<std::size_t>(ACount));
-    FPosition = end;
-    FSize = std::max(FSize, end);
-    return ACount;
-}
-
-std::int64_t TqkGPMemoryStream::Seek(std::int64_t AOffset, TSeekOrigin AOrigin) {
-    switch (AOrigin) {
-    case TSeekOrigin::soBeginning:
-        FPosition = AOffset;
-        break;
-    case TSeekOrigin::soCurrent:
-        FPosition += AOffset;
-        break;
-    case TSeekOrigin::soEnd:
-        FPosition = FSize + AOffset;
-        break;
-    }
-    FPosition = std::max<std::int64_t>(FPosition, 0);
-    return FPosition;
+std::unique_ptr<TqkSmartImageDataStream> TqkGPMemoryStream::CreateEmpty() const {
+    return std::make_unique<TqkGPMemoryStream>();
 }

@@ -5,6 +5,7 @@
 // EqkGdipException (the stream: EStreamError); destructors raise nothing. Main thread only.
 
 #include "imaging/qkGDIPlusClasses_Pens.h"
+#include "imaging/qkSmartImage.h"
 #include "platform/rtl/Classes.h"
 
 #include <QString>
@@ -119,33 +120,15 @@ private:
     GpRegion* FHandle = nullptr;
 };
 
-// A memory stream whose block, of exactly the capacity asked for, comes from GdipAlloc; GDI+
-// must stay loaded while it holds memory.
-class TqkGPMemoryStream : public TStream {
+// A smart image's data stream whose block, of exactly the capacity asked for, comes from
+// GdipAlloc; GDI+ must stay loaded while it holds memory.
+class TqkGPMemoryStream : public TqkSmartImageDataStream {
 public:
     TqkGPMemoryStream() = default;
     ~TqkGPMemoryStream() override;
-    TqkGPMemoryStream(const TqkGPMemoryStream&) = delete;
-    TqkGPMemoryStream& operator=(const TqkGPMemoryStream&) = delete;
-
-    std::int64_t Read(void* ABuffer, std::int64_t ACount) override;
-    std::int64_t Write(const void* ABuffer, std::int64_t ACount) override;
-    std::int64_t Seek(std::int64_t AOffset, TSeekOrigin AOrigin) override;
-    void SetSize(std::int64_t ASize) override;
-    void Clear() { SetSize(0); }
-
-    void* Memory() const { return FMemory; }
-    std::int64_t Capacity() const { return FCapacity; }
 
 protected:
     // The block for the new capacity; the old one goes back to GDI+.
-    virtual void* ReallocateBlock(std::int64_t& ANewCapacity);
-
-private:
-    void SetCapacity(std::int64_t ANewCapacity);
-
-    void* FMemory = nullptr;
-    std::int64_t FCapacity = 0;
-    std::int64_t FSize = 0;
-    std::int64_t FPosition = 0;
+    void* ReallocateBlock(std::int64_t& ANewCapacity) override;
+    std::unique_ptr<TqkSmartImageDataStream> CreateEmpty() const override;
 };

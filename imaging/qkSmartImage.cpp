@@ -43,7 +43,15 @@ std::unique_ptr<TqkSmartImageDataStream>
 TqkSmartImageDataStream::Clone(const TqkSmartImageDataStream* ASource) {
     if (!ASource)
         return nullptr;
-    return std::make_unique<TqkSmartImageDataStream>(ASource->bytes());
+    auto clone = ASource->CreateEmpty();
+    const QByteArray bytes = ASource->bytes();
+    clone->WriteBuffer(bytes.constData(), bytes.size());
+    clone->SetPosition(0);
+    return clone;
+}
+
+std::unique_ptr<TqkSmartImageDataStream> TqkSmartImageDataStream::CreateEmpty() const {
+    return std::make_unique<TqkSmartImageDataStream>();
 }
 
 // --- TqkSmartImageData ----------------------------------------------------------------------
@@ -79,6 +87,8 @@ void TqkSmartImageData::LoadFromBits(TqkRGBColorsRef ABits, const TSize& ASize,
 void TqkSmartImageData::LoadFromBitmap(TBitmap& ABitmap) {
     Clear();
     FTransparent = FTransparent || ABitmap.Transparent();
+    FTransparentColor = ABitmap.TransparentColor();
+    FTransparentMode = ABitmap.TransparentMode();
     auto bits = std::make_shared<TRGBColors>();
     // A failed read keeps no bits: half-read data of size (0,0) would not decode.
     if (!qkGetBitmapBits(ABitmap, *bits, true))

@@ -36,9 +36,6 @@ enum class TqkImageDataFormat : std::uint8_t {
     qkImageWmf = 10,
 };
 
-// The window library's transparency key rule: the bottom row's first pixel, or a fixed colour.
-enum class TTransparentMode { tmAuto, tmFixed };
-
 // A pixel array shared by its holders: a GDI+ bitmap made over it reads the same memory, so
 // it lives as long as any of them.
 using TqkRGBColorsRef = std::shared_ptr<TRGBColors>;
@@ -47,9 +44,13 @@ using TqkRGBColorsRef = std::shared_ptr<TRGBColors>;
 class TqkSmartImageDataStream : public TMemoryStream {
 public:
     using TMemoryStream::TMemoryStream;
-    // All the bytes in a new stream at position 0; null for no stream. The source's position
-    // is left where it was.
+    // All the bytes in a new stream of the source's own class at position 0; null for no
+    // stream. The source's position is left where it was.
     static std::unique_ptr<TqkSmartImageDataStream> Clone(const TqkSmartImageDataStream* ASource);
+
+protected:
+    // An empty stream of this one's class.
+    virtual std::unique_ptr<TqkSmartImageDataStream> CreateEmpty() const;
 };
 
 // The undecoded image of a smart image, owned by it: encoded bytes or pixels, and the sizes
@@ -339,6 +340,9 @@ public:
     void Assign(TPersistent* ASource) override;
     void NotifyChanged() override;
     void PaintInRect(TCanvas& ACanvas, const TRect& ARect) override;
+    // Another smart image by Compare (both decoded), any other picture as the window
+    // library compares.
+    bool HasSameImage(TGraphic* AOther) override;
     bool Empty() override;
     int Height() override { return GetSize().cy; }
     int Width() override { return GetSize().cx; }
@@ -441,6 +445,14 @@ public:
     // Frees the decoded image, keeping (or making) the encoded bytes.
     void Dormant();
     void EnsureImageData();
+
+    // The picture itself when it offers I, else what its decoded handle offers (it decodes;
+    // "Unsupported image format." passes out); null when neither does.
+    template <typename I> I* QueryInterface() {
+        if (auto* own = dynamic_cast<I*>(this))
+            return own;
+        return dynamic_cast<I*>(ImageHandle());
+    }
 
     // Raises EqkException with the message when the condition is false.
     static void CheckOperation(bool ACondition, const char* AMessage);

@@ -191,6 +191,12 @@ void TqkCustomSmartImage::AssignToMetafile(TMetafile& AMetafile) {
     AMetafile.LoadFromStream(*exported);
 }
 
+bool TqkCustomSmartImage::HasSameImage(TGraphic* AOther) {
+    if (auto* image = dynamic_cast<TqkCustomSmartImage*>(AOther))
+        return Compare(image);
+    return TGraphic::HasSameImage(AOther);
+}
+
 bool TqkCustomSmartImage::Compare(TqkCustomSmartImage* AImage) {
     if (!AImage)
         return false;

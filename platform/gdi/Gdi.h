@@ -110,5 +110,26 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 // Fonts: the logical font is kept as given.
 HFONT CreateFontIndirectW(const LOGFONTW* font);
 
+// Regions: an area of device pixels, kept as rectangles that do not overlap. A rectangle whose
+// right or bottom does not pass its left or top is empty.
+inline constexpr int COMPLEXREGION = 3;
+inline constexpr int RGN_AND = 1;
+inline constexpr int RGN_OR = 2;
+inline constexpr int RGN_XOR = 3;
+inline constexpr int RGN_DIFF = 4;
+inline constexpr int RGN_COPY = 5;
+inline constexpr DWORD RDH_RECTANGLES = 1;
+inline constexpr UINT OBJ_REGION = 8;
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+HRGN CreateRectRgnIndirect(const RECT* rect);
+// Sets dest to source1 combined with source2 (source2 unread for RGN_COPY); answers the new
+// region's kind (NULLREGION, SIMPLEREGION, COMPLEXREGION) or RGN_ERROR.
+int CombineRgn(HRGN dest, HRGN source1, HRGN source2, int mode);
+int GetRgnBox(HRGN region, RECT* rect);
+// The header and rectangles (top to bottom, then left to right): answers size when it is
+// enough, the bytes needed when data is null, 0 when size is too small or for no region.
+DWORD GetRegionData(HRGN region, DWORD size, RGNDATA* data);
+
 // Windows' rounding: halves away from zero; -1 when denominator is 0 or the result overflows.
 int MulDiv(int number, int numerator, int denominator);

@@ -34,14 +34,16 @@ struct HFONT__;
 struct HPALETTE__;
 struct HWND__;
 struct HMODULE__;
+struct HRGN__;
 using HDC = HDC__*;
 using HBITMAP = HBITMAP__*;
 using HFONT = HFONT__*;
 using HPALETTE = HPALETTE__*;
 using HWND = HWND__*;
 using HMODULE = HMODULE__*;
+using HRGN = HRGN__*;
 using HINSTANCE = HMODULE;
-// Any GDI object: a bitmap or a font.
+// Any GDI object: a bitmap, a font, a palette or a region.
 using HGDIOBJ = void*;
 
 struct RECT {
@@ -60,6 +62,17 @@ struct SIZE {
     LONG cx = 0;
     LONG cy = 0;
 };
+
+// A world transform: x' = x * eM11 + y * eM21 + eDx, y' = x * eM12 + y * eM22 + eDy.
+struct XFORM {
+    float eM11 = 1;
+    float eM12 = 0;
+    float eM21 = 0;
+    float eM22 = 1;
+    float eDx = 0;
+    float eDy = 0;
+};
+using tagXFORM = XFORM;
 
 struct RGBQUAD {
     BYTE rgbBlue = 0;
@@ -99,6 +112,21 @@ struct BITMAP {
     WORD bmPlanes = 0;
     WORD bmBitsPixel = 0;
     LPVOID bmBits = nullptr;
+};
+
+// What GetRegionData fills: the header, then nCount rectangles (the buffer runs on past 1).
+struct RGNDATAHEADER {
+    DWORD dwSize = 0;
+    DWORD iType = 0;
+    DWORD nCount = 0;
+    DWORD nRgnSize = 0;
+    RECT rcBound;
+};
+static_assert(sizeof(RGNDATAHEADER) == 32);
+
+struct RGNDATA {
+    RGNDATAHEADER rdh;
+    char Buffer[1];
 };
 
 struct PALETTEENTRY {

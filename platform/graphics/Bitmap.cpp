@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 
 // The canvas of a bitmap: a memory context of its own with the bitmap selected, made when
@@ -81,6 +82,9 @@ TPixelFormat formatOfDepth(int depth) {
     }
 }
 
+// The most pixels of a bitmap that Qt's reader decodes, unless its file holds more.
+constexpr qint64 kMostDecodedPixels = qint64(2048) * 2048;
+
 template <typename T> T readLe(const QByteArray& bytes, int offset) {
     return qFromLittleEndian<T>(bytes.constData() + offset);
 }
@@ -117,19 +121,28 @@ QImage decodeBmp(const QByteArray& bytes, int& depth) {
         }
         return image;
     }
-    // Even run-length coding of one colour gives fewer than 128 pixels a byte: a bitmap that
-    // Qt would make far bigger than its file could fill is refused before it is decoded (a
-    // few hundred bytes must not become a hundred megabytes).
-    constexpr qint64 kMostPixelsPerByte = 256;
+    // Run-length escapes (end of line, end of bitmap, delta) cover any number of pixels in a
+    // few bytes, so a bitmap may have no more pixels than its file holds uncompressed at its
+    // depth, or than a budget the process affords however small its file: 2048 by 2048
+    // (16 MiB at 32 bits, of which a few copies exist while it loads).
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "BMP");
     const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > kMostPixelsPerByte * bytes.size())
+    const qint64 heldPixels = qint64(bytes.size()) * 8 / std::max(depth, 1);
+    if (!size.isValid() ||
+        qint64(size.width()) * size.height() > std::max(kMostDecodedPixels, heldPixels))
         return {};
-    const QImage image = reader.read();
-    return image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Qt's reader writes only the pixels a run-length file codes (not those after its end of
+    // bitmap) into an image it is given of the right size and format: given one of index 0
+    // throughout, the rest reads as the first palette colour instead of as stale memory.
+    QImage image(size, reader.imageFormat());
+    if (!image.isNull())
+        image.fill(0);
+    if (!reader.read(&image))
+        return {};
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 template <typename T> void appendLe(QByteArray& bytes, T value) {
@@ -301,6 +314,35 @@ bool TBitmap::SupportsPartialTransparency() {
     return m_pixelFormat == TPixelFormat::pf32bit && m_alphaFormat != TAlphaFormat::afIgnored;
 }
 
+TColor TBitmap::TransparentColor() {
+    constexpr TColor kPaletteRelative = 0x02000000;
+    if (m_transparentColor != clDefault)
+        return static_cast<TColor>(ColorToRGB(m_transparentColor)) | kPaletteRelative;
+    if (m_pixelFormat == TPixelFormat::pf1bit)
+        return clWhite | kPaletteRelative;
+    // Canvas.Pixels of an empty bitmap answers CLR_INVALID.
+    if (Empty())
+        return static_cast<TColor>(CLR_INVALID);
+    const std::uint32_t pixel = ScanLine(m_height - 1)[0];
+    return static_cast<TColor>(RGB(static_cast<BYTE>(pixel >> 16), static_cast<BYTE>(pixel >> 8),
+                                   static_cast<BYTE>(pixel))) |
+           kPaletteRelative;
+}
+
+void TBitmap::SetTransparentColor(TColor value) {
+    if (value == m_transparentColor)
+        return;
+    m_transparentMode = value == clDefault ? TTransparentMode::tmAuto : TTransparentMode::tmFixed;
+    m_transparentColor = value;
+    NotifyChanged();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode value) {
+    if (value == m_transparentMode)
+        return;
+    SetTransparentColor(value == TTransparentMode::tmAuto ? clDefault : TransparentColor());
+}
+
 std::uint32_t* TBitmap::ScanLine(int row) {
     HBITMAP__* object = gdi::bitmapObject(Handle());
     if (!object || row < 0 || row >= object->height)
@@ -346,6 +388,8 @@ void TBitmap::Assign(TPersistent* source) {
             return;
         m_alphaFormat = bitmap->m_alphaFormat;
         m_handleType = bitmap->m_handleType;
+        m_transparentColor = bitmap->m_transparentColor;
+        m_transparentMode = bitmap->m_transparentMode;
         assignImage(bitmap->toImage(), bitmap->m_pixelFormat);
         return;
     }

@@ -19,6 +19,8 @@ enum class TPixelFormat {
 };
 enum class TAlphaFormat { afIgnored, afDefined, afPremultiplied };
 enum class TBitmapHandleType { bmDIB, bmDDB };
+// The transparency key rule: the bottom row's first pixel, or a fixed colour.
+enum class TTransparentMode { tmAuto, tmFixed };
 
 // The window library's bitmap: an HBITMAP it owns (made on demand), the palette it was given
 // (owned too) and a canvas over it.
@@ -69,6 +71,15 @@ public:
     void SetPixelFormat(TPixelFormat format);
     TAlphaFormat AlphaFormat() const { return m_alphaFormat; }
     void SetAlphaFormat(TAlphaFormat format) { m_alphaFormat = format; }
+    // The colour drawn transparent: the fixed one (system colours resolved), or under tmAuto
+    // the bottom row's first pixel (white for a 1-bit bitmap); either with the window
+    // library's palette-relative flag 0x02000000.
+    TColor TransparentColor();
+    // clDefault goes back to tmAuto; any other colour makes the mode tmFixed.
+    void SetTransparentColor(TColor value);
+    TTransparentMode TransparentMode() const { return m_transparentMode; }
+    // tmFixed fixes the colour the bitmap reads as now.
+    void SetTransparentMode(TTransparentMode value);
     TBitmapHandleType HandleType() const { return m_handleType; }
     void SetHandleType(TBitmapHandleType type) { m_handleType = type; }
     // A row of 32-bit pixels, top-down.
@@ -90,5 +101,7 @@ private:
     TPixelFormat m_pixelFormat = TPixelFormat::pfDevice;
     TAlphaFormat m_alphaFormat = TAlphaFormat::afIgnored;
     TBitmapHandleType m_handleType = TBitmapHandleType::bmDIB;
+    TColor m_transparentColor = clDefault;
+    TTransparentMode m_transparentMode = TTransparentMode::tmAuto;
     std::unique_ptr<BitmapCanvas> m_canvas;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -51,11 +52,42 @@ QByteArray TStream::readAll() {
     return bytes;
 }
 
+TMemoryStream::TMemoryStream(const QByteArray& bytes) {
+    WriteBuffer(bytes.constData(), bytes.size());
+    m_position = 0;
+}
+
+TMemoryStream::~TMemoryStream() {
+    Clear();
+}
+
+void* TMemoryStream::ReallocateBlock(std::int64_t& newCapacity) {
+    constexpr std::int64_t kMemoryDelta = 8192;
+    if (newCapacity > 0 && newCapacity != m_size)
+        newCapacity = (newCapacity + (kMemoryDelta - 1)) & ~(kMemoryDelta - 1);
+    if (newCapacity == m_capacity)
+        return m_memory;
+    if (newCapacity <= 0) {
+        std::free(m_memory);
+        return nullptr;
+    }
+    void* block = std::realloc(m_memory, static_cast<std::size_t>(newCapacity));
+    if (!block)
+        throw EStreamError("Out of memory while expanding memory stream");
+    return block;
+}
+
+void TMemoryStream::SetCapacity(std::int64_t newCapacity) {
+    m_memory = ReallocateBlock(newCapacity);
+    m_capacity = std::max<std::int64_t>(newCapacity, 0);
+}
+
 std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
-    const std::int64_t available = std::max<std::int64_t>(m_bytes.size() - m_position, 0);
+    const std::int64_t available = std::max<std::int64_t>(m_size - m_position, 0);
     const std::int64_t n = std::clamp<std::int64_t>(count, 0, available);
     if (n > 0)
-        std::memcpy(buffer, m_bytes.constData() + m_position, static_cast<std::size_t>(n));
+        std::memcpy(buffer, static_cast<const char*>(m_memory) + m_position,
+                    static_cast<std::size_t>(n));
     m_position += n;
     return n;
 }
@@ -63,34 +95,58 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
     if (count <= 0)
         return 0;
-    if (m_position + count > m_bytes.size())
-        m_bytes.resize(static_cast<qsizetype>(m_position + count));
-    std::memcpy(m_bytes.data() + m_position, buffer, static_cast<std::size_t>(count));
-    m_position += count;
+    const std::int64_t end = m_position + count;
+    if (end > m_size) {
+        if (end > m_capacity)
+            SetCapacity(end);
+        // A position past the end leaves a gap of zeros, not of old bytes.
+        if (m_position > m_size)
+            std::memset(static_cast<char*>(m_memory) + m_size, 0,
+                        static_cast<std::size_t>(m_position - m_size));
+        m_size = end;
+    }
+    std::memcpy(static_cast<char*>(m_memory) + m_position, buffer, static_cast<std::size_t>(count));
+    m_position = end;
     return count;
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     const std::int64_t base = origin == TSeekOrigin::soBeginning ? 0
                               : origin == TSeekOrigin::soCurrent ? m_position
-                                                                 : m_bytes.size();
+                                                                 : m_size;
     m_position = std::max<std::int64_t>(base + offset, 0);
     return m_position;
 }
 
 void TMemoryStream::SetSize(std::int64_t size) {
-    m_bytes.resize(static_cast<qsizetype>(std::max<std::int64_t>(size, 0)));
-    m_position = std::min<std::int64_t>(m_position, m_bytes.size());
+    size = std::max<std::int64_t>(size, 0);
+    const std::int64_t oldSize = m_size;
+    SetCapacity(size);
+    if (size > oldSize)
+        std::memset(static_cast<char*>(m_memory) + oldSize, 0,
+                    static_cast<std::size_t>(size - oldSize));
+    m_size = size;
+    m_position = std::min(m_position, m_size);
 }
 
 void TMemoryStream::Clear() {
-    m_bytes.clear();
+    SetCapacity(0);
+    m_size = 0;
     m_position = 0;
+}
+
+QByteArray TMemoryStream::bytes() const {
+    return m_size > 0
+               ? QByteArray(static_cast<const char*>(m_memory), static_cast<qsizetype>(m_size))
+               : QByteArray();
 }
 
 void TMemoryStream::LoadFromStream(TStream& source) {
     source.SetPosition(0);
-    m_bytes = source.readAll();
+    const QByteArray all = source.readAll();
+    SetSize(all.size());
+    if (!all.isEmpty())
+        std::memcpy(m_memory, all.constData(), static_cast<std::size_t>(all.size()));
     m_position = 0;
 }
 
@@ -100,7 +156,7 @@ void TMemoryStream::LoadFromFile(const QString& fileName) {
 }
 
 void TMemoryStream::SaveToStream(TStream& target) {
-    target.WriteBuffer(m_bytes.constData(), m_bytes.size());
+    target.WriteBuffer(m_memory, m_size);
 }
 
 void TMemoryStream::SaveToFile(const QString& fileName) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 // The window library's streams, persistent base and runtime class registry, as far as the
 // picture classes use them. Streams throw EStreamError for short reads and writes and for
@@ -39,10 +40,17 @@ public:
     QByteArray readAll();
 };
 
+// A stream over one memory block. Its capacity changes only through the reallocation step
+// ReallocateBlock, which a derived class may replace to take its block from another heap;
+// such a class returns its block in its own destructor (Clear), as the base cannot call it
+// then.
 class TMemoryStream : public TStream {
 public:
     TMemoryStream() = default;
-    explicit TMemoryStream(QByteArray bytes) : m_bytes(std::move(bytes)) {}
+    explicit TMemoryStream(const QByteArray& bytes);
+    ~TMemoryStream() override;
+    TMemoryStream(const TMemoryStream&) = delete;
+    TMemoryStream& operator=(const TMemoryStream&) = delete;
 
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
@@ -50,15 +58,25 @@ public:
     void SetSize(std::int64_t size) override;
 
     void Clear();
-    void* Memory() { return m_bytes.data(); }
-    const QByteArray& bytes() const { return m_bytes; }
+    void* Memory() const { return m_memory; }
+    std::int64_t Capacity() const { return m_capacity; }
+    // A copy of the stream's bytes.
+    QByteArray bytes() const;
     void LoadFromStream(TStream& source);
     void LoadFromFile(const QString& fileName);
     void SaveToStream(TStream& target);
     void SaveToFile(const QString& fileName);
 
+protected:
+    // The block for newCapacity (which it may enlarge), the old block's bytes kept up to the
+    // smaller capacity; null for a capacity of 0. The runtime's step grows in 8 KiB steps.
+    virtual void* ReallocateBlock(std::int64_t& newCapacity);
+    void SetCapacity(std::int64_t newCapacity);
+
 private:
-    QByteArray m_bytes;
+    void* m_memory = nullptr;
+    std::int64_t m_capacity = 0;
+    std::int64_t m_size = 0;
     std::int64_t m_position = 0;
 };
 
@@ -85,6 +103,9 @@ private:
     int m_fd = -1;
     QString m_fileName;
 };
+
+// The runtime's list of pointers: its size is the count, its capacity the capacity.
+using TList = std::vector<void*>;
 
 class TPersistent;
 

@@ -237,6 +237,26 @@ TEST(FastList, SetOperations) {
     }
 }
 
+TEST(FastList, RuntimeListsGoBothWays) {
+    TList runtime{P(4), P(5), P(6)};
+    runtime.reserve(9);
+    TqkFastList list;
+    fill(list, {1, 2, 3, 7, 8, 9, 10, 11, 12, 13, 14});
+    list.Assign(runtime);
+    EXPECT_EQ(values(list), (std::vector<std::intptr_t>{4, 5, 6}));
+    EXPECT_EQ(list.Capacity(), static_cast<int>(runtime.capacity()));
+    list.Assign(TList());
+    EXPECT_TRUE(list.Empty());
+    EXPECT_EQ(list.Capacity(), 0);
+
+    fill(list, {3, 1, 2});
+    const TList copy = list.GetTList();
+    EXPECT_EQ(copy, (TList{P(3), P(1), P(2)}));
+    list.SetItems(0, P(9));
+    EXPECT_EQ(copy[0], P(3));
+    EXPECT_TRUE(TqkFastList().GetTList().empty());
+}
+
 TEST(StringComparers, OrdinalComparesBytesLowFirst) {
     auto& cmp = TqkStringComparer::Ordinal();
     EXPECT_EQ(&cmp, &TqkStringComparer::Ordinal());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -256,6 +257,18 @@ TEST(CoreHelpers, ByteSwapsReverseMemoryOrder) {
     ExchangeIntegers(a, b);
     EXPECT_EQ(a, 2);
     EXPECT_EQ(b, 1);
+}
+
+TEST(CoreHelpers, ZeroedBlocksComeFromTheHeapAndGoBack) {
+    for (const std::size_t size : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
+        auto* block = static_cast<unsigned char*>(AllocZeroedMem(size));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(std::count(block, block + size, 0), static_cast<std::ptrdiff_t>(size));
+        block[size - 1] = 0xAB;
+        FreeMemBlock(block);
+    }
+    EXPECT_EQ(AllocZeroedMem(0), nullptr);
+    FreeMemBlock(nullptr);
 }
 
 TEST(CoreHelpers, WideToCodePageString) {

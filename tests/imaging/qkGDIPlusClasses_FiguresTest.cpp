@@ -55,6 +55,44 @@ TEST(GpFigures, IntegerRectangleLosesOnePixelFillRectangleDoesNot) {
     EXPECT_EQ(paintedBounds(filled, {0, 0, 20, 20}, kRed), (TRect{0, 0, 10, 10}));
 }
 
+TEST(GpFigures, ClipToAWindowRegionKeepsItsShape) {
+    // An L of two rectangles: (2,2)-(12,6) and (2,6)-(6,12).
+    const HRGN top = CreateRectRgn(2, 2, 12, 6);
+    const HRGN left = CreateRectRgn(2, 6, 6, 12);
+    const HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_EQ(CombineRgn(shape, top, left, RGN_OR), COMPLEXREGION);
+    TestDC dc(16, 16);
+    {
+        TqkGPCanvas canvas(dc.dc());
+        canvas.SetClipRegion(shape);
+        canvas.FillRectangle(TRect{0, 0, 16, 16}, kRed);
+    }
+    const struct {
+        int x;
+        int y;
+        std::uint32_t pixel;
+    } probes[] = {{2, 2, kRed},    {11, 5, kRed},   {2, 11, kRed},  {5, 11, kRed},
+                  {1, 2, kWhite},  {12, 5, kWhite}, {6, 6, kWhite}, {11, 11, kWhite},
+                  {2, 12, kWhite}, {3, 1, kWhite}};
+    for (const auto& [x, y, pixel] : probes)
+        EXPECT_EQ(dc.pixel(x, y), pixel) << x << "," << y;
+
+    // Combined with the clip there: excluding the top bar leaves the left one.
+    TestDC excluded(16, 16);
+    {
+        TqkGPCanvas canvas(excluded.dc());
+        canvas.SetClipRegion(shape);
+        canvas.SetClipRegion(top, TqkGPCombineMode::gmExclude);
+        canvas.FillRectangle(TRect{0, 0, 16, 16}, kRed);
+    }
+    EXPECT_EQ(paintedBounds(excluded, {0, 0, 16, 16}, kRed), (TRect{2, 6, 6, 12}));
+
+    for (HRGN region : {top, left, shape})
+        EXPECT_TRUE(DeleteObject(region)) << "the regions stayed the caller's";
+    TqkGPCanvas canvas(dc.dc());
+    EXPECT_THROW(canvas.SetClipRegion(shape), EqkGdipException) << "a deleted region";
+}
+
 TEST(GpFigures, ArcRunsCounterClockwiseFromThreeOClock) {
     TestDC dc(41, 41);
     {

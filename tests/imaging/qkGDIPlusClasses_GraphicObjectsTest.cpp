@@ -58,6 +58,16 @@ TEST(GpMatrix, NoticesAndPointsOfTheComposedOperations) {
     EXPECT_NEAR(centre.Y, 5, 1e-4);
 }
 
+TEST(GpMatrix, MadeFromAWorldTransformInItsFieldOrder) {
+    const XFORM transform{2, 0.5f, -1, 3, 10, 20};
+    auto matrix = TqkGPMatrix::CreateEx(transform);
+    EXPECT_TRUE(matrix->HandleAllocated());
+    EXPECT_EQ(matrix->GetElements(), (std::array<float, 6>{2, 0.5f, -1, 3, 10, 20}));
+    const TqkPointF moved = matrix->TransformPoint(TqkPointF(1, 1));
+    EXPECT_FLOAT_EQ(moved.X, 2 - 1 + 10);
+    EXPECT_FLOAT_EQ(moved.Y, 0.5f + 3 + 20);
+}
+
 TEST(GpMatrix, IntegerPointsRoundHalvesToEven) {
     auto matrix = TqkGPMatrix::CreateEx(0.5f, 0, 0, 0.5f, 0, 0);
     TPoint points[] = {{1, 3}, {5, 7}};

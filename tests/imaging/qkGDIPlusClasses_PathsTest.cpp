@@ -5,7 +5,9 @@
 #include "GpObjectsTestSupport.h"
 #include "imaging/qkGDIPlusAPI_Flat.h"
 
+#include <QBuffer>
 #include <QFont>
+#include <QImage>
 
 #include <cstring>
 
@@ -125,6 +127,36 @@ TEST(GpMemoryStream, BlocksOfExactlyTheSizeAskedForInGdiPlusHeap) {
     stream.SetSize(0);
     EXPECT_EQ(stream.Capacity(), 0);
     EXPECT_EQ(stream.Memory(), nullptr) << "the block went back to GDI+";
+}
+
+TEST(GpMemoryStream, HoldsASmartImageDataAndClonesToItsOwnClass) {
+    QImage red(3, 2, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(red.save(&buffer, "PNG"));
+
+    TqkSmartImageData data;
+    auto stream = std::make_unique<TqkGPMemoryStream>();
+    stream->WriteBuffer(png.constData(), png.size());
+    stream->SetPosition(5);
+    data.FData = std::move(stream);
+
+    TqkSmartImageData copy;
+    copy.Assign(&data);
+    const auto* cloned = dynamic_cast<const TqkGPMemoryStream*>(copy.FData.get());
+    ASSERT_NE(cloned, nullptr) << "the clone is a stream of the source's class";
+    EXPECT_EQ(cloned->bytes(), png);
+    EXPECT_EQ(cloned->Capacity(), png.size()) << "its block too is of exactly its size";
+    EXPECT_EQ(copy.FData->Position(), 0);
+    EXPECT_EQ(data.FData->Position(), 5) << "the source's position stays";
+
+    std::unique_ptr<TqkSmartImageCustomHandle> handle;
+    ASSERT_TRUE(qkCodecClass<TqkGPImageCodecPNG>()->Load(*copy.FData, handle));
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(handle->Width(), 3);
+    EXPECT_EQ(handle->Height(), 2);
 }
 
 } // namespace

@@ -357,6 +357,43 @@ INSTANTIATE_TEST_SUITE_P(Cases, TransparencyAlphaTest,
                                                             {255}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(SmartImageData, BitmapGivesItsTransparentColourAndMode) {
+    // Alpha 0 everywhere, so the bits' alpha carries nothing; the bottom row starts blue.
+    TBitmap bitmap(2, 2);
+    bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+    const std::uint32_t red = 0x00FF0000;
+    const std::uint32_t blue = 0x000000FF;
+    bitmap.ScanLine(0)[0] = red;
+    bitmap.ScanLine(0)[1] = blue;
+    bitmap.ScanLine(1)[0] = blue;
+    bitmap.ScanLine(1)[1] = red;
+    bitmap.SetTransparent(true);
+    const struct {
+        TColor color;
+        TTransparentMode mode;
+        TColor keptColor;
+        std::uint8_t redAlpha;
+        std::uint8_t blueAlpha;
+    } cases[] = {
+        {0x0000FF, TTransparentMode::tmFixed, 0x020000FF, 0, 255},
+        {clDefault, TTransparentMode::tmAuto, 0x02FF0000, 255, 0},
+    };
+    for (const auto& c : cases) {
+        bitmap.SetTransparentColor(c.color);
+        ASSERT_EQ(bitmap.TransparentMode(), c.mode);
+        TqkSmartImageData data;
+        data.LoadFromBitmap(bitmap);
+        EXPECT_EQ(data.FTransparentColor, c.keptColor);
+        EXPECT_EQ(data.FTransparentMode, c.mode);
+        ASSERT_TRUE(data.HasBits());
+        const TRGBColors& bits = *data.FBits;
+        EXPECT_EQ(bits[0].rgbReserved, c.redAlpha) << "red";
+        EXPECT_EQ(bits[3].rgbReserved, c.redAlpha) << "red";
+        EXPECT_EQ(bits[1].rgbReserved, c.blueAlpha) << "blue";
+        EXPECT_EQ(bits[2].rgbReserved, c.blueAlpha) << "blue";
+    }
+}
+
 TEST(SmartImageHelper, AlphaQuestions) {
     EXPECT_FALSE(TqkSmartImageHelper::HasAlpha({}));
     EXPECT_TRUE(TqkSmartImageHelper::HasAlpha({{0, 0, 0, 0}})) << "all-zero pixels count as alpha";

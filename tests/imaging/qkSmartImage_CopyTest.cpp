@@ -86,6 +86,56 @@ TEST(SmartImageCopy, CompareLooksAtSizeAndPixels) {
     EXPECT_FALSE(red->Compare(nullptr));
 }
 
+TEST(SmartImageCopy, GpImageCloneIsTypedAndOfTheSameClass) {
+    auto original = loadedImage<TqkPNGImage>(pngBytes());
+    TqkGPImage& asGpImage = *original;
+    std::unique_ptr<TqkGPImage> clone = asGpImage.Clone();
+    ASSERT_NE(dynamic_cast<TqkPNGImage*>(clone.get()), nullptr);
+    EXPECT_TRUE(clone->Compare(original.get()));
+    EXPECT_NE(clone->Handle(), original->Handle()) << "a GDI+ image of its own";
+}
+
+TEST(SmartImageCopy, SameImageOfAnotherSmartImageIsByPixels) {
+    // The same pixels through another class and another format: the window library's own
+    // comparison (class and saved bytes) would tell them apart.
+    auto fromPng =
+        loadedImage<TqkPNGImage>(encodeImage(halvesImage(3, 2, Qt::red, Qt::red), "PNG"));
+    auto fromBits = TqkCustomSmartImage::CreateSize<TqkSmartImage>(3, 2, 0xFFFF0000u);
+    auto blue = TqkCustomSmartImage::CreateSize<TqkSmartImage>(3, 2, 0xFF0000FFu);
+    EXPECT_TRUE(fromBits->HasSameImage(fromPng.get()));
+    EXPECT_TRUE(fromPng->HasSameImage(fromBits.get()));
+    EXPECT_FALSE(fromBits->HasSameImage(blue.get()));
+
+    TBitmap bitmap(3, 2);
+    bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+    EXPECT_FALSE(fromBits->HasSameImage(&bitmap)) << "another kind of picture";
+    EXPECT_FALSE(fromBits->HasSameImage(nullptr));
+}
+
+// A picture that offers an interface of its own.
+class TCodecProvidingImage : public TqkSmartImage, public IqkImageCodecProvider {
+public:
+    TqkSmartImageCodecClass GetCodecClass() override { return nullptr; }
+};
+
+TEST(SmartImageCopy, InterfaceQueryAsksThePictureThenItsDecodedHandle) {
+    auto image = loadedImage<TqkSmartImage>(pngBytes());
+    ASSERT_FALSE(image->HandleAllocated());
+    auto* format = image->QueryInterface<IqkImageDataFormat>();
+    ASSERT_NE(format, nullptr);
+    EXPECT_TRUE(image->HandleAllocated()) << "the handle's answer decodes";
+    EXPECT_EQ(format->GetImageDataFormat(), TqkImageDataFormat::qkImagePng);
+    EXPECT_NE(image->QueryInterface<IqkAnimatedImage>(), nullptr);
+    EXPECT_EQ(image->QueryInterface<IqkImageCodecProvider>(), nullptr);
+
+    auto own = loadedImage<TCodecProvidingImage>(pngBytes());
+    EXPECT_EQ(own->QueryInterface<IqkImageCodecProvider>(), own.get());
+    EXPECT_FALSE(own->HandleAllocated()) << "its own answer decodes nothing";
+
+    auto undecodable = loadedImage<TqkSmartImage>(QByteArray("not an image"));
+    EXPECT_THROW(undecodable->QueryInterface<IqkImageDataFormat>(), EqkException);
+}
+
 TEST(SmartImageCopy, AssigningAPictureFromItselfKeepsIt) {
     auto image = loadedImage<TqkSmartImage>(jpegBytes());
     ChangeCounter changes(*image);

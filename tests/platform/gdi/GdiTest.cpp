@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -159,6 +161,63 @@ TEST(BitBltTest, CopiesWithOriginsAndClip) {
     EXPECT_EQ(target.pixel(2, 1), 0xFF000004u);
     EXPECT_EQ(target.pixel(3, 0), 0u) << "outside the clip";
     EXPECT_EQ(target.pixel(1, 2), 0u) << "outside the clip";
+}
+
+std::vector<RECT> regionRects(HRGN region) {
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    EXPECT_GE(size, sizeof(RGNDATAHEADER));
+    std::vector<char> buffer(size);
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    EXPECT_EQ(GetRegionData(region, size - 1, data), 0u) << "too small";
+    EXPECT_EQ(GetRegionData(region, size, data), size);
+    EXPECT_EQ(data->rdh.iType, RDH_RECTANGLES);
+    std::vector<RECT> rects(data->rdh.nCount);
+    if (!rects.empty())
+        std::memcpy(rects.data(), data->Buffer, rects.size() * sizeof(RECT));
+    return rects;
+}
+
+bool sameRects(const std::vector<RECT>& a, const std::vector<RECT>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const RECT& x, const RECT& y) {
+        return x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom;
+    });
+}
+
+TEST(RegionTest, CombinesIntoRowsOfRectangles) {
+    // A is (0,0)-(10,10), B is (5,5)-(15,15).
+    const struct {
+        int mode;
+        int kind;
+        std::vector<RECT> rects;
+    } cases[] = {
+        {RGN_AND, SIMPLEREGION, {{5, 5, 10, 10}}},
+        {RGN_OR, COMPLEXREGION, {{0, 0, 10, 5}, {0, 5, 15, 10}, {5, 10, 15, 15}}},
+        {RGN_XOR, COMPLEXREGION, {{0, 0, 10, 5}, {0, 5, 5, 10}, {10, 5, 15, 10}, {5, 10, 15, 15}}},
+        {RGN_DIFF, COMPLEXREGION, {{0, 0, 10, 5}, {0, 5, 5, 10}}},
+        {RGN_COPY, SIMPLEREGION, {{0, 0, 10, 10}}},
+    };
+    const HRGN a = CreateRectRgn(0, 0, 10, 10);
+    const RECT bRect{15, 15, 5, 5};
+    const HRGN b = CreateRectRgnIndirect(&bRect);
+    for (const auto& c : cases) {
+        const HRGN result = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(CombineRgn(result, a, b, c.mode), c.kind) << c.mode;
+        EXPECT_TRUE(sameRects(regionRects(result), c.rects)) << c.mode;
+        EXPECT_TRUE(DeleteObject(result));
+    }
+    RECT box;
+    const HRGN both = CreateRectRgn(0, 0, 0, 0);
+    CombineRgn(both, a, b, RGN_OR);
+    EXPECT_EQ(GetRgnBox(both, &box), COMPLEXREGION);
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.bottom, 15);
+    EXPECT_EQ(CombineRgn(both, a, a, RGN_DIFF), NULLREGION);
+    EXPECT_TRUE(regionRects(both).empty());
+    EXPECT_EQ(CombineRgn(both, a, nullptr, RGN_OR), RGN_ERROR);
+    for (HRGN region : {a, b, both})
+        EXPECT_TRUE(DeleteObject(region));
+    EXPECT_FALSE(DeleteObject(a)) << "deleted once";
+    EXPECT_EQ(GetRegionData(a, 0, nullptr), 0u);
 }
 
 TEST(FontTest, KeepsTheLogicalFont) {

@@ -161,6 +161,33 @@ TEST(BitmapTest, CanvasDrawsAnotherBitmapStretched) {
     EXPECT_EQ(target.ScanLine(3)[3], 0u);
 }
 
+TEST(BitmapTest, TransparentColourIsFixedOrTheBottomRowsFirstPixel) {
+    TBitmap bitmap(3, 2);
+    bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+    bitmap.ScanLine(1)[0] = 0xFF112233;
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmAuto);
+    EXPECT_EQ(bitmap.TransparentColor(), 0x02332211);
+
+    bitmap.SetTransparentColor(clBtnFace);
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmFixed);
+    EXPECT_EQ(bitmap.TransparentColor(), static_cast<TColor>(ColorToRGB(clBtnFace)) | 0x02000000);
+    TBitmap copy;
+    copy.Assign(&bitmap);
+    EXPECT_EQ(copy.TransparentMode(), TTransparentMode::tmFixed);
+    EXPECT_EQ(copy.TransparentColor(), bitmap.TransparentColor());
+
+    bitmap.SetTransparentMode(TTransparentMode::tmAuto);
+    EXPECT_EQ(bitmap.TransparentColor(), 0x02332211);
+    bitmap.SetTransparentMode(TTransparentMode::tmFixed);
+    bitmap.ScanLine(1)[0] = 0xFF445566;
+    EXPECT_EQ(bitmap.TransparentColor(), 0x02332211) << "fixed at the colour it read as";
+
+    bitmap.SetTransparentColor(clDefault);
+    EXPECT_EQ(bitmap.TransparentMode(), TTransparentMode::tmAuto);
+    bitmap.SetPixelFormat(TPixelFormat::pf1bit);
+    EXPECT_EQ(bitmap.TransparentColor(), clWhite | 0x02000000);
+}
+
 TEST(BitmapTest, NotABitmapStreamIsAnError) {
     TMemoryStream stream(QByteArray("GIF89a...."));
     TBitmap bitmap;
@@ -182,7 +209,65 @@ TEST(BitmapTest, BitmapOfAnImpossibleSizeIsAnError) {
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
 }
 
-TEST(BitmapTest, BitmapFarBiggerThanItsFileCouldFillIsAnError) {
+// An 8-bit run-length (BI_RLE8) file: palette index 0 green, 1 red, then the coded rows.
+QByteArray rle8Bitmap(qint32 width, qint32 height, const QByteArray& coded) {
+    QByteArray bytes(14 + 40 + 8, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    qToLittleEndian<quint32>(bytes.size() + coded.size(), bytes.data() + 2);
+    qToLittleEndian<quint32>(14 + 40 + 8, bytes.data() + 10);
+    const qint32 fields[][2] = {
+        {14, 40}, {18, width}, {22, height}, {30, 1}, {34, qint32(coded.size())}, {46, 2}};
+    for (const auto& [offset, value] : fields)
+        qToLittleEndian<qint32>(value, bytes.data() + offset);
+    qToLittleEndian<quint16>(1, bytes.data() + 26);
+    qToLittleEndian<quint16>(8, bytes.data() + 28);
+    bytes[54 + 1] = char(0xFF);     // index 0: blue 0, green 255, red 0
+    bytes[54 + 4 + 2] = char(0xFF); // index 1: blue 0, green 0, red 255
+    return bytes + coded;
+}
+
+TEST(BitmapTest, RunLengthBitmapFarBiggerThanItsFileLoads) {
+    // Bottom row: 1,000 red pixels, end of line; a delta of 10 right and 5 up, 3 red pixels;
+    // end of bitmap. Pixels not coded are index 0; Qt's own reader leaves those after the end
+    // of bitmap as it found the memory.
+    QByteArray coded;
+    for (int run = 0; run < 4; ++run)
+        coded += QByteArray::fromHex("fa01");
+    coded += QByteArray::fromHex("0000"
+                                 "00020a05"
+                                 "0301"
+                                 "0001");
+    const QByteArray file = rle8Bitmap(2000, 2000, coded);
+    ASSERT_LT(file.size(), 100);
+    const QImage qt = QImage::fromData(file, "BMP");
+    ASSERT_EQ(qt.size(), QSize(2000, 2000));
+
+    TMemoryStream stream(file);
+    TBitmap bitmap;
+    bitmap.LoadFromStream(stream);
+    ASSERT_EQ(bitmap.Width(), 2000);
+    ASSERT_EQ(bitmap.Height(), 2000);
+    constexpr std::uint32_t red = 0xFFFF0000u;
+    constexpr std::uint32_t green = 0xFF00FF00u;
+    const struct {
+        int x;
+        int y;
+        std::uint32_t pixel;
+        bool coded;
+    } pixels[] = {{0, 1999, red, true},     {999, 1999, red, true}, {1000, 1999, green, true},
+                  {9, 1993, green, true},   {10, 1993, red, true},  {12, 1993, red, true},
+                  {13, 1993, green, true},  {0, 0, green, false},   {1999, 0, green, false},
+                  {500, 1000, green, false}};
+    for (const auto& [x, y, pixel, coded] : pixels) {
+        EXPECT_EQ(bitmap.ScanLine(y)[x], pixel) << x << "," << y;
+        if (coded) {
+            EXPECT_EQ(qt.pixel(x, y), pixel) << x << "," << y;
+        }
+    }
+}
+
+TEST(BitmapTest, BitmapBeyondTheDecodeBudgetIsAnError) {
     // Found by fuzzing: Qt's reader makes 27987 by 1183 pixels of these 629 bytes.
     QFile found(
         qEnvironmentVariable("CUVORA_SOURCE_DIR") +
@@ -192,6 +277,13 @@ TEST(BitmapTest, BitmapFarBiggerThanItsFileCouldFillIsAnError) {
     TMemoryStream stream(stored.mid(1 + quint8(stored[0])));
     TBitmap bitmap;
     EXPECT_THROW(bitmap.LoadFromStream(stream), EInvalidGraphic);
+
+    // However few bytes code them, 2048 by 2048 pixels are the most: one more row is refused.
+    const QByteArray endOfBitmap = QByteArray::fromHex("0001");
+    TMemoryStream overBudget(rle8Bitmap(2048, 2049, endOfBitmap));
+    EXPECT_THROW(bitmap.LoadFromStream(overBudget), EInvalidGraphic);
+    TMemoryStream tall(rle8Bitmap(1, 2048 * 2048 + 1, endOfBitmap));
+    EXPECT_THROW(bitmap.LoadFromStream(tall), EInvalidGraphic);
 
     // A bitmap of a depth that goes through Qt's reader, whose file holds its pixels, loads.
     QImage indexed(40, 30, QImage::Format_Indexed8);
