@@ -148,7 +148,6 @@ TFormPalms::TFormPalms(QWidget* parent) : QWidget(parent) {
     buildStoredLayout();
     attachHandlers();
     handlerguard::run([this] { FormCreate(); });
-    handlerguard::run([this] { logStartup(); });
 }
 
 TFormPalms::~TFormPalms() {
