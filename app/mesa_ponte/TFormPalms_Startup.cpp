@@ -112,10 +112,11 @@ void TFormPalms::connectLogged(db::Connection& connection, const QString& which)
     try {
         connection.connect();
     } catch (const std::exception& error) {
-        const QString origin =
-            db::Connection::isLocalPath(connection.database())
-                ? QStringLiteral("caminho local")
-                : QStringLiteral("servidor '%1' de %2").arg(ServerAddress, m_addressSource);
+        // Both connections use the fixed user SYSDBA with the program's own password.
+        const QString origin = db::Connection::isLocalPath(connection.database())
+                                   ? QStringLiteral("caminho local, usuário SYSDBA")
+                                   : QStringLiteral("servidor '%1' de %2, usuário SYSDBA")
+                                         .arg(ServerAddress, m_addressSource);
         programlog::write(
             QStringLiteral("Falha ao conectar o banco %1 '%2' (%3): %4")
                 .arg(which, connection.database(), origin, handlerguard::messageOf(error)));
@@ -183,6 +184,9 @@ void TFormPalms::runStartupSteps() {
             messages::showMessage(QStringLiteral(" Erro ao Conectar servidor..."));
             Logon.disconnect();
             Logon.setDatabase(mainDatabasePath());
+            programlog::write(QStringLiteral("O banco principal volta ao caminho local '%1'; o "
+                                             "banco dos tablets fica em '%2'.")
+                                  .arg(Logon.database(), LogonP.database()));
             connectLogged(Logon, mainDatabase);
         }
     }

@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -179,6 +180,10 @@ struct FailedStartupCase {
     const char* settingsFile;
 };
 
+void PrintTo(const FailedStartupCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class FailedStartup : public ProgramStartup,
                       public ::testing::WithParamInterface<FailedStartupCase> {};
 
@@ -221,9 +226,12 @@ TEST_P(FailedStartup, LeavesThePointOfSaleItsDatabaseAndNamesTheCause) {
         waitForLogLine(QStringLiteral("Falha ao conectar o banco %1 '%2:")
                            .arg(QString::fromUtf8(c.failedDatabase), address));
     ASSERT_TRUE(failed);
-    EXPECT_TRUE(failed->contains(
-        QStringLiteral("(servidor '%1' de %2)").arg(address, QString::fromUtf8(c.settingsFile))))
+    EXPECT_TRUE(failed->contains(QStringLiteral("(servidor '%1' de %2, usuário SYSDBA)")
+                                     .arg(address, QString::fromUtf8(c.settingsFile))))
         << failed->toStdString();
+    EXPECT_TRUE(log().contains(
+        QStringLiteral("O banco principal volta ao caminho local '%1'").arg(m_dbs.mainPath())))
+        << log().toStdString();
 
     // The point of sale, through the server, while the program runs.
     ASSERT_TRUE(running());
@@ -260,6 +268,10 @@ struct IgnoredAddressCase {
     const char* setupRede; // nullptr: no SetupRede.Ini
     const char* logged;
 };
+
+void PrintTo(const IgnoredAddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class IgnoredAddress : public ProgramStartup,
                        public ::testing::WithParamInterface<IgnoredAddressCase> {};
