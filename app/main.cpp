@@ -64,6 +64,7 @@ int main(int argc, char* argv[]) {
     setProcessMessagesHook([] { QCoreApplication::processEvents(); });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     TFormPalms form;
+    form.logStartup();
     // Again: attaching a database gives Firebird's engine handlers of its own.
     quitOnTerminationSignals();
     form.show();

@@ -10,6 +10,7 @@ targets=(
     platform_threading_MainThreadTest
     platform_threading_SystemInfoTest
     imaging_qkThreadingTest
+    app_db_CallWatchdogTest
 )
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \

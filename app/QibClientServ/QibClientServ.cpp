@@ -12,7 +12,8 @@ namespace {
 std::optional<QString> settingsLine(int number) {
     NumberedLines lines;
     try {
-        lines = ReadNumberedLines(datafolder::filePath(QStringLiteral("QibClientServ.ini")));
+        lines =
+            ReadNumberedLines(datafolder::filePath(QString::fromUtf16(kQibClientServSettingsFile)));
     } catch (const std::exception&) {
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 #include "app/db/Connection.h"
 
+#include "app/db/CallWatchdog.h"
 #include "app/db/DatabaseError.h"
 #include "app/db/StatementRunner.h"
 #include "platform/Windows1252.h"
@@ -15,7 +16,8 @@ void appendParameter(QByteArray& block, char tag, const QByteArray& value) {
     block.append(value);
 }
 
-QByteArray attachParameters() {
+// Providers, when given, choose Firebird's way to the file for this attachment alone.
+QByteArray attachParameters(const QByteArray& providers = {}) {
     QByteArray block;
     block.append(static_cast<char>(isc_dpb_version1));
     appendParameter(block, isc_dpb_user_name, QByteArrayLiteral("SYSDBA"));
@@ -23,10 +25,34 @@ QByteArray attachParameters() {
     appendParameter(block, isc_dpb_lc_ctype, QByteArrayLiteral("WIN1252"));
     // The database text goes in UTF-8, as the file system names files.
     appendParameter(block, isc_dpb_utf8_filename, {});
+    if (!providers.isEmpty())
+        appendParameter(block, isc_dpb_config, "Providers = " + providers);
     return block;
 }
 
+// Whether the embedded engine may have the file after the loopback failed so: no server
+// listens here (the connection itself failed), or the server cannot open the file, which
+// are the failures on which Firebird's own providers move on to the next one.
+bool embeddedMayTry(const DatabaseError& error) {
+    if (error.firebirdCode() == isc_network_error)
+        return error.hasCode(isc_net_connect_err) || error.hasCode(isc_net_lookup_err);
+    switch (error.firebirdCode()) {
+    case isc_unavailable:
+    case isc_io_error:
+    case isc_lock_dir_access:
+    case isc_no_priv:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+bool Connection::isLocalPath(const QString& database) {
+    // As Firebird reads it: a colon after the first character puts a host in front.
+    return database.indexOf(u':') <= 0;
+}
 
 void Connection::setDatabase(const QString& database) {
     if (isConnected() && database != m_database)
@@ -37,10 +63,29 @@ void Connection::setDatabase(const QString& database) {
 void Connection::connect() {
     if (isConnected())
         return;
-    m_attachment = Attachment::attach(m_database.toUtf8(), attachParameters());
+    const WatchedCall watched(m_database);
+    const QByteArray text = m_database.toUtf8();
+    if (!isLocalPath(m_database)) {
+        m_attachment = Attachment::attach(text, attachParameters());
+        m_route = Route::Server;
+        return;
+    }
+    try {
+        m_attachment = Attachment::attach(text, attachParameters("Loopback"));
+        m_route = Route::LocalServer;
+        return;
+    } catch (const DatabaseError& error) {
+        if (!embeddedMayTry(error))
+            throw;
+    }
+    m_attachment = Attachment::attach(text, attachParameters("Engine12"));
+    m_route = Route::Embedded;
 }
 
 void Connection::disconnect() {
+    if (!isConnected())
+        return;
+    const WatchedCall watched(m_database);
     m_attachment.detach();
 }
 
@@ -48,6 +93,7 @@ ResultSet Connection::run(const QString& statement) {
     if (!isConnected())
         throw DatabaseError(QStringLiteral("Not connected to database %1").arg(m_database));
     ++m_statementsSent;
+    const WatchedCall watched(m_database);
     return runStatement(m_attachment, windows1252::encode(statement));
 }
 

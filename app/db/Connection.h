@@ -7,13 +7,20 @@
 
 namespace db {
 
-// One connection to a Firebird database: a local path opens through the embedded engine,
-// "host:path" or "host/port:path" through a server. User SYSDBA, character set WIN1252.
-// Every statement runs in its own read-committed transaction, committed as soon as it has
-// run; a failing statement is rolled back and the connection stays usable. Owns its
-// attachment; throws DatabaseError; one thread at a time.
+// One connection to a Firebird database. "host:path" or "host/port:path" goes to that
+// server. A local path goes through the Firebird server on this machine when one answers
+// (the client's loopback, on the port of its firebird.conf: 3050 unless $FIREBIRD's says
+// otherwise), and through the embedded engine only when none answers or that server cannot
+// open the file, as Firebird's own providers move on: embedded, the engine keeps the file
+// for this process alone. User SYSDBA, character set WIN1252. Every statement runs in its
+// own read-committed transaction, committed as soon as it has run; a failing statement is
+// rolled back and the connection stays usable. Every call is watched (CallWatchdog.h).
+// Owns its attachment; throws DatabaseError; one thread at a time.
 class Connection {
 public:
+    // How the attachment was made.
+    enum class Route { None, Server, LocalServer, Embedded };
+
     Connection() = default;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -21,11 +28,14 @@ public:
     // The database text; a connected connection is disconnected first.
     void setDatabase(const QString& database);
     const QString& database() const { return m_database; }
+    // Whether Firebird reads the text as a path on this machine (no "host:" in front).
+    static bool isLocalPath(const QString& database);
 
     // Attaches (nothing when connected). On failure the connection stays disconnected.
     void connect();
     void disconnect();
     bool isConnected() const { return static_cast<bool>(m_attachment); }
+    Route route() const { return isConnected() ? m_route : Route::None; }
 
     // Runs one statement and answers its rows (none for a statement without a result).
     ResultSet run(const QString& statement);
@@ -35,6 +45,7 @@ public:
 private:
     QString m_database;
     Attachment m_attachment;
+    Route m_route = Route::None;
     quint64 m_statementsSent = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <ibase.h>
 
 #include <utility>
+#include <vector>
 
 namespace db {
 namespace {
@@ -26,6 +27,19 @@ QString decodeMessage(const char* text) {
     if (!utf8.hasError())
         return decoded;
     return QString::fromLatin1(bytes);
+}
+
+// Every error code of a status vector, in its order; the arguments between them are skipped.
+std::vector<long> statusCodes(const ISC_STATUS* status) {
+    std::vector<long> codes;
+    for (const ISC_STATUS* item = status; *item != isc_arg_end;) {
+        const ISC_STATUS kind = item[0];
+        if (kind == isc_arg_gds)
+            codes.push_back(static_cast<long>(item[1]));
+        // isc_arg_cstring carries a length and a pointer; every other kind one value.
+        item += kind == isc_arg_cstring ? 3 : 2;
+    }
+    return codes;
 }
 
 } // namespace
@@ -65,7 +79,7 @@ void throwError(const std::intptr_t* status) {
     const long firebirdCode = static_cast<long>(status[1]);
     if (lines.isEmpty())
         lines.append(QStringLiteral("Firebird error %1").arg(firebirdCode));
-    throw DatabaseError(lines.join(u'\n'), sqlCode, firebirdCode);
+    throw DatabaseError(lines.join(u'\n'), sqlCode, firebirdCode, statusCodes(status));
 }
 
 } // namespace detail

@@ -4,6 +4,7 @@
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
+#include "app/mesa_ponte/DatabaseSilenceLog.h"
 #include "app/mesa_ponte/TabJunta.h"
 
 // Polling and the kitchen ticket.
@@ -52,6 +53,9 @@ public:
     // Start-up.
     void FormCreate();
     void FormShow();
+    // One line to the program's log with what start-up found: the data folder, each
+    // database's text and how it is opened, the printers, the polling period.
+    void logStartup();
 
     // Polling.
     void Timer3Timer();
@@ -121,7 +125,9 @@ public:
     int SCC4 = 0; // flag words of the first empresa row
     int SCC5 = 0;
 
-    // Database components.
+    // Database components. The silence log outlives the connections, so a frozen server's
+    // last calls are logged too.
+    DatabaseSilenceLog m_databaseSilenceLog;
     db::Connection Logon;  // main database
     db::Connection LogonP; // tablets' database
     db::Query TabMesa{Logon};
@@ -217,6 +223,13 @@ protected:
 
 private:
     void buildStoredLayout();
+    // FormCreate's steps; FormCreate keeps what ended them.
+    void runStartupSteps();
+    void connectLogged(db::Connection& connection, const QString& which);
+    // What FormShow says when start-up stopped before reading the establishment's row.
+    QString startupFailure() const;
+    QString m_startupError;  // what ended FormCreate; empty when it ran to its end
+    QString m_addressSource; // the settings file ServerAddress came from
     // The window's handlers, attached once the stored layout is loaded.
     void attachHandlers();
     void writeDozEdiz();

@@ -5,19 +5,23 @@
 #include "app/TextCodec.h"
 #include "app/TextConventions.h"
 #include "app/mesa_ponte/FlagSetSNWide.h"
-#include "platform/widgets/ApplicationTitle.h"
+#include "app/mesa_ponte/ProgramLog.h"
 #include "platform/DataFolder.h"
-#include "platform/widgets/MessageSeam.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/HandlerGuard.h"
+#include "platform/widgets/MessageSeam.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -74,26 +78,89 @@ void setListKeepingText(QComboBox* box, const QStringList& entries) {
     box->setEditText(text);
 }
 
+void logIgnoredAddress(const QString& address, const QString& file, const QString& reason) {
+    programlog::write(QStringLiteral("Endereço do servidor '%1' de %2 ignorado: %3; os bancos "
+                                     "são abertos nos caminhos locais.")
+                          .arg(address, file, reason));
+}
+
+void disconnectQuietly(db::Connection& connection) noexcept {
+    try {
+        connection.disconnect();
+    } catch (const std::exception&) {
+        // The attachment is dropped whatever the server answers.
+    }
+}
+
 } // namespace
 
 void TFormPalms::FormCreate() {
+    m_startupError.clear();
+    try {
+        runStartupSteps();
+    } catch (const std::exception& error) {
+        m_startupError = handlerguard::messageOf(error);
+        // Without the tablets' database no cycle can ever run (nothing reconnects), and an
+        // embedded attachment would keep the main database from every other program.
+        if (!LogonP.isConnected())
+            disconnectQuietly(Logon);
+        throw;
+    }
+}
+
+void TFormPalms::connectLogged(db::Connection& connection, const QString& which) {
+    try {
+        connection.connect();
+    } catch (const std::exception& error) {
+        // Both connections use the fixed user SYSDBA with the program's own password.
+        const QString origin = db::Connection::isLocalPath(connection.database())
+                                   ? QStringLiteral("caminho local, usuário SYSDBA")
+                                   : QStringLiteral("servidor '%1' de %2, usuário SYSDBA")
+                                         .arg(ServerAddress, m_addressSource);
+        programlog::write(
+            QStringLiteral("Falha ao conectar o banco %1 '%2' (%3): %4")
+                .arg(which, connection.database(), origin, handlerguard::messageOf(error)));
+        throw;
+    }
+}
+
+void TFormPalms::runStartupSteps() {
     // 1 to 3: the database server's address.
+    const QString libraryFile = QString::fromUtf16(kQibClientServSettingsFile);
     const QString reported = qbxText(6);
     QString address = reported;
     const QString trimmedReport = trimText(address);
-    if (trimmedReport == QLatin1String("nil") || trimmedReport.size() < 6)
+    if (trimmedReport == QLatin1String("nil") || trimmedReport.size() < 6) {
         address.clear();
+        if (!trimmedReport.isEmpty() && trimmedReport != QLatin1String("nil"))
+            logIgnoredAddress(reported, libraryFile, QStringLiteral("tem menos de 6 caracteres"));
+        if (datafolder::fileExists(QStringLiteral("SetupRede.Ini")))
+            programlog::write(QStringLiteral("SetupRede.Ini não é lido: %1 não dá um servidor "
+                                             "('%2'); os bancos são abertos nos caminhos locais.")
+                                  .arg(libraryFile, reported));
+    }
 
     QString server = reported;
+    m_addressSource = libraryFile;
     if (!address.isEmpty() && datafolder::fileExists(QStringLiteral("SetupRede.Ini"))) {
         const QStringList lines =
             readAnsiTextLines(datafolder::filePath(QStringLiteral("SetupRede.Ini")));
-        if (!lines.isEmpty() && !trimText(lines.first()).isEmpty())
+        if (!lines.isEmpty() && !trimText(lines.first()).isEmpty()) {
             server = lines.first();
+            m_addressSource = QStringLiteral("SetupRede.Ini");
+        }
     }
     const QString trimmedServer = trimText(server);
-    if (trimmedServer.size() < 8 || trimmedServer.at(0) < u'0' || trimmedServer.at(0) > u'9')
+    if (trimmedServer.size() < 8 || trimmedServer.at(0) < u'0' || trimmedServer.at(0) > u'9') {
+        if (!address.isEmpty())
+            logIgnoredAddress(server, m_addressSource,
+                              trimmedServer.size() < 8
+                                  ? QStringLiteral("tem menos de 8 caracteres")
+                                  : QStringLiteral("não começa por um algarismo (um nome de "
+                                                   "máquina não é aceito: use o endereço "
+                                                   "numérico, por exemplo 192.168.0.10/3050)"));
         server.clear();
+    }
     ServerAddress = server;
 
     // 4: database paths.
@@ -107,19 +174,24 @@ void TFormPalms::FormCreate() {
     }
 
     // 5: connections; only the main database falls back to its local path.
+    const QString mainDatabase = QStringLiteral("principal");
+    const QString tabletsDatabase = QStringLiteral("dos tablets");
     try {
-        Logon.connect();
-        LogonP.connect();
+        connectLogged(Logon, mainDatabase);
+        connectLogged(LogonP, tabletsDatabase);
     } catch (const std::exception&) {
         if (viaServer) {
             messages::showMessage(QStringLiteral(" Erro ao Conectar servidor..."));
             Logon.disconnect();
             Logon.setDatabase(mainDatabasePath());
-            Logon.connect();
+            programlog::write(QStringLiteral("O banco principal volta ao caminho local '%1'; o "
+                                             "banco dos tablets fica em '%2'.")
+                                  .arg(Logon.database(), LogonP.database()));
+            connectLogged(Logon, mainDatabase);
         }
     }
     if (!LogonP.isConnected())
-        LogonP.connect();
+        connectLogged(LogonP, tabletsDatabase);
     for (QLineEdit* port : {Edit29, Edit30, Edit31, Edit32, Edit33})
         port->clear();
 
@@ -222,11 +294,61 @@ void TFormPalms::FormCreate() {
         portFields[i]->setText(trimText(settings.line(14 + i)));
 }
 
+QString TFormPalms::startupFailure() const {
+    QStringList missing;
+    if (!LogonP.isConnected())
+        missing.append(QStringLiteral("dos tablets '%1'").arg(LogonP.database()));
+    if (!Logon.isConnected())
+        missing.append(QStringLiteral("principal '%1'").arg(Logon.database()));
+    const QString cause =
+        m_startupError.isEmpty() ? QStringLiteral("erro desconhecido") : m_startupError;
+    if (missing.isEmpty())
+        return QStringLiteral("A inicialização parou antes de ler a empresa: %1").arg(cause);
+    return QStringLiteral("Banco de dados não conectado: %1. A inicialização parou em: %2")
+        .arg(missing.join(QStringLiteral(", ")), cause);
+}
+
+void TFormPalms::logStartup() {
+    const auto how = [](const db::Connection& connection) {
+        switch (connection.route()) {
+        case db::Connection::Route::Server:
+            return QStringLiteral("pelo servidor");
+        case db::Connection::Route::LocalServer:
+            return QStringLiteral("pelo servidor Firebird desta máquina");
+        case db::Connection::Route::Embedded:
+            return QStringLiteral("localmente pelo motor embutido (enquanto o programa roda, "
+                                  "nenhum outro programa pode abrir este arquivo)");
+        case db::Connection::Route::None:
+            break;
+        }
+        return QStringLiteral("não conectado");
+    };
+    QString printerList;
+    try {
+        const printers::InstalledPrinters found = printers::installed();
+        printerList = found.names.isEmpty() ? QStringLiteral("nenhuma")
+                                            : found.names.join(QStringLiteral(", "));
+        if (!found.defaultPrinter.isEmpty())
+            printerList += QStringLiteral(" (padrão %1)").arg(found.defaultPrinter);
+    } catch (const std::exception& error) {
+        printerList = QStringLiteral("não listadas (%1)").arg(handlerguard::messageOf(error));
+    }
+    programlog::write(
+        QStringLiteral("Início: pasta de dados '%1'; banco principal '%2' %3; banco dos tablets "
+                       "'%4' %5; impressoras: %6; leitura dos tablets a cada %7 s.")
+            .arg(datafolder::dataFolder(), Logon.database(), how(Logon), LogonP.database(),
+                 how(LogonP), printerList, QString::number(Timer2->interval() / 1000)));
+}
+
 void TFormPalms::FormShow() {
     Label45->setText(QStringLiteral("IP Servidor: ") + LocalIPAddress());
     Label51->setText(QStringLiteral("para conexão smartphones"));
 
-    // Open already since start-up: the row fetched then is read again.
+    // Open already since start-up: the row fetched then is read again. When start-up
+    // stopped before it, its text is empty, and Firebird's complaint about an empty
+    // statement would hide why.
+    if (!Empresa.isOpen())
+        throw std::runtime_error(startupFailure().toStdString());
     Empresa.open();
     SCC5 = flagWord(Empresa, QStringLiteral("SCC5"));
     SCC4 = flagWord(Empresa, QStringLiteral("SCC4"));

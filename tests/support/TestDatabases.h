@@ -12,9 +12,11 @@
 // has its own temporary folder, removed with it.
 //
 // Embedded or server: a local path opens through the embedded engine, which holds the file
-// for this process alone; the "host/port:path" text opens the same file through the private
-// server at $CUVORA_TEST_FB_SERVER (started by tools/test.sh). Never open one file both ways
-// at once: use one TestDatabases per access (a parametrised test gets its own anyway).
+// for this process alone (unless a Firebird server on this machine answers on the client's
+// loopback port and can open the file: the layer goes through that server first); the
+// "host/port:path" text opens the same file through the private server at
+// $CUVORA_TEST_FB_SERVER (started by tools/test.sh). Never open one file both ways at once:
+// use one TestDatabases per access (a parametrised test gets its own anyway).
 
 #include "app/db/FbClientSeam.h"
 

@@ -53,8 +53,14 @@ TEST_P(ConnectionTest, ConnectsAndRunsStatements) {
     m_connection.run("insert into vendedor (codigo, Nome) values ('1', 'Ana')");
     // Committed at once: another connection sees it.
     EXPECT_EQ(waiterCount(), 1);
+    // A local path reaches a server of this machine when one answers, else the engine.
+    if (access() == Access::Server)
+        EXPECT_EQ(m_connection.route(), Connection::Route::Server);
+    else
+        EXPECT_NE(m_connection.route(), Connection::Route::Server);
     m_connection.disconnect();
     EXPECT_FALSE(m_connection.isConnected());
+    EXPECT_EQ(m_connection.route(), Connection::Route::None);
     EXPECT_THROW(m_connection.run("select * from vendedor"), DatabaseError);
 }
 
@@ -164,6 +170,21 @@ int freeLoopbackPort() {
         port = ntohs(address.sin_port);
     close(probe);
     return port;
+}
+
+// As Firebird reads a database text: a colon after the first character puts a host in front.
+TEST(ConnectionLocalPath, IsATextWithoutAHostInFront) {
+    struct Case {
+        const char* text;
+        bool local;
+    };
+    for (const Case& c : {Case{"/var/lib/tobrask/bares/DRAVCUVORA22.FDB", true},
+                          Case{"DRAVPALMS.FDB", true}, Case{":odd.fdb", true},
+                          Case{"127.0.0.1/3050:/var/lib/tobrask/bares/DRAVPALMS.FDB", false},
+                          Case{"servidor:/dados/DRAVPALMS.FDB", false},
+                          Case{"c:\\Tobrask\\Bares\\DRAVPALMS.FDB", false},
+                          Case{"inet://localhost/dados.fdb", false}})
+        EXPECT_EQ(Connection::isLocalPath(QString::fromUtf8(c.text)), c.local) << c.text;
 }
 
 TEST(ConnectionUnreachable, AServerPortWithNothingListeningFailsClearly) {

@@ -2,11 +2,11 @@
 
 #include "app/TextCodec.h"
 #include "app/db/FbClientSeam.h"
-#include "platform/widgets/ApplicationTitle.h"
 #include "platform/LockedFile.h"
-#include "platform/widgets/MessageSeam.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/MessageSeam.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -358,12 +358,23 @@ TEST_F(StartupFailure, ARefusingServerFallsBackForTheMainDatabaseOnly) {
     EXPECT_EQ(m_fixture.recorder.shown()[0].text, kConnectError);
     EXPECT_EQ(m_fixture.recorder.standardErrors().size(), 1u);
     EXPECT_EQ(form.Logon.database(), m_dbs.mainPath());
-    EXPECT_TRUE(form.Logon.isConnected());
     EXPECT_EQ(form.LogonP.database(), "127.0.0.1/1:" + m_dbs.tabletsPath());
     EXPECT_FALSE(form.LogonP.isConnected());
+    // Without the tablets' database no cycle can run: the main database's fall-back is
+    // not kept either, so it holds the file from nobody.
+    EXPECT_FALSE(form.Logon.isConnected());
     // The port fields are emptied only after both connections.
     EXPECT_EQ(form.Edit29->text(), QStringLiteral("Edit29"));
     expectStoredLayout(form);
+
+    // FormShow names the database that is missing, not the empty statement it never had.
+    m_fixture.recorder.clear();
+    form.show();
+    ASSERT_EQ(m_fixture.recorder.standardErrors().size(), 1u);
+    const QString shown = m_fixture.recorder.standardErrors()[0].text;
+    EXPECT_TRUE(shown.startsWith("Banco de dados não conectado: dos tablets '127.0.0.1/1:"))
+        << shown.toStdString();
+    EXPECT_FALSE(shown.contains("Unexpected end of command")) << shown.toStdString();
 }
 
 TEST_F(StartupFailure, UnreachableLocalDatabasesEndInTheErrorBox) {

@@ -1,0 +1,383 @@
+// The real program and its databases, against Firebird servers of the test's own: where a
+// local database path goes, what a failed start-up leaves to the point of sale, what the
+// program's log says of its start-up, and a server that freezes while the program polls.
+#include "platform/LockedFile.h"
+#include "platform/Windows1252.h"
+#include "tests/support/OwnFirebirdServer.h"
+#include "tests/support/TestDatabases.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <ostream>
+
+namespace {
+
+using testsupport::OwnFirebirdServer;
+using Rows = QList<QStringList>;
+
+QByteArray line(const QString& text) {
+    return windows1252::encode(text) + "\r\n";
+}
+
+class ProgramStartup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_runtime.isValid());
+        ASSERT_TRUE(m_data.isValid());
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
+        m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
+        m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
+        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+        m_environment.insert("LC_ALL", "C.UTF-8");
+    }
+    void TearDown() override {
+        stopProgram();
+        if (HasFailure())
+            std::fprintf(stderr, "program's log:\n%s\n", log().toUtf8().constData());
+    }
+
+    // The program's Firebird client finds "this machine's" server through the server's
+    // own folder: its firebird.conf names the port loopback connects to.
+    void useClientConfigurationOf(const OwnFirebirdServer& server) {
+        m_environment.insert("FIREBIRD", server.folder());
+        m_environment.insert("FIREBIRD_LOCK", server.lockFolder());
+    }
+    void writeLibraryAddress(const QString& address) {
+        write("QibClientServ.ini", line(address) + line(""));
+    }
+    void write(const char* name, const QByteArray& bytes) {
+        lockedfile::writeAll(m_data.filePath(name), bytes);
+    }
+
+    void startProgram() {
+        m_program.setProcessEnvironment(m_environment);
+        m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+        ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
+    }
+    void stopProgram() {
+        if (m_program.state() == QProcess::NotRunning)
+            return;
+        m_program.terminate();
+        if (!m_program.waitForFinished(30000)) {
+            m_program.kill();
+            m_program.waitForFinished(10000);
+        }
+    }
+    bool running() const { return m_program.state() == QProcess::Running; }
+
+    QString log() const {
+        QFile file(m_data.filePath("interface-cuvora.log"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // The first log line that holds the text, once it is there (polled while the program
+    // runs, up to the time given).
+    std::optional<QString> waitForLogLine(const QString& text, int seconds = 30) {
+        for (int i = 0; i <= seconds * 10; ++i) {
+            for (const QString& entry : log().split(u'\n'))
+                if (entry.contains(text))
+                    return entry;
+            if (!running())
+                break;
+            QThread::msleep(100);
+        }
+        return std::nullopt;
+    }
+
+    QTemporaryDir m_runtime;
+    QTemporaryDir m_data;
+    // Started by the tests that need it; it outlives the program, which may use its folder.
+    OwnFirebirdServer m_server;
+    testsupport::TestDatabases m_dbs;
+    QProcessEnvironment m_environment;
+    QProcess m_program;
+};
+
+// --- A local path -----------------------------------------------------------------------
+
+TEST_F(ProgramStartup, ALocalPathGoesThroughTheServerOfThisMachineAndSharesTheFiles) {
+    OwnFirebirdServer& server = m_server;
+    server.start();
+    useClientConfigurationOf(server);
+    writeLibraryAddress("nil");
+    const QString mainText = server.address() + u':' + m_dbs.mainPath();
+    const QString tabletsText = server.address() + u':' + m_dbs.tabletsPath();
+    testsupport::executeSql(mainText,
+                            "insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+    testsupport::executeSql(mainText, "insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+    startProgram();
+
+    const std::optional<QString> started = waitForLogLine("Início: ");
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(started->contains(QStringLiteral("banco principal '%1' pelo servidor Firebird "
+                                                 "desta máquina")
+                                      .arg(m_dbs.mainPath())))
+        << started->toStdString();
+    EXPECT_TRUE(started->contains(QStringLiteral("banco dos tablets '%1' pelo servidor Firebird "
+                                                 "desta máquina")
+                                      .arg(m_dbs.tabletsPath())))
+        << started->toStdString();
+
+    // The point of sale and the tablets reach the same files through the server, and the
+    // program moves what a tablet sends.
+    testsupport::executeSql(tabletsText,
+                            "insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
+                            "Quant, Valor, Texto) values (1, '000012', '0', '9', '3', 'P1', "
+                            "'agua', 1, 4, '** Sem complemento **')");
+    bool moved = false;
+    for (int i = 0; i < 150 && running() && !moved; ++i) {
+        moved = testsupport::selectRows(mainText, "select codigo from mesa", {"codigo"}) ==
+                Rows{{"P1"}};
+        if (!moved)
+            QThread::msleep(200);
+    }
+    EXPECT_TRUE(moved);
+    EXPECT_TRUE(running());
+    EXPECT_FALSE(log().contains("Erro mostrado")) << log().toStdString();
+}
+
+TEST_F(ProgramStartup, WithoutAServerHereALocalPathOpensEmbeddedAndSaysSo) {
+    // Its folder stays behind as a client configuration naming a port nobody listens on.
+    OwnFirebirdServer& server = m_server;
+    server.start();
+    server.stop();
+    useClientConfigurationOf(server);
+    writeLibraryAddress("nil");
+    startProgram();
+
+    const std::optional<QString> started = waitForLogLine("Início: ");
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(started->contains(
+        QStringLiteral("banco principal '%1' localmente pelo motor embutido (enquanto o programa "
+                       "roda, nenhum outro programa pode abrir este arquivo)")
+            .arg(m_dbs.mainPath())))
+        << started->toStdString();
+    EXPECT_TRUE(started->contains(QStringLiteral("pasta de dados '%1'").arg(m_data.path())))
+        << started->toStdString();
+    EXPECT_TRUE(started->contains("; impressoras: ")) << started->toStdString();
+    EXPECT_TRUE(started->endsWith("leitura dos tablets a cada 5 s.")) << started->toStdString();
+    EXPECT_FALSE(log().contains("Erro mostrado")) << log().toStdString();
+}
+
+// --- A failed start-up ------------------------------------------------------------------
+
+enum class Failure { UnreachableServer, UnreachableServerOfSetupRede, TabletsDatabaseMissing };
+
+struct FailedStartupCase {
+    const char* name;
+    Failure failure;
+    const char* failedDatabase; // as the log names it
+    const char* settingsFile;
+};
+
+void PrintTo(const FailedStartupCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FailedStartup : public ProgramStartup,
+                      public ::testing::WithParamInterface<FailedStartupCase> {};
+
+// After the fall-back to the main database's local path, whatever the program holds must
+// leave the point of sale its own database through the server.
+TEST_P(FailedStartup, LeavesThePointOfSaleItsDatabaseAndNamesTheCause) {
+    const FailedStartupCase& c = GetParam();
+    OwnFirebirdServer& server = m_server;
+    server.start();
+    useClientConfigurationOf(server);
+    const QString dead = QStringLiteral("127.0.0.1/%1").arg(testsupport::freeLoopbackPort());
+    QString address = server.address();
+    switch (c.failure) {
+    case Failure::UnreachableServer:
+        address = dead;
+        writeLibraryAddress(dead);
+        break;
+    case Failure::UnreachableServerOfSetupRede:
+        address = dead;
+        writeLibraryAddress("192.168.0.10");
+        write("SetupRede.Ini", line(dead));
+        break;
+    case Failure::TabletsDatabaseMissing:
+        writeLibraryAddress(server.address());
+        ASSERT_TRUE(QFile::remove(m_dbs.tabletsPath()));
+        break;
+    }
+    startProgram();
+
+    // FormShow runs after start-up's error box; its own error names the missing database.
+    const std::optional<QString> shown = waitForLogLine("Erro mostrado: Banco de dados não");
+    ASSERT_TRUE(shown) << "FormShow's error";
+    EXPECT_TRUE(shown->contains(QStringLiteral("Banco de dados não conectado: dos tablets '%1:%2'")
+                                    .arg(address, m_dbs.tabletsPath())))
+        << shown->toStdString();
+    EXPECT_FALSE(log().contains("Unexpected end of command")) << log().toStdString();
+    EXPECT_TRUE(log().contains(" Erro ao Conectar servidor..."));
+
+    const std::optional<QString> failed =
+        waitForLogLine(QStringLiteral("Falha ao conectar o banco %1 '%2:")
+                           .arg(QString::fromUtf8(c.failedDatabase), address));
+    ASSERT_TRUE(failed);
+    EXPECT_TRUE(failed->contains(QStringLiteral("(servidor '%1' de %2, usuário SYSDBA)")
+                                     .arg(address, QString::fromUtf8(c.settingsFile))))
+        << failed->toStdString();
+    EXPECT_TRUE(log().contains(
+        QStringLiteral("O banco principal volta ao caminho local '%1'").arg(m_dbs.mainPath())))
+        << log().toStdString();
+
+    // The point of sale, through the server, while the program runs.
+    ASSERT_TRUE(running());
+    const QString mainText = server.address() + u':' + m_dbs.mainPath();
+    try {
+        EXPECT_EQ(testsupport::selectRows(mainText, "select count(*) as n from CabMesa", {"n"}),
+                  Rows{{"0"}});
+        testsupport::executeSql(
+            mainText, "insert into CabMesa (mesa, vendedor, STATUS) values ('7', '', '0')");
+    } catch (const std::exception& error) {
+        ADD_FAILURE() << "the point of sale could not open its database: " << error.what();
+    }
+    EXPECT_TRUE(running());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedStartup,
+    ::testing::Values(FailedStartupCase{"UnreachableServer", Failure::UnreachableServer,
+                                        "principal", "QibClientServ.ini"},
+                      FailedStartupCase{"UnreachableServerOfSetupRede",
+                                        Failure::UnreachableServerOfSetupRede, "principal",
+                                        "SetupRede.Ini"},
+                      FailedStartupCase{"TabletsDatabaseMissing", Failure::TabletsDatabaseMissing,
+                                        "dos tablets", "QibClientServ.ini"}),
+    [](const ::testing::TestParamInfo<FailedStartupCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// --- Server addresses the rule ignores ----------------------------------------------------
+
+struct IgnoredAddressCase {
+    const char* name;
+    const char* library;
+    const char* setupRede; // nullptr: no SetupRede.Ini
+    const char* logged;
+};
+
+void PrintTo(const IgnoredAddressCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class IgnoredAddress : public ProgramStartup,
+                       public ::testing::WithParamInterface<IgnoredAddressCase> {};
+
+TEST_P(IgnoredAddress, IsLoggedNamedWithItsReason) {
+    const IgnoredAddressCase& c = GetParam();
+    writeLibraryAddress(QString::fromUtf8(c.library));
+    if (c.setupRede)
+        write("SetupRede.Ini", line(QString::fromUtf8(c.setupRede)));
+    startProgram();
+
+    const std::optional<QString> started = waitForLogLine("Início: ");
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(log().contains(QString::fromUtf8(c.logged))) << log().toStdString();
+    // The rule's outcome: the local paths.
+    EXPECT_TRUE(started->contains(QStringLiteral("banco principal '%1' ").arg(m_dbs.mainPath())))
+        << started->toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IgnoredAddress,
+    ::testing::Values(
+        IgnoredAddressCase{"AHostName", "servidor-bar/3050", nullptr,
+                           "Endereço do servidor 'servidor-bar/3050' de QibClientServ.ini "
+                           "ignorado: não começa por um algarismo (um nome de máquina não é "
+                           "aceito"},
+        IgnoredAddressCase{"AHostNameInSetupRede", "192.168.0.10", "fbserver/3050",
+                           "Endereço do servidor 'fbserver/3050' de SetupRede.Ini ignorado: não "
+                           "começa por um algarismo"},
+        IgnoredAddressCase{"SevenCharactersInSetupRede", "192.168.0.10", "10.0.0.",
+                           "Endereço do servidor '10.0.0.' de SetupRede.Ini ignorado: tem menos "
+                           "de 8 caracteres"},
+        IgnoredAddressCase{"FiveCharacters", "10.0.", nullptr,
+                           "Endereço do servidor '10.0.' de QibClientServ.ini ignorado: tem "
+                           "menos de 6 caracteres"},
+        IgnoredAddressCase{"SetupRedeBehindNil", "nil", "10.1.1.5/3050",
+                           "SetupRede.Ini não é lido: QibClientServ.ini não dá um servidor "
+                           "('nil')"}),
+    [](const ::testing::TestParamInfo<IgnoredAddressCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// --- A frozen server -----------------------------------------------------------------------
+
+TEST_F(ProgramStartup, AFrozenServerIsLoggedAfterTheThresholdAndAgainWhenItAnswers) {
+    OwnFirebirdServer& server = m_server;
+    server.start();
+    writeLibraryAddress(server.address());
+    m_environment.insert("CUVORA_DB_SILENCE_SECONDS", "1");
+    const QString mainText = server.address() + u':' + m_dbs.mainPath();
+    const QString tabletsText = server.address() + u':' + m_dbs.tabletsPath();
+    testsupport::executeSql(mainText,
+                            "insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+    testsupport::executeSql(mainText, "insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+    const auto tabletItem = [&](int id) {
+        testsupport::executeSql(
+            tabletsText, QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, "
+                                        "Nomep, Quant, Valor, Texto) values (%1, '000012', '0', "
+                                        "'9', '3', 'P%1', 'agua', 1, 4, 'gelada')")
+                             .arg(id));
+    };
+    const auto waitForItems = [&](int count) {
+        for (int i = 0; i < 150 && running(); ++i) {
+            if (testsupport::selectRows(mainText, "select count(*) as n from mesa", {"n"}) ==
+                Rows{{QString::number(count)}})
+                return true;
+            QThread::msleep(200);
+        }
+        return false;
+    };
+    startProgram();
+    tabletItem(1);
+    ASSERT_TRUE(waitForItems(1)) << "the first cycle";
+
+    // The next cycle's first statement meets the frozen server and waits.
+    server.freeze();
+    const std::optional<QString> silent = waitForLogLine(" não responde há ", 20);
+    ASSERT_TRUE(silent);
+    EXPECT_TRUE(
+        silent->contains(QStringLiteral("O banco de dados %1 não responde há 1 s").arg(mainText)))
+        << silent->toStdString();
+    EXPECT_TRUE(running());
+    QThread::sleep(2);
+    EXPECT_FALSE(log().contains(" respondeu após ")) << "it has not answered";
+    server.thaw();
+
+    const std::optional<QString> answered = waitForLogLine(" respondeu após ", 20);
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(
+        answered->contains(QStringLiteral("O banco de dados %1 respondeu após ").arg(mainText)))
+        << answered->toStdString();
+    const int seconds =
+        answered->section(QStringLiteral("respondeu após "), 1).section(u' ', 0, 0).toInt();
+    EXPECT_GE(seconds, 3) << answered->toStdString();
+    // One call waited: one line each, and polling goes on.
+    EXPECT_EQ(log().count(" não responde há "), 1) << log().toStdString();
+    EXPECT_EQ(log().count(" respondeu após "), 1) << log().toStdString();
+    tabletItem(2);
+    EXPECT_TRUE(waitForItems(2));
+    EXPECT_FALSE(log().contains("Erro mostrado")) << log().toStdString();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

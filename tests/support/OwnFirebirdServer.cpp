@@ -1,0 +1,79 @@
+#include "tests/support/OwnFirebirdServer.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace testsupport {
+namespace {
+
+QString script() {
+    QString source = qEnvironmentVariable("CUVORA_SOURCE_DIR");
+    if (source.isEmpty())
+        source = QStringLiteral(CUVORA_SOURCE_DIR_DEFAULT);
+    return source + QStringLiteral("/tools/firebird-server.sh");
+}
+
+} // namespace
+
+int freeLoopbackPort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (::bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(probe);
+    return port;
+}
+
+OwnFirebirdServer::OwnFirebirdServer() : m_port(freeLoopbackPort()) {}
+
+OwnFirebirdServer::~OwnFirebirdServer() {
+    thaw();
+    stop();
+}
+
+void OwnFirebirdServer::start() {
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(script(), {QStringLiteral("start"), folder(), QString::number(m_port)});
+    ASSERT_TRUE(tool.waitForFinished(60000)) << "firebird-server.sh start";
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAll().constData();
+}
+
+void OwnFirebirdServer::stop() {
+    QProcess::execute(script(), {QStringLiteral("stop"), folder()});
+}
+
+void OwnFirebirdServer::signal(int number) {
+    QFile pidFile(m_dir.filePath(QStringLiteral("server.pid")));
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const pid_t pid = pidFile.readAll().trimmed().toInt();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, number), 0);
+}
+
+void OwnFirebirdServer::freeze() {
+    signal(SIGSTOP);
+    m_frozen = true;
+}
+
+void OwnFirebirdServer::thaw() {
+    if (!m_frozen)
+        return;
+    m_frozen = false;
+    signal(SIGCONT);
+}
+
+} // namespace testsupport
