@@ -29,6 +29,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -354,6 +355,47 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 40));
     EXPECT_FALSE(watch.waitForNewPdf().isEmpty());
     EXPECT_EQ(errorBoxes(), 1);
+}
+
+// Kitchen printer 1 and the bill printer on a port that takes no data (a pipe nobody reads,
+// as a printer offline on its port): each ticket for it fails after the port's time-out and
+// goes to the log whole, the other printers' passes and the next cycle run; a bill for it
+// stops polling with the error box and keeps its request.
+TEST_F(ProgramUnderFaults, APortThatTakesNoDataTimesOut) {
+    const QString pipe = port(QStringLiteral("lp0"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    m_portFields[0] = pipe;
+    m_portFields[1] = pipe;
+    tableAndWaiter();
+    tabletItems(1, 6, {1, 2});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    tabletItems(7, 10, {1, 2});
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    const QString lost = QStringLiteral("Pedido da cozinha não impresso (impressora 1, destino "
+                                        "'Informar Porta', porta '%1'): Cannot open %1: the port "
+                                        "took no data for 5000 ms\n--- pedido ---\n")
+                             .arg(pipe);
+    ASSERT_TRUE(waitFor([&] { return log().count(lost) == 2; }, 20)) << log().toStdString();
+    EXPECT_EQ(mainItems(), 10);
+    EXPECT_EQ(errorBoxes(), 0);
+    // Printer 1 has the even items, in the log; printer 2 the odd ones, on its port.
+    for (int id = 1; id <= 10; ++id) {
+        const QString code = QStringLiteral(" COD:P%1\n").arg(id);
+        EXPECT_EQ(log().count(code), 1 - id % 2) << code.toStdString();
+        EXPECT_EQ(read(m_portFields[2]).contains(code.toLatin1().replace("\n", "\r\n")),
+                  id % 2 == 1 && id > 6)
+            << code.toStdString();
+    }
+
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return errorBoxes() == 1; }, 30));
+    EXPECT_TRUE(log().contains(QStringLiteral("Erro mostrado: Cannot open %1: the port took no "
+                                              "data for 5000 ms")
+                                   .arg(pipe)))
+        << log().toStdString();
+    EXPECT_EQ(tablets("select id from mesa", {"id"}), Rows{{"900"}});
+    EXPECT_EQ(m_program.state(), QProcess::Running);
 }
 
 // pedido.INI that another program holds: the cycle stops before any item of the pass moves.
