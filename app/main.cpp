@@ -33,6 +33,10 @@ struct ImagingUnits {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A machine without a screen (a service started at boot): offscreen instead of aborting.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     const ImagingUnits imaging;
     QApplication application(argc, argv);
     gdi::installQtSysColorProvider();

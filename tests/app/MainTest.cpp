@@ -2,12 +2,17 @@
 #include "tests/support/TestDatabases.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,7 +20,7 @@
 
 namespace {
 
-// Real copies of the program, each in its own process, on one runtime folder.
+// Real copies of the program, each in its own process, on one data folder.
 class SingleInstanceProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,15 +42,21 @@ protected:
         }
     }
 
-    void launch(QProcess& process) {
-        process.setProcessEnvironment(m_environment);
-        process.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+    void launch(QProcess& process) { launch(process, m_environment); }
+    void launch(QProcess& process, const QProcessEnvironment& environment,
+                const QStringList& prefix = {}) {
+        process.setProcessEnvironment(environment);
+        if (prefix.isEmpty())
+            process.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+        else
+            process.start(prefix.first(),
+                          prefix.mid(1) + QStringList{QStringLiteral(CUVORA_PROGRAM_PATH)});
         ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
     }
 
     // True once some process holds the program's lock (polled, up to a minute).
     bool lockIsHeldByAnotherProcess(QProcess& holder) {
-        const QByteArray path = m_runtime.filePath("InterfaceCuvoraTablet22").toLocal8Bit();
+        const QByteArray path = m_data.filePath("InterfaceCuvoraTablet22").toLocal8Bit();
         for (int i = 0; i < 600 && holder.state() == QProcess::Running; ++i) {
             const int fd = ::open(path.constData(), O_RDONLY);
             if (fd >= 0) {
@@ -57,6 +68,14 @@ protected:
             QThread::msleep(100);
         }
         return false;
+    }
+
+    static bool refusedAsASecondCopy(QProcess& second) {
+        return second.waitForFinished(60000) && second.exitStatus() == QProcess::NormalExit &&
+               second.exitCode() == 0 &&
+               QString::fromUtf8(second.readAllStandardError())
+                   .contains(QString::fromUtf8("Informação do Sistema: Você não pode executar "
+                                               "outra cópia do aplicativo."));
     }
 
     QTemporaryDir m_runtime;
@@ -73,12 +92,7 @@ TEST_F(SingleInstanceProgram, ASecondCopyIsRefusedUntilTheFirstHasDied) {
 
     QProcess second;
     launch(second);
-    ASSERT_TRUE(second.waitForFinished(60000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
-                    .contains(QString::fromUtf8("Informação do Sistema: Você não pode executar "
-                                                "outra cópia do aplicativo.")));
+    EXPECT_TRUE(refusedAsASecondCopy(second));
     EXPECT_EQ(m_first.state(), QProcess::Running);
 
     // A copy that dies leaves its lock behind, as Windows abandons a mutex.
@@ -95,6 +109,61 @@ TEST_F(SingleInstanceProgram, ASecondCopyIsRefusedUntilTheFirstHasDied) {
     ASSERT_TRUE(m_third.waitForFinished(30000));
     EXPECT_EQ(m_third.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_third.exitCode(), 0);
+}
+
+// The lock follows the data folder: a copy started with another runtime folder, none, or
+// by another user is refused all the same.
+TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
+    QTemporaryDir otherRuntime;
+    ASSERT_TRUE(otherRuntime.isValid());
+    launch(m_first);
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first));
+
+    struct Case {
+        const char* what;
+        std::function<void(QProcessEnvironment&)> change;
+        QStringList prefix;
+    };
+    std::vector<Case> cases = {
+        {"another runtime folder",
+         [&](QProcessEnvironment& e) { e.insert("XDG_RUNTIME_DIR", otherRuntime.path()); },
+         {}},
+        {"no runtime folder", [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, {}},
+    };
+    // Another user needs to reach the folder; the lock file is readable by all.
+    if (::geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty()) {
+        ASSERT_TRUE(QFile::setPermissions(m_data.path(), QFile::permissions(m_data.path()) |
+                                                             QFileDevice::ExeOther |
+                                                             QFileDevice::ReadOther));
+        cases.push_back({"another user",
+                         [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); },
+                         {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"}});
+    }
+    for (const Case& c : cases) {
+        QProcessEnvironment environment = m_environment;
+        c.change(environment);
+        QProcess second;
+        launch(second, environment, c.prefix);
+        EXPECT_TRUE(refusedAsASecondCopy(second)) << c.what;
+        EXPECT_EQ(m_first.state(), QProcess::Running) << c.what;
+    }
+}
+
+// Where there is no display and no platform is named (a service at boot), the program
+// chooses to run offscreen instead of aborting.
+TEST_F(SingleInstanceProgram, RunsHeadlessWithoutADisplay) {
+    QProcessEnvironment environment = m_environment;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    launch(m_first, environment);
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first)) << m_first.readAllStandardError().constData();
+    QThread::sleep(3); // past the first polling cycle
+    EXPECT_EQ(m_first.state(), QProcess::Running);
+    m_first.terminate();
+    ASSERT_TRUE(m_first.waitForFinished(30000));
+    EXPECT_EQ(m_first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_first.exitCode(), 0);
+    EXPECT_FALSE(m_first.readAllStandardError().contains("could not connect to display"));
 }
 
 } // namespace
