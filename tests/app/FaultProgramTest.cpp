@@ -11,10 +11,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -22,6 +24,8 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
+#include <string>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -79,19 +83,34 @@ public:
     void start() { runTool(script(), {"start", m_dir.path(), QString::number(m_port)}); }
     // SIGKILL: no shut-down, as when the machine's server process dies.
     void kill() {
-        QFile pidFile(m_dir.filePath("server.pid"));
-        ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
-        const pid_t pid = pidFile.readAll().trimmed().toInt();
+        const pid_t pid = serverPid();
         ASSERT_GT(pid, 0);
         ASSERT_EQ(::kill(pid, SIGKILL), 0);
         for (int i = 0; i < 100 && ::kill(pid, 0) == 0; ++i)
             QThread::msleep(50);
     }
-    void stop() { QProcess::execute(script(), {"stop", m_dir.path()}); }
+    // A frozen server: connections stay open, no statement is answered.
+    void freeze() {
+        const pid_t pid = serverPid();
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    }
+    void thaw() {
+        if (const pid_t pid = serverPid(); pid > 0)
+            ::kill(pid, SIGCONT);
+    }
+    void stop() {
+        thaw();
+        QProcess::execute(script(), {"stop", m_dir.path()});
+    }
     QString address() const { return QStringLiteral("127.0.0.1/%1").arg(m_port); }
 
 private:
     static QString script() { return sourceDir() + "/tools/firebird-server.sh"; }
+    pid_t serverPid() const {
+        QFile pidFile(m_dir.filePath("server.pid"));
+        return pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
+    }
     QTemporaryDir m_dir;
     int m_port;
 };
@@ -465,6 +484,127 @@ TEST_F(ProgramUnderFaults, OneMalformedRowNeverStopsTheOrders) {
     EXPECT_EQ(log().count("(id X7,"), 2);
     EXPECT_EQ(log().count("(id 1000,"), 2);
 }
+
+// A screen of the test's own, for what only shows on a real screen (a start-up message box).
+class VirtualScreen {
+public:
+    VirtualScreen() {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty())
+            return;
+        m_server.start("Xvfb",
+                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+        QByteArray number;
+        while (!number.contains('\n') && m_server.waitForReadyRead(10000))
+            number += m_server.readAllStandardOutput();
+        if (!number.trimmed().isEmpty())
+            m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    }
+    ~VirtualScreen() {
+        m_server.terminate();
+        m_server.waitForFinished(10000);
+    }
+    QString display() const { return m_display; }
+
+private:
+    QProcess m_server;
+    QString m_display;
+};
+
+// What the program waits on when a stop request comes, and which signal comes.
+struct StopCase {
+    const char* name;
+    int signal;
+    enum Waiting { Nothing, FrozenServer, PortTakingNoData, StartUpMessageBox } waiting;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class StopRequests : public ProgramUnderFaults, public ::testing::WithParamInterface<StopCase> {};
+
+// SIGTERM and SIGINT end the program within 5 s whatever its user-interface thread waits on;
+// when the event loop cannot get to the request, the log says that the program ends anyway.
+TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
+    const StopCase c = GetParam();
+    // Frozen, it would hold up every other test: a server of this test's own.
+    OwnFirebirdServer server;
+    if (c.waiting == StopCase::FrozenServer) {
+        ASSERT_NO_FATAL_FAILURE(server.start());
+        m_server = server.address();
+    }
+    std::optional<VirtualScreen> screen;
+    tableAndWaiter();
+    switch (c.waiting) {
+    case StopCase::Nothing:
+    case StopCase::FrozenServer:
+        tabletItems(1, 3, {1});
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+        if (c.waiting == StopCase::FrozenServer) {
+            ASSERT_NO_FATAL_FAILURE(server.freeze());
+            waitPastOneCycle(); // the next cycle's first statement is never answered
+        }
+        break;
+    case StopCase::PortTakingNoData: {
+        const QString pipe = port(QStringLiteral("lp0"));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        m_portFields[1] = pipe;
+        tabletItems(1, 3, {1});
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        // Moved: the ticket now waits for the port.
+        ASSERT_TRUE(waitFor([&] { return mainItems() == 3; }, 40));
+        break;
+    }
+    case StopCase::StartUpMessageBox:
+        screen.emplace();
+        if (screen->display().isEmpty())
+            GTEST_SKIP() << "no Xvfb";
+        m_environment.insert("QT_QPA_PLATFORM", "xcb");
+        m_environment.insert("DISPLAY", screen->display());
+        // No server answers there: the start-up's message box waits for its OK.
+        m_server = QStringLiteral("127.0.0.1/%1").arg(freePort());
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor(
+            [&] { return log().contains("Mensagem mostrada:  Erro ao Conectar servidor..."); },
+            30));
+        QThread::sleep(1);
+        break;
+    }
+    ASSERT_EQ(m_program.state(), QProcess::Running);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(m_program.processId()), c.signal), 0);
+    const bool ended = m_program.waitForFinished(5000);
+    EXPECT_TRUE(ended) << "still running after " << elapsed.elapsed() << " ms";
+    if (c.waiting == StopCase::FrozenServer)
+        server.thaw();
+    if (!ended)
+        return;
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0);
+    const QString name = c.signal == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT");
+    const QString forced =
+        QStringLiteral("Sinal %1 recebido e não atendido em 3 s (a interface espera o banco de "
+                       "dados, uma porta ou uma mensagem): o programa termina agora.")
+            .arg(name);
+    EXPECT_EQ(log().count(forced), c.waiting == StopCase::Nothing ? 0 : 1) << log().toStdString();
+    if (c.waiting == StopCase::Nothing) {
+        EXPECT_TRUE(log().contains(
+            QStringLiteral("Sinal %1 recebido: pedido para terminar o programa.").arg(name)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProgramUnderFaults, StopRequests,
+    ::testing::Values(StopCase{"IdleSigint", SIGINT, StopCase::Nothing},
+                      StopCase{"FrozenServerSigterm", SIGTERM, StopCase::FrozenServer},
+                      StopCase{"FrozenServerSigint", SIGINT, StopCase::FrozenServer},
+                      StopCase{"PortTakingNoDataSigterm", SIGTERM, StopCase::PortTakingNoData},
+                      StopCase{"StartUpMessageBoxSigterm", SIGTERM, StopCase::StartUpMessageBox},
+                      StopCase{"StartUpMessageBoxSigint", SIGINT, StopCase::StartUpMessageBox}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 
