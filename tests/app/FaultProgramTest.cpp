@@ -417,6 +417,79 @@ TEST_F(ProgramUnderFaults, APortThatTakesNoDataTimesOut) {
     EXPECT_EQ(m_program.state(), QProcess::Running);
 }
 
+// A destination text that is no keyword and names no installed printer (a typo) prints on
+// the default printer, and the log says so once per run, naming the text and the printer; a
+// name in another case is the installed printer and says nothing.
+TEST_F(ProgramUnderFaults, ADestinationNamingNoPrinterPrintsOnTheDefaultAndSaysSoOnce) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    testsupport::PdfQueueWatch toDefault(QStringLiteral("PDF"));
+    testsupport::PdfQueueWatch toKitchen(QStringLiteral("Cozinha"));
+    m_boxes[0] = QStringLiteral("Caixa1");
+    m_boxes[1] = QStringLiteral("Cozinah");
+    m_boxes[2] = QStringLiteral("cozinha");
+    tableAndWaiter();
+    tabletItems(1, 4, {1, 2});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    tabletItems(5, 8, {1, 2});
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 20));
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 20));
+
+    // Two tickets and the bill on the default printer, two tickets on Cozinha.
+    EXPECT_TRUE(waitFor([&] { return toDefault.newPdfs().size() == 3; }, 30))
+        << toDefault.newPdfs().size();
+    EXPECT_TRUE(waitFor([&] { return toKitchen.newPdfs().size() == 2; }, 30))
+        << toKitchen.newPdfs().size();
+    const QString text = log();
+    EXPECT_EQ(text.count("Destino 'Cozinah' não é uma impressora instalada: impresso na "
+                         "impressora padrão 'PDF'."),
+              1)
+        << text.toStdString();
+    EXPECT_EQ(text.count("Destino 'Caixa1' não é uma impressora instalada: impresso na "
+                         "impressora padrão 'PDF'."),
+              1);
+    EXPECT_EQ(text.count("não é uma impressora instalada"), 2);
+    EXPECT_FALSE(text.contains("não impresso"));
+    EXPECT_EQ(errorBoxes(), 0);
+}
+
+// "Visualizar" where there is no screen to show the preview: the ticket and the bill go to
+// the log whole, like a ticket that could not be printed, and polling goes on.
+TEST_F(ProgramUnderFaults, APreviewWithoutAScreenGoesToTheLogWhole) {
+    m_boxes[0] = QStringLiteral(" Visualizar ");
+    m_boxes[1] = QStringLiteral("Visualizar");
+    tableAndWaiter();
+    tabletItems(1, 3, {1});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 20));
+
+    const QString text = log();
+    const QString ticketHead =
+        QStringLiteral("Pedido da cozinha não mostrado (destino "
+                       "'Visualizar'): não há tela para a "
+                       "pré-visualização\n--- pedido ---\nPEDIDO       :1\n");
+    ASSERT_EQ(text.count(ticketHead), 1) << text.toStdString();
+    const QString ticket = text.mid(text.indexOf(ticketHead));
+    const qsizetype ticketEnd = ticket.indexOf("\n--- fim do pedido ---\n");
+    ASSERT_GT(ticketEnd, 0);
+    for (int id = 1; id <= 3; ++id)
+        EXPECT_TRUE(ticket.left(ticketEnd).contains(QStringLiteral(" COD:P%1\n").arg(id))) << id;
+
+    const QString billHead = QStringLiteral("Conta não mostrada (destino ' Visualizar '): não há "
+                                            "tela para a pré-visualização\n--- conta ---\n");
+    ASSERT_EQ(text.count(billHead), 1);
+    const QString bill = text.mid(text.indexOf(billHead));
+    const qsizetype billEnd = bill.indexOf("\n--- fim da conta ---\n");
+    ASSERT_GT(billEnd, 0);
+    EXPECT_TRUE(bill.left(billEnd).contains("SIMPLES CONFERENCIA DA CONTA"));
+    EXPECT_TRUE(bill.left(billEnd).contains("Com/Mesa: 12"));
+    EXPECT_EQ(errorBoxes(), 0);
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+}
+
 // pedido.INI that another program holds: the cycle stops before any item of the pass moves.
 TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
     write("pedido.INI", "7\r\n");
