@@ -166,6 +166,76 @@ TEST_F(SingleInstanceProgram, RunsHeadlessWithoutADisplay) {
     EXPECT_FALSE(m_first.readAllStandardError().contains("could not connect to display"));
 }
 
+// tools/run.sh, as a technician runs it: it builds the program and the maker's library and
+// nothing of the tests or benchmarks, prepares an empty data folder and starts the program,
+// headless by itself. Run against this build folder when it is the plain build, where
+// everything is built already; cmake is watched through a stand-in that logs its calls.
+TEST_F(SingleInstanceProgram, RunScriptBuildsOnlyTheProgramAndStartsIt) {
+    if (QStringLiteral(CUVORA_BUILD_TYPE) != QStringLiteral("RelWithDebInfo"))
+        GTEST_SKIP() << "run.sh builds the plain build, not this one";
+    const QString cmake = QStandardPaths::findExecutable("cmake");
+    ASSERT_FALSE(cmake.isEmpty());
+    QTemporaryDir shims;
+    ASSERT_TRUE(shims.isValid());
+    const QString calls = shims.filePath("calls.txt");
+    {
+        QFile shim(shims.filePath("cmake"));
+        ASSERT_TRUE(shim.open(QIODevice::WriteOnly));
+        shim.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >>'%1'\nexec '%2' \"$@\"\n")
+                       .arg(calls, cmake)
+                       .toUtf8());
+        shim.close();
+        ASSERT_TRUE(shim.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner));
+    }
+    QProcessEnvironment environment = m_environment;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TOBRASK_DB_DIR"})
+        environment.remove(name);
+    environment.insert("PATH", shims.path() + u':' + environment.value("PATH"));
+    environment.insert("CUVORA_BUILD_DIR", QStringLiteral(CUVORA_BINARY_DIR));
+    QFile::remove(m_data.filePath("QibClientServ.ini")); // run.sh writes its own
+
+    m_first.setProcessEnvironment(environment);
+    m_first.setProcessChannelMode(QProcess::MergedChannels);
+    m_first.start("bash", {qEnvironmentVariable("CUVORA_SOURCE_DIR") + "/tools/run.sh"});
+    ASSERT_TRUE(m_first.waitForStarted(10000));
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first)) << m_first.readAll().constData();
+    EXPECT_TRUE(QFile::exists(m_data.filePath("DRAVCUVORA22.FDB")));
+    EXPECT_TRUE(QFile::exists(m_data.filePath("DRAVPALMS.FDB")));
+    m_first.terminate();
+    ASSERT_TRUE(m_first.waitForFinished(30000));
+    EXPECT_EQ(m_first.exitCode(), 0);
+    EXPECT_FALSE(m_first.readAll().contains("could not connect to display"));
+
+    // The build it asked for: the two targets, whose commands compile nothing of tests/ or
+    // bench/.
+    QFile log(calls);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList builds;
+    for (const QString& line : lines) {
+        if (line.startsWith("--build"))
+            builds.append(line);
+    }
+    ASSERT_EQ(builds.size(), 1) << lines.join('\n').toStdString();
+    const QStringList words = builds.first().split(u' ');
+    QStringList targets;
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if (words.at(i) == "--target")
+            targets.append(words.at(i + 1));
+    }
+    EXPECT_EQ(targets, (QStringList{"interface-cuvora", "QibClientServ"}));
+    QProcess ninja;
+    ninja.start("ninja",
+                QStringList{"-C", QStringLiteral(CUVORA_BINARY_DIR), "-t", "commands"} + targets);
+    ASSERT_TRUE(ninja.waitForFinished(60000));
+    const QString commands = QString::fromUtf8(ninja.readAllStandardOutput());
+    const QString source = qEnvironmentVariable("CUVORA_SOURCE_DIR");
+    EXPECT_TRUE(commands.contains(source + "/app/main.cpp"));
+    EXPECT_FALSE(commands.contains(source + "/tests/")) << "a test is built";
+    EXPECT_FALSE(commands.contains(source + "/bench/")) << "a benchmark is built";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
