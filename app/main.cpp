@@ -5,12 +5,15 @@
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/MainWindowQuit.h"
 #include "platform/widgets/MessageSeam.h"
 #include "platform/widgets/QtClipboardBackend.h"
 #include "platform/widgets/QtSysColorProvider.h"
 
 #include <QApplication>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -30,14 +33,46 @@ struct ImagingUnits {
     }
 };
 
+QString signalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QString::number(signal);
+    }
+}
+
+// A stop request is honoured within this time, whatever the program waits on.
+constexpr std::chrono::seconds kStopGrace{3};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    termination::noteSignals(kStopGrace, [](int signal) {
+        programlog::write(QStringLiteral("Sinal %1 recebido e não atendido em %2 s (a interface "
+                                         "espera o banco de dados, uma porta ou uma mensagem): o "
+                                         "programa termina agora.")
+                              .arg(signalName(signal))
+                              .arg(kStopGrace.count()));
+    });
+    // A port's reader that goes away fails the write (EPIPE) instead of ending the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    // A machine without a screen (a service started at boot): offscreen instead of aborting.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     const ImagingUnits imaging;
     QApplication application(argc, argv);
     gdi::installQtSysColorProvider();
     gdi::setClipboardBackend(std::make_shared<gdi::QtClipboardBackend>());
-    quitOnTerminationSignals();
+    const termination::QuitEventLoop quitOnSignal([](int signal) {
+        programlog::write(QStringLiteral("Sinal %1 recebido: pedido para terminar o programa.")
+                              .arg(signalName(signal)));
+    });
     // What the program shows is kept in its log too, for whoever finds it unattended.
     messages::setTranscript([](const messages::Shown& message) {
         programlog::write((message.kind == messages::Kind::StandardError
@@ -65,8 +100,12 @@ int main(int argc, char* argv[]) {
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     TFormPalms form;
     form.logStartup();
-    // Again: attaching a database gives Firebird's engine handlers of its own.
-    quitOnTerminationSignals();
+    // A stop request during start-up: the event loop it was meant for has not run yet.
+    if (termination::notedSignal() != 0)
+        return 0;
+    // Only the main window's closing ends the program, not the last box closed while the
+    // window is hidden in the notification area.
+    quitWhenMainWindowCloses(form);
     form.show();
     return application.exec();
 }

@@ -1,7 +1,8 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/DataFolder.h"
+
 #include <cerrno>
-#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -27,16 +28,14 @@ SingleInstanceLock::~SingleInstanceLock() {
 }
 
 QString SingleInstanceLock::lockFilePath(const QString& name) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const QString folder =
-        runtime && *runtime ? QString::fromLocal8Bit(runtime) : QStringLiteral("/tmp");
-    return folder + u'/' + name;
+    return datafolder::dataFolder() + u'/' + name;
 }
 
 SingleInstanceLock::Result SingleInstanceLock::tryAcquire(const QString& name,
                                                           SingleInstanceLock& lock) {
     const QByteArray path = lockFilePath(name).toLocal8Bit();
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Read-only is enough for flock, and lets another user lock a file the first one made.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0)
         throw std::system_error(errno, std::generic_category(),
                                 "cannot open the lock file " + path.toStdString());

@@ -2,9 +2,11 @@
 
 #include <QString>
 
-// The program's named mutex: an exclusive advisory lock on a file of that name in
-// $XDG_RUNTIME_DIR (else /tmp). The kernel drops the lock when the process dies, as
-// Windows abandons a mutex. Owns the file descriptor; move-only; not thread-safe.
+// The program's named mutex: an exclusive advisory lock on a file of that name in the data
+// folder, so that one copy runs per data folder whichever user or runtime folder starts it
+// (two copies would share its settings, its order counter and its databases). The kernel
+// drops the lock when the process dies, as Windows abandons a mutex. Owns the file
+// descriptor; move-only; not thread-safe.
 class SingleInstanceLock {
 public:
     SingleInstanceLock() = default;

@@ -1,48 +1,88 @@
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
+#include <QMetaObject>
 
+#include <atomic>
 #include <csignal>
+#include <mutex>
+#include <thread>
 
-#include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
+
+namespace termination {
 
 namespace {
 
-int g_wakeUp[2] = {-1, -1};
+std::atomic<int> g_noted{0};
 
-extern "C" void onTerminationSignal(int) {
-    const char byte = 1;
-    // Only async-signal-safe calls here; the event loop does the rest.
-    [[maybe_unused]] const ssize_t written = ::write(g_wakeUp[1], &byte, 1);
+// Guards the hand-over to the event loop against the application going away.
+std::mutex g_quitMutex;
+std::function<void(int)> g_onQuit;
+bool g_posted = false;
+
+sigset_t terminationSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&set, signal);
+    return set;
 }
 
-bool openWakeUp() {
-    if (g_wakeUp[0] >= 0)
-        return true;
-    if (::pipe2(g_wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
-        return false;
-    auto* notifier =
-        new QSocketNotifier(g_wakeUp[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, QCoreApplication::instance(), [] {
-        char bytes[16];
-        while (::read(g_wakeUp[0], bytes, sizeof bytes) > 0) {
-        }
-        QCoreApplication::quit();
-    });
-    return true;
+// On the signals' thread or the main thread, with g_quitMutex held.
+void postQuit(int signal) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (g_posted || !g_onQuit || !application)
+        return;
+    g_posted = true;
+    QMetaObject::invokeMethod(
+        application,
+        [signal, onQuit = g_onQuit] {
+            onQuit(signal);
+            QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
+}
+
+void watch(sigset_t set, std::chrono::milliseconds grace,
+           const std::function<void(int)>& beforeForcedEnd) {
+    int signal = 0;
+    while (sigwait(&set, &signal) != 0) {
+    }
+    g_noted = signal;
+    {
+        const std::lock_guard lock(g_quitMutex);
+        postQuit(signal);
+    }
+    std::this_thread::sleep_for(grace);
+    if (beforeForcedEnd)
+        beforeForcedEnd(signal);
+    ::_exit(0);
 }
 
 } // namespace
 
-void quitOnTerminationSignals() {
-    if (!openWakeUp())
-        return;
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+void noteSignals(std::chrono::milliseconds grace, std::function<void(int signal)> beforeForcedEnd) {
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(watch, set, grace, std::move(beforeForcedEnd)).detach();
 }
+
+int notedSignal() {
+    return g_noted;
+}
+
+QuitEventLoop::QuitEventLoop(std::function<void(int signal)> onQuit) {
+    const std::lock_guard lock(g_quitMutex);
+    g_onQuit = std::move(onQuit);
+    if (const int signal = g_noted)
+        postQuit(signal);
+}
+
+QuitEventLoop::~QuitEventLoop() {
+    const std::lock_guard lock(g_quitMutex);
+    g_onQuit = nullptr;
+}
+
+} // namespace termination

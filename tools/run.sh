@@ -6,7 +6,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CUVORA_BUILD_DIR:-$root/build}
 
 "$root/tools/install-deps.sh"
-CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
+# The program and the maker's library beside it: no tests, no benchmarks.
+CUVORA_BUILD_DIR=$build "$root/tools/build.sh" interface-cuvora QibClientServ
 
 export TOBRASK_BARES_DIR=${TOBRASK_BARES_DIR:-/var/lib/tobrask/bares}
 "$root/tools/prepare-data.sh" "$TOBRASK_BARES_DIR"
@@ -18,7 +19,4 @@ if ! find "$TOBRASK_BARES_DIR" -maxdepth 1 -iname QibClientServ.ini | grep -q .;
     printf 'nil\r\nC928BD034195389BC4074B8294EE5488CD0A4687\r\n' >"$ini"
 fi
 
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-fi
 exec "$build/app/interface-cuvora" "$@"

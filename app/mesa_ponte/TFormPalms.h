@@ -256,6 +256,10 @@ private:
     int m_reportLines = 0;
 
     bool m_shownOnce = false;
+
+    // Destination texts that named no printer and printed on the default one: logged once
+    // per run.
+    QSet<QString> m_reportedUnknownPrinters;
 };
 
 // The machine's IPv4 address as the tablets reach it (the last of the host's

@@ -2,6 +2,7 @@
 
 #include "app/TextConventions.h"
 #include "app/UnitVisao.h"
+#include "app/mesa_ponte/ProgramLog.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
 #include "platform/printing/PrinterSelection.h"
@@ -32,6 +33,20 @@ void TFormPalms::SendReport(const QString& destination, const QString& port, Rep
     if (kind == ReportKind::KitchenTicket && trimmed == QLatin1String("Monitor Cozinha"))
         return; // the cycle has filed the items in cozinha2 already
     if (trimmed == QLatin1String("Visualizar")) {
+        // Nobody would see it: kept in the log instead, as a ticket that could not be printed.
+        if (!modal::hasScreen()) {
+            const bool ticket = kind == ReportKind::KitchenTicket;
+            programlog::write(
+                QStringLiteral("%1 (destino '%2'): não há tela para a pré-visualização\n--- %3 "
+                               "---\n%4\n--- %5 ---")
+                    .arg(ticket ? QStringLiteral("Pedido da cozinha não mostrado")
+                                : QStringLiteral("Conta não mostrada"),
+                         destination, ticket ? QStringLiteral("pedido") : QStringLiteral("conta"),
+                         impvalto->toPlainText(),
+                         ticket ? QStringLiteral("fim do pedido")
+                                : QStringLiteral("fim da conta")));
+            return;
+        }
         const auto preview = std::make_unique<TFormVisao>(this);
         preview->impvalto->setPlainText(impvalto->toPlainText());
         modal::exec(*preview);
@@ -48,7 +63,15 @@ void TFormPalms::SendReport(const QString& destination, const QString& port, Rep
         return;
     }
     const int index = printing::indexOfPrinter(printers::installed().names, destination);
-    printing::PrinterTextDevice device(printing::printerAt(index), fonts::mapped(impvalto->font()));
+    const QString printer = printing::printerAt(index);
+    // A name that is no printer (a typo) prints on the default one; said once per run.
+    if (index < 0 && !m_reportedUnknownPrinters.contains(destination)) {
+        m_reportedUnknownPrinters.insert(destination);
+        programlog::write(QStringLiteral("Destino '%1' não é uma impressora instalada: impresso na "
+                                         "impressora padrão '%2'.")
+                              .arg(destination, printer));
+    }
+    printing::PrinterTextDevice device(printer, fonts::mapped(impvalto->font()));
     for (const QString& line : lines)
         device.writeLine(line);
     device.close();

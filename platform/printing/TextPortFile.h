@@ -2,15 +2,22 @@
 
 #include <QString>
 
+#include <chrono>
+
 namespace printing {
 
 // A port or file opened by name for plain text: created or emptied on construction, each
 // line written in Windows-1252 and ended by CR LF, unbuffered, so a device sees every
-// line as it is written. Throws OutputError naming the path and the system's reason when
-// opening, writing or closing fails; the destructor closes without throwing.
+// line as it is written. A port that takes no data (a printer offline, a pipe nobody
+// reads) would block for ever: opening waits at most the time-out for the port to accept
+// it, and each write at most the time-out for the port to take more of the line. Throws
+// OutputError naming the path and the system's reason (or the time-out) when opening,
+// writing or closing fails; the destructor closes without throwing.
 class TextPortFile {
 public:
-    explicit TextPortFile(const QString& path);
+    static constexpr std::chrono::milliseconds kDefaultTimeout{5000};
+
+    explicit TextPortFile(const QString& path, std::chrono::milliseconds timeout = kDefaultTimeout);
     ~TextPortFile();
     TextPortFile(const TextPortFile&) = delete;
     TextPortFile& operator=(const TextPortFile&) = delete;
@@ -20,6 +27,7 @@ public:
 
 private:
     QString m_path;
+    std::chrono::milliseconds m_timeout;
     int m_fd = -1;
 };
 

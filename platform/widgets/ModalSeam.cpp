@@ -11,7 +11,7 @@ namespace modal {
 
 namespace {
 
-bool hasScreen() {
+bool platformHasScreen() {
     const QString platform = QGuiApplication::platformName();
     return qobject_cast<QApplication*>(QCoreApplication::instance()) &&
            platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
@@ -35,15 +35,16 @@ QString qtFilter(const QString& filter) {
 class QtBackend : public Backend {
 public:
     int exec(QDialog& dialog) override {
-        if (!hasScreen()) {
+        if (!platformHasScreen()) {
             std::fprintf(stderr, "modal window %s closed: no screen\n",
                          dialog.objectName().toUtf8().constData());
             return QDialog::Rejected;
         }
         return dialog.exec();
     }
+    bool hasScreen() const override { return platformHasScreen(); }
     QString saveFileName(QWidget* parent, const QString& filter) override {
-        if (!hasScreen())
+        if (!platformHasScreen())
             return {};
         return QFileDialog::getSaveFileName(parent, QString(), QString(), qtFilter(filter));
     }
@@ -59,6 +60,10 @@ Backend*& current() {
 
 int exec(QDialog& dialog) {
     return current()->exec(dialog);
+}
+
+bool hasScreen() {
+    return current()->hasScreen();
 }
 
 QString saveFileName(QWidget* parent, const QString& filter) {

@@ -18,12 +18,16 @@ class Backend {
 public:
     virtual ~Backend() = default;
     virtual int exec(QDialog& dialog) = 0;
+    // Whether a modal window can be shown to someone at all.
+    virtual bool hasScreen() const = 0;
     // The file name chosen, or empty text when cancelled.
     virtual QString saveFileName(QWidget* parent, const QString& filter) = 0;
 };
 
 // Shows the dialog modally; returns its result once it is closed.
 int exec(QDialog& dialog);
+// False where nobody can see a modal window (offscreen, minimal): exec closes it at once.
+bool hasScreen();
 // The window library's save dialog; the filter is in its form, pairs of a description
 // and a mask separated by "|" ("Arquivo Word (*.Doc)|*.DOC").
 QString saveFileName(QWidget* parent, const QString& filter);
@@ -39,8 +43,10 @@ public:
     Scripted& operator=(const Scripted&) = delete;
 
     int exec(QDialog& dialog) override;
+    bool hasScreen() const override { return screen; }
     QString saveFileName(QWidget* parent, const QString& filter) override;
 
+    bool screen = true;
     std::function<int(QDialog&)> onExec;
     std::function<QString(const QString& filter)> onSaveFileName;
 

@@ -11,10 +11,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -22,6 +24,8 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
+#include <string>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -29,6 +33,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -78,19 +83,34 @@ public:
     void start() { runTool(script(), {"start", m_dir.path(), QString::number(m_port)}); }
     // SIGKILL: no shut-down, as when the machine's server process dies.
     void kill() {
-        QFile pidFile(m_dir.filePath("server.pid"));
-        ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
-        const pid_t pid = pidFile.readAll().trimmed().toInt();
+        const pid_t pid = serverPid();
         ASSERT_GT(pid, 0);
         ASSERT_EQ(::kill(pid, SIGKILL), 0);
         for (int i = 0; i < 100 && ::kill(pid, 0) == 0; ++i)
             QThread::msleep(50);
     }
-    void stop() { QProcess::execute(script(), {"stop", m_dir.path()}); }
+    // A frozen server: connections stay open, no statement is answered.
+    void freeze() {
+        const pid_t pid = serverPid();
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    }
+    void thaw() {
+        if (const pid_t pid = serverPid(); pid > 0)
+            ::kill(pid, SIGCONT);
+    }
+    void stop() {
+        thaw();
+        QProcess::execute(script(), {"stop", m_dir.path()});
+    }
     QString address() const { return QStringLiteral("127.0.0.1/%1").arg(m_port); }
 
 private:
     static QString script() { return sourceDir() + "/tools/firebird-server.sh"; }
+    pid_t serverPid() const {
+        QFile pidFile(m_dir.filePath("server.pid"));
+        return pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
+    }
     QTemporaryDir m_dir;
     int m_port;
 };
@@ -356,6 +376,120 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     EXPECT_EQ(errorBoxes(), 1);
 }
 
+// Kitchen printer 1 and the bill printer on a port that takes no data (a pipe nobody reads,
+// as a printer offline on its port): each ticket for it fails after the port's time-out and
+// goes to the log whole, the other printers' passes and the next cycle run; a bill for it
+// stops polling with the error box and keeps its request.
+TEST_F(ProgramUnderFaults, APortThatTakesNoDataTimesOut) {
+    const QString pipe = port(QStringLiteral("lp0"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    m_portFields[0] = pipe;
+    m_portFields[1] = pipe;
+    tableAndWaiter();
+    tabletItems(1, 6, {1, 2});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    tabletItems(7, 10, {1, 2});
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    const QString lost = QStringLiteral("Pedido da cozinha não impresso (impressora 1, destino "
+                                        "'Informar Porta', porta '%1'): Cannot open %1: the port "
+                                        "took no data for 5000 ms\n--- pedido ---\n")
+                             .arg(pipe);
+    ASSERT_TRUE(waitFor([&] { return log().count(lost) == 2; }, 20)) << log().toStdString();
+    EXPECT_EQ(mainItems(), 10);
+    EXPECT_EQ(errorBoxes(), 0);
+    // Printer 1 has the even items, in the log; printer 2 the odd ones, on its port.
+    for (int id = 1; id <= 10; ++id) {
+        const QString code = QStringLiteral(" COD:P%1\n").arg(id);
+        EXPECT_EQ(log().count(code), 1 - id % 2) << code.toStdString();
+        EXPECT_EQ(read(m_portFields[2]).contains(code.toLatin1().replace("\n", "\r\n")),
+                  id % 2 == 1 && id > 6)
+            << code.toStdString();
+    }
+
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return errorBoxes() == 1; }, 30));
+    EXPECT_TRUE(log().contains(QStringLiteral("Erro mostrado: Cannot open %1: the port took no "
+                                              "data for 5000 ms")
+                                   .arg(pipe)))
+        << log().toStdString();
+    EXPECT_EQ(tablets("select id from mesa", {"id"}), Rows{{"900"}});
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+}
+
+// A destination text that is no keyword and names no installed printer (a typo) prints on
+// the default printer, and the log says so once per run, naming the text and the printer; a
+// name in another case is the installed printer and says nothing.
+TEST_F(ProgramUnderFaults, ADestinationNamingNoPrinterPrintsOnTheDefaultAndSaysSoOnce) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    testsupport::PdfQueueWatch toDefault(QStringLiteral("PDF"));
+    testsupport::PdfQueueWatch toKitchen(QStringLiteral("Cozinha"));
+    m_boxes[0] = QStringLiteral("Caixa1");
+    m_boxes[1] = QStringLiteral("Cozinah");
+    m_boxes[2] = QStringLiteral("cozinha");
+    tableAndWaiter();
+    tabletItems(1, 4, {1, 2});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    tabletItems(5, 8, {1, 2});
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 20));
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 20));
+
+    // Two tickets and the bill on the default printer, two tickets on Cozinha.
+    EXPECT_TRUE(waitFor([&] { return toDefault.newPdfs().size() == 3; }, 30))
+        << toDefault.newPdfs().size();
+    EXPECT_TRUE(waitFor([&] { return toKitchen.newPdfs().size() == 2; }, 30))
+        << toKitchen.newPdfs().size();
+    const QString text = log();
+    EXPECT_EQ(text.count("Destino 'Cozinah' não é uma impressora instalada: impresso na "
+                         "impressora padrão 'PDF'."),
+              1)
+        << text.toStdString();
+    EXPECT_EQ(text.count("Destino 'Caixa1' não é uma impressora instalada: impresso na "
+                         "impressora padrão 'PDF'."),
+              1);
+    EXPECT_EQ(text.count("não é uma impressora instalada"), 2);
+    EXPECT_FALSE(text.contains("não impresso"));
+    EXPECT_EQ(errorBoxes(), 0);
+}
+
+// "Visualizar" where there is no screen to show the preview: the ticket and the bill go to
+// the log whole, like a ticket that could not be printed, and polling goes on.
+TEST_F(ProgramUnderFaults, APreviewWithoutAScreenGoesToTheLogWhole) {
+    m_boxes[0] = QStringLiteral(" Visualizar ");
+    m_boxes[1] = QStringLiteral("Visualizar");
+    tableAndWaiter();
+    tabletItems(1, 3, {1});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 20));
+
+    const QString text = log();
+    const QString ticketHead =
+        QStringLiteral("Pedido da cozinha não mostrado (destino "
+                       "'Visualizar'): não há tela para a "
+                       "pré-visualização\n--- pedido ---\nPEDIDO       :1\n");
+    ASSERT_EQ(text.count(ticketHead), 1) << text.toStdString();
+    const QString ticket = text.mid(text.indexOf(ticketHead));
+    const qsizetype ticketEnd = ticket.indexOf("\n--- fim do pedido ---\n");
+    ASSERT_GT(ticketEnd, 0);
+    for (int id = 1; id <= 3; ++id)
+        EXPECT_TRUE(ticket.left(ticketEnd).contains(QStringLiteral(" COD:P%1\n").arg(id))) << id;
+
+    const QString billHead = QStringLiteral("Conta não mostrada (destino ' Visualizar '): não há "
+                                            "tela para a pré-visualização\n--- conta ---\n");
+    ASSERT_EQ(text.count(billHead), 1);
+    const QString bill = text.mid(text.indexOf(billHead));
+    const qsizetype billEnd = bill.indexOf("\n--- fim da conta ---\n");
+    ASSERT_GT(billEnd, 0);
+    EXPECT_TRUE(bill.left(billEnd).contains("SIMPLES CONFERENCIA DA CONTA"));
+    EXPECT_TRUE(bill.left(billEnd).contains("Com/Mesa: 12"));
+    EXPECT_EQ(errorBoxes(), 0);
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+}
+
 // pedido.INI that another program holds: the cycle stops before any item of the pass moves.
 TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
     write("pedido.INI", "7\r\n");
@@ -423,6 +557,127 @@ TEST_F(ProgramUnderFaults, OneMalformedRowNeverStopsTheOrders) {
     EXPECT_EQ(log().count("(id X7,"), 2);
     EXPECT_EQ(log().count("(id 1000,"), 2);
 }
+
+// A screen of the test's own, for what only shows on a real screen (a start-up message box).
+class VirtualScreen {
+public:
+    VirtualScreen() {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty())
+            return;
+        m_server.start("Xvfb",
+                       {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+        QByteArray number;
+        while (!number.contains('\n') && m_server.waitForReadyRead(10000))
+            number += m_server.readAllStandardOutput();
+        if (!number.trimmed().isEmpty())
+            m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    }
+    ~VirtualScreen() {
+        m_server.terminate();
+        m_server.waitForFinished(10000);
+    }
+    QString display() const { return m_display; }
+
+private:
+    QProcess m_server;
+    QString m_display;
+};
+
+// What the program waits on when a stop request comes, and which signal comes.
+struct StopCase {
+    const char* name;
+    int signal;
+    enum Waiting { Nothing, FrozenServer, PortTakingNoData, StartUpMessageBox } waiting;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class StopRequests : public ProgramUnderFaults, public ::testing::WithParamInterface<StopCase> {};
+
+// SIGTERM and SIGINT end the program within 5 s whatever its user-interface thread waits on;
+// when the event loop cannot get to the request, the log says that the program ends anyway.
+TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
+    const StopCase c = GetParam();
+    // Frozen, it would hold up every other test: a server of this test's own.
+    OwnFirebirdServer server;
+    if (c.waiting == StopCase::FrozenServer) {
+        ASSERT_NO_FATAL_FAILURE(server.start());
+        m_server = server.address();
+    }
+    std::optional<VirtualScreen> screen;
+    tableAndWaiter();
+    switch (c.waiting) {
+    case StopCase::Nothing:
+    case StopCase::FrozenServer:
+        tabletItems(1, 3, {1});
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+        if (c.waiting == StopCase::FrozenServer) {
+            ASSERT_NO_FATAL_FAILURE(server.freeze());
+            waitPastOneCycle(); // the next cycle's first statement is never answered
+        }
+        break;
+    case StopCase::PortTakingNoData: {
+        const QString pipe = port(QStringLiteral("lp0"));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        m_portFields[1] = pipe;
+        tabletItems(1, 3, {1});
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        // Moved: the ticket now waits for the port.
+        ASSERT_TRUE(waitFor([&] { return mainItems() == 3; }, 40));
+        break;
+    }
+    case StopCase::StartUpMessageBox:
+        screen.emplace();
+        if (screen->display().isEmpty())
+            GTEST_SKIP() << "no Xvfb";
+        m_environment.insert("QT_QPA_PLATFORM", "xcb");
+        m_environment.insert("DISPLAY", screen->display());
+        // No server answers there: the start-up's message box waits for its OK.
+        m_server = QStringLiteral("127.0.0.1/%1").arg(freePort());
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor(
+            [&] { return log().contains("Mensagem mostrada:  Erro ao Conectar servidor..."); },
+            30));
+        QThread::sleep(1);
+        break;
+    }
+    ASSERT_EQ(m_program.state(), QProcess::Running);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(m_program.processId()), c.signal), 0);
+    const bool ended = m_program.waitForFinished(5000);
+    EXPECT_TRUE(ended) << "still running after " << elapsed.elapsed() << " ms";
+    if (c.waiting == StopCase::FrozenServer)
+        server.thaw();
+    if (!ended)
+        return;
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0);
+    const QString name = c.signal == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT");
+    const QString forced =
+        QStringLiteral("Sinal %1 recebido e não atendido em 3 s (a interface espera o banco de "
+                       "dados, uma porta ou uma mensagem): o programa termina agora.")
+            .arg(name);
+    EXPECT_EQ(log().count(forced), c.waiting == StopCase::Nothing ? 0 : 1) << log().toStdString();
+    if (c.waiting == StopCase::Nothing) {
+        EXPECT_TRUE(log().contains(
+            QStringLiteral("Sinal %1 recebido: pedido para terminar o programa.").arg(name)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProgramUnderFaults, StopRequests,
+    ::testing::Values(StopCase{"IdleSigint", SIGINT, StopCase::Nothing},
+                      StopCase{"FrozenServerSigterm", SIGTERM, StopCase::FrozenServer},
+                      StopCase{"FrozenServerSigint", SIGINT, StopCase::FrozenServer},
+                      StopCase{"PortTakingNoDataSigterm", SIGTERM, StopCase::PortTakingNoData},
+                      StopCase{"StartUpMessageBoxSigterm", SIGTERM, StopCase::StartUpMessageBox},
+                      StopCase{"StartUpMessageBoxSigint", SIGINT, StopCase::StartUpMessageBox}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
 } // namespace
 

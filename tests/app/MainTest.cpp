@@ -2,12 +2,17 @@
 #include "tests/support/TestDatabases.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,7 +20,7 @@
 
 namespace {
 
-// Real copies of the program, each in its own process, on one runtime folder.
+// Real copies of the program, each in its own process, on one data folder.
 class SingleInstanceProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,15 +42,21 @@ protected:
         }
     }
 
-    void launch(QProcess& process) {
-        process.setProcessEnvironment(m_environment);
-        process.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+    void launch(QProcess& process) { launch(process, m_environment); }
+    void launch(QProcess& process, const QProcessEnvironment& environment,
+                const QStringList& prefix = {}) {
+        process.setProcessEnvironment(environment);
+        if (prefix.isEmpty())
+            process.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
+        else
+            process.start(prefix.first(),
+                          prefix.mid(1) + QStringList{QStringLiteral(CUVORA_PROGRAM_PATH)});
         ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
     }
 
     // True once some process holds the program's lock (polled, up to a minute).
     bool lockIsHeldByAnotherProcess(QProcess& holder) {
-        const QByteArray path = m_runtime.filePath("InterfaceCuvoraTablet22").toLocal8Bit();
+        const QByteArray path = m_data.filePath("InterfaceCuvoraTablet22").toLocal8Bit();
         for (int i = 0; i < 600 && holder.state() == QProcess::Running; ++i) {
             const int fd = ::open(path.constData(), O_RDONLY);
             if (fd >= 0) {
@@ -57,6 +68,14 @@ protected:
             QThread::msleep(100);
         }
         return false;
+    }
+
+    static bool refusedAsASecondCopy(QProcess& second) {
+        return second.waitForFinished(60000) && second.exitStatus() == QProcess::NormalExit &&
+               second.exitCode() == 0 &&
+               QString::fromUtf8(second.readAllStandardError())
+                   .contains(QString::fromUtf8("Informação do Sistema: Você não pode executar "
+                                               "outra cópia do aplicativo."));
     }
 
     QTemporaryDir m_runtime;
@@ -73,12 +92,7 @@ TEST_F(SingleInstanceProgram, ASecondCopyIsRefusedUntilTheFirstHasDied) {
 
     QProcess second;
     launch(second);
-    ASSERT_TRUE(second.waitForFinished(60000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
-                    .contains(QString::fromUtf8("Informação do Sistema: Você não pode executar "
-                                                "outra cópia do aplicativo.")));
+    EXPECT_TRUE(refusedAsASecondCopy(second));
     EXPECT_EQ(m_first.state(), QProcess::Running);
 
     // A copy that dies leaves its lock behind, as Windows abandons a mutex.
@@ -95,6 +109,131 @@ TEST_F(SingleInstanceProgram, ASecondCopyIsRefusedUntilTheFirstHasDied) {
     ASSERT_TRUE(m_third.waitForFinished(30000));
     EXPECT_EQ(m_third.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_third.exitCode(), 0);
+}
+
+// The lock follows the data folder: a copy started with another runtime folder, none, or
+// by another user is refused all the same.
+TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
+    QTemporaryDir otherRuntime;
+    ASSERT_TRUE(otherRuntime.isValid());
+    launch(m_first);
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first));
+
+    struct Case {
+        const char* what;
+        std::function<void(QProcessEnvironment&)> change;
+        QStringList prefix;
+    };
+    std::vector<Case> cases = {
+        {"another runtime folder",
+         [&](QProcessEnvironment& e) { e.insert("XDG_RUNTIME_DIR", otherRuntime.path()); },
+         {}},
+        {"no runtime folder", [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, {}},
+    };
+    // Another user needs to reach the folder; the lock file is readable by all.
+    if (::geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty()) {
+        ASSERT_TRUE(QFile::setPermissions(m_data.path(), QFile::permissions(m_data.path()) |
+                                                             QFileDevice::ExeOther |
+                                                             QFileDevice::ReadOther));
+        cases.push_back({"another user",
+                         [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); },
+                         {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"}});
+    }
+    for (const Case& c : cases) {
+        QProcessEnvironment environment = m_environment;
+        c.change(environment);
+        QProcess second;
+        launch(second, environment, c.prefix);
+        EXPECT_TRUE(refusedAsASecondCopy(second)) << c.what;
+        EXPECT_EQ(m_first.state(), QProcess::Running) << c.what;
+    }
+}
+
+// Where there is no display and no platform is named (a service at boot), the program
+// chooses to run offscreen instead of aborting.
+TEST_F(SingleInstanceProgram, RunsHeadlessWithoutADisplay) {
+    QProcessEnvironment environment = m_environment;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    launch(m_first, environment);
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first)) << m_first.readAllStandardError().constData();
+    QThread::sleep(3); // past the first polling cycle
+    EXPECT_EQ(m_first.state(), QProcess::Running);
+    m_first.terminate();
+    ASSERT_TRUE(m_first.waitForFinished(30000));
+    EXPECT_EQ(m_first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_first.exitCode(), 0);
+    EXPECT_FALSE(m_first.readAllStandardError().contains("could not connect to display"));
+}
+
+// tools/run.sh, as a technician runs it: it builds the program and the maker's library and
+// nothing of the tests or benchmarks, prepares an empty data folder and starts the program,
+// headless by itself. Run against this build folder when it is the plain build, where
+// everything is built already; cmake is watched through a stand-in that logs its calls.
+TEST_F(SingleInstanceProgram, RunScriptBuildsOnlyTheProgramAndStartsIt) {
+    if (QStringLiteral(CUVORA_BUILD_TYPE) != QStringLiteral("RelWithDebInfo"))
+        GTEST_SKIP() << "run.sh builds the plain build, not this one";
+    const QString cmake = QStandardPaths::findExecutable("cmake");
+    ASSERT_FALSE(cmake.isEmpty());
+    QTemporaryDir shims;
+    ASSERT_TRUE(shims.isValid());
+    const QString calls = shims.filePath("calls.txt");
+    {
+        QFile shim(shims.filePath("cmake"));
+        ASSERT_TRUE(shim.open(QIODevice::WriteOnly));
+        shim.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >>'%1'\nexec '%2' \"$@\"\n")
+                       .arg(calls, cmake)
+                       .toUtf8());
+        shim.close();
+        ASSERT_TRUE(shim.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner));
+    }
+    QProcessEnvironment environment = m_environment;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TOBRASK_DB_DIR"})
+        environment.remove(name);
+    environment.insert("PATH", shims.path() + u':' + environment.value("PATH"));
+    environment.insert("CUVORA_BUILD_DIR", QStringLiteral(CUVORA_BINARY_DIR));
+    QFile::remove(m_data.filePath("QibClientServ.ini")); // run.sh writes its own
+
+    m_first.setProcessEnvironment(environment);
+    m_first.setProcessChannelMode(QProcess::MergedChannels);
+    m_first.start("bash", {qEnvironmentVariable("CUVORA_SOURCE_DIR") + "/tools/run.sh"});
+    ASSERT_TRUE(m_first.waitForStarted(10000));
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first)) << m_first.readAll().constData();
+    EXPECT_TRUE(QFile::exists(m_data.filePath("DRAVCUVORA22.FDB")));
+    EXPECT_TRUE(QFile::exists(m_data.filePath("DRAVPALMS.FDB")));
+    m_first.terminate();
+    ASSERT_TRUE(m_first.waitForFinished(30000));
+    EXPECT_EQ(m_first.exitCode(), 0);
+    EXPECT_FALSE(m_first.readAll().contains("could not connect to display"));
+
+    // The build it asked for: the two targets, whose commands compile nothing of tests/ or
+    // bench/.
+    QFile log(calls);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList builds;
+    for (const QString& line : lines) {
+        if (line.startsWith("--build"))
+            builds.append(line);
+    }
+    ASSERT_EQ(builds.size(), 1) << lines.join('\n').toStdString();
+    const QStringList words = builds.first().split(u' ');
+    QStringList targets;
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if (words.at(i) == "--target")
+            targets.append(words.at(i + 1));
+    }
+    EXPECT_EQ(targets, (QStringList{"interface-cuvora", "QibClientServ"}));
+    QProcess ninja;
+    ninja.start("ninja",
+                QStringList{"-C", QStringLiteral(CUVORA_BINARY_DIR), "-t", "commands"} + targets);
+    ASSERT_TRUE(ninja.waitForFinished(60000));
+    const QString commands = QString::fromUtf8(ninja.readAllStandardOutput());
+    const QString source = qEnvironmentVariable("CUVORA_SOURCE_DIR");
+    EXPECT_TRUE(commands.contains(source + "/app/main.cpp"));
+    EXPECT_FALSE(commands.contains(source + "/tests/")) << "a test is built";
+    EXPECT_FALSE(commands.contains(source + "/bench/")) << "a benchmark is built";
 }
 
 } // namespace

@@ -11,17 +11,17 @@ namespace {
 class SingleInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_runtime.isValid());
-        setenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit().constData(), 1);
+        ASSERT_TRUE(m_data.isValid());
+        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
     }
-    void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
+    void TearDown() override { unsetenv("TOBRASK_BARES_DIR"); }
 
-    QTemporaryDir m_runtime;
+    QTemporaryDir m_data;
 };
 
 TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstLetsGo) {
     const QString name = QStringLiteral("InterfaceCuvoraTablet22");
-    EXPECT_EQ(SingleInstanceLock::lockFilePath(name), m_runtime.filePath(name));
+    EXPECT_EQ(SingleInstanceLock::lockFilePath(name), m_data.filePath(name));
 
     SingleInstanceLock first;
     ASSERT_EQ(SingleInstanceLock::tryAcquire(name, first), SingleInstanceLock::Result::Acquired);
@@ -35,13 +35,8 @@ TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstLetsGo) {
     EXPECT_EQ(SingleInstanceLock::tryAcquire(name, second), SingleInstanceLock::Result::Acquired);
 }
 
-TEST_F(SingleInstanceTest, WithoutRuntimeFolderTheLockLivesInTmp) {
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(SingleInstanceLock::lockFilePath(QStringLiteral("x")), QStringLiteral("/tmp/x"));
-}
-
 TEST_F(SingleInstanceTest, UnusableFolderThrows) {
-    setenv("XDG_RUNTIME_DIR", "/nonexistent/folder", 1);
+    setenv("TOBRASK_BARES_DIR", "/nonexistent/folder", 1);
     SingleInstanceLock lock;
     EXPECT_THROW(SingleInstanceLock::tryAcquire(QStringLiteral("x"), lock), std::system_error);
 }

@@ -7,6 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray contents(const QString& path) {
@@ -48,6 +57,64 @@ TEST(TextPortFile, AMissingFolderFailsToOpen) {
 TEST(TextPortFile, AFullDeviceFailsToWrite) {
     printing::TextPortFile port(QStringLiteral("/dev/full"));
     EXPECT_THROW(port.writeLine(QStringLiteral("linha")), printing::OutputError);
+}
+
+// A pipe stands for a printer port that takes no data: nobody opens it for reading, or a
+// reader opens it and never reads. Either way the port fails within its time-out.
+class TextPortFileOnAPipe : public ::testing::Test {
+protected:
+    static constexpr std::chrono::milliseconds kTimeout{300};
+
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    }
+    QString path() const { return m_dir.filePath("lp0"); }
+    void expectTimedOut(const printing::OutputError& error, const char* what) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find(what), std::string::npos) << message;
+        EXPECT_NE(message.find("lp0: the port took no data for 300 ms"), std::string::npos)
+            << message;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(TextPortFileOnAPipe, NobodyReadingFailsToOpenAfterTheTimeOut) {
+    try {
+        printing::TextPortFile port(path(), kTimeout);
+        FAIL() << "opened";
+    } catch (const printing::OutputError& error) {
+        expectTimedOut(error, "Cannot open");
+    }
+}
+
+TEST_F(TextPortFileOnAPipe, AReaderThatNeverReadsFailsTheWrite) {
+    const int reader = ::open(QFile::encodeName(path()).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    printing::TextPortFile port(path(), kTimeout);
+    const QString line(4096, u'x');
+    try {
+        // More than any pipe holds.
+        for (int i = 0; i < 1000; ++i)
+            port.writeLine(line);
+        FAIL() << "written";
+    } catch (const printing::OutputError& error) {
+        expectTimedOut(error, "Cannot write");
+    }
+    ::close(reader);
+}
+
+TEST_F(TextPortFileOnAPipe, AReaderThatComesWithinTheTimeOutGetsTheLines) {
+    auto reading = std::async(std::launch::async, [this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        QFile pipe(path());
+        return pipe.open(QIODevice::ReadOnly) ? pipe.readAll() : QByteArray("not opened");
+    });
+    printing::TextPortFile port(path(), std::chrono::milliseconds(5000));
+    port.writeLine(QStringLiteral("Pedido: 7"));
+    port.close();
+    EXPECT_EQ(reading.get(), QByteArray("Pedido: 7\r\n"));
 }
 
 } // namespace

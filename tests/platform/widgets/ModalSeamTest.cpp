@@ -10,6 +10,7 @@ namespace {
 // Offscreen, the default backend must not block: the window closes at once.
 TEST(ModalSeam, WithoutAScreenAModalWindowClosesAtOnceAndTheSaveDialogIsCancelled) {
     QDialog dialog;
+    EXPECT_FALSE(modal::hasScreen());
     EXPECT_EQ(modal::exec(dialog), QDialog::Rejected);
     EXPECT_TRUE(modal::saveFileName(nullptr, "Arquivo Word (*.Doc)|*.DOC").isEmpty());
 }
@@ -23,6 +24,9 @@ TEST(ModalSeam, ScriptedHandsTheWindowsToTheTestAndRestoresTheDefault) {
             return int(QDialog::Accepted);
         };
         scripted.onSaveFileName = [](const QString&) { return QStringLiteral("/tmp/conta"); };
+        EXPECT_TRUE(modal::hasScreen());
+        scripted.screen = false;
+        EXPECT_FALSE(modal::hasScreen());
         EXPECT_EQ(modal::exec(dialog), QDialog::Accepted);
         EXPECT_EQ(modal::saveFileName(nullptr, "A|*.A"), "/tmp/conta");
         EXPECT_EQ(scripted.execCount(), 1);
