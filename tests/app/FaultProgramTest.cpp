@@ -424,6 +424,35 @@ TEST_F(ProgramUnderFaults, OneMalformedRowNeverStopsTheOrders) {
     EXPECT_EQ(log().count("(id 1000,"), 2);
 }
 
+// The order counter was emptied and then written: a kill between the two left it empty, and
+// the next tickets took numbers already printed. The program is killed at its first write
+// into the counter (a preloaded library of the tests' own); started again, the ticket takes
+// the number the counter held.
+TEST_F(ProgramUnderFaults, AKillWhileTheCounterIsWrittenKeepsItsAdvance) {
+    write("pedido.INI", "41\r\n");
+    tableAndWaiter();
+    tabletItems(1, 3, {1});
+    m_environment.insert("LD_PRELOAD", QStringLiteral(CUVORA_KILL_AT_WRITE_PATH));
+    m_environment.insert("CUVORA_KILL_AT_WRITE", "pedido.INI");
+    // Under AddressSanitizer the preloaded library comes ahead of its runtime.
+    m_environment.insert("ASAN_OPTIONS",
+                         m_environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(m_program.waitForFinished(40000)) << log().toStdString();
+    EXPECT_EQ(m_program.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(read(m_data.filePath("pedido.INI")), QByteArray("41\r\n"));
+    EXPECT_EQ(mainItems(), 0);
+
+    m_environment.remove("LD_PRELOAD");
+    m_environment.remove("CUVORA_KILL_AT_WRITE");
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    EXPECT_TRUE(read(m_portFields[1]).startsWith("PEDIDO       :41\r\n"))
+        << read(m_portFields[1]).constData();
+    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "42\r\n");
+    EXPECT_EQ(errorBoxes(), 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
