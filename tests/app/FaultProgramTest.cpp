@@ -137,7 +137,10 @@ protected:
     void startProgram() {
         writeSettings();
         m_program.setProcessEnvironment(m_environment);
-        m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (m_standardErrorFile.isEmpty())
+            m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        else
+            m_program.setStandardErrorFile(m_standardErrorFile, QIODevice::Append);
         m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
         ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
     }
@@ -222,6 +225,7 @@ protected:
     QTemporaryDir m_ports;
     testsupport::TestDatabases m_dbs;
     QProcessEnvironment m_environment;
+    QString m_standardErrorFile; // the program's standard error goes here when set
     QProcess m_program;
 };
 
@@ -451,6 +455,40 @@ TEST_F(ProgramUnderFaults, AKillWhileTheCounterIsWrittenKeepsItsAdvance) {
         << read(m_portFields[1]).constData();
     EXPECT_EQ(read(m_data.filePath("pedido.INI")), "42\r\n");
     EXPECT_EQ(errorBoxes(), 0);
+}
+
+// The log on a full disk: its file is /dev/full, which refuses every write as a full disk
+// does. The lost kitchen tickets are shown whole on standard error, the program says once,
+// through the error box, that its log cannot be written, and polling goes on.
+TEST_F(ProgramUnderFaults, ALogThatCannotBeWrittenIsReportedOnceAndTicketsStayWhole) {
+    const QString logFile = m_data.filePath("interface-cuvora.log");
+    ASSERT_TRUE(QFile::link("/dev/full", logFile));
+    // Reading /dev/full never ends: the link goes before anything reads the log.
+    const auto unlink = qScopeGuard([&] { QFile::remove(logFile); });
+    m_portFields[1] = QStringLiteral("/dev/full");
+    m_standardErrorFile = m_ports.filePath("stderr.txt");
+    tableAndWaiter();
+    tabletItems(1, 4, {1});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    tabletItems(5, 8, {1});
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 20));
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(mainItems(), 8);
+
+    const QString shown = QString::fromUtf8(read(m_standardErrorFile));
+    EXPECT_EQ(shown.count(QString::fromUtf8("Erro mostrado: O log do programa não pode ser "
+                                            "gravado (") +
+                          logFile + QStringLiteral(": No space left on device)")),
+              1)
+        << shown.toStdString();
+    EXPECT_EQ(shown.count(QString::fromUtf8("Pedido da cozinha não impresso (impressora 1, "
+                                            "destino 'Informar Porta', porta '/dev/full')")),
+              2);
+    EXPECT_EQ(shown.count(QStringLiteral("--- pedido ---\n")), 2);
+    EXPECT_EQ(shown.count(QStringLiteral("\n--- fim do pedido ---\n")), 2);
+    for (int id = 1; id <= 8; ++id)
+        EXPECT_EQ(shown.count(QStringLiteral(" COD:P%1\n").arg(id)), 1) << id;
 }
 
 } // namespace
