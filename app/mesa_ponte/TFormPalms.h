@@ -230,6 +230,7 @@ private:
     bool tryReadNewItems(PassFilter& filter);
     void runPass(int printer, const QString& tableNumber);
     void moveItem(int printer, const QString& destination, const QString& tableNumber);
+    void logFailedItem(const QString& lines);
     void answerBillRequests();
     bool tabletRowIsReadable(bool item);
     QString takeOrderNumber();
@@ -239,6 +240,7 @@ private:
     QDateTime now() const;
     QSet<QString> m_reportedUnreadableIds; // logged once per run
     int m_itemsMoved = 0;                  // items moved in this run
+    bool m_mainRowWritten = false;         // of the item being moved
     bool m_tabletItemTriggers = false;     // as the last cycle's catalogue read found
     int m_reportLines = 0;
 

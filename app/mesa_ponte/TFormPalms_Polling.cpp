@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -314,21 +315,30 @@ void TFormPalms::runPass(int printer, const QString& table) {
         addReportLine(line);
 
     bool moved = false;
+    int itemsWhole = 0;      // moved, flagged and on the ticket
+    qsizetype itemStart = 0; // where the item being moved begins in the ticket's text
     try {
         for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
             if (!tabletRowIsReadable(true))
                 continue;
             moved = true;
+            itemStart = impvalto->document()->characterCount() - 1;
             moveItem(printer, destination, table);
+            ++itemsWhole;
         }
     } catch (...) {
-        // The items moved so far are in the main database, but their ticket is never sent.
-        if (moved)
+        // The items moved before the error are in the main database, but their ticket is never
+        // sent. The one that failed moves again once the program is started again: it is kept
+        // out of the ticket, or reprinting the ticket would send it to the kitchen twice.
+        if (itemsWhole > 0) {
+            const QString text = impvalto->toPlainText();
             logLostTicket(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
                                          "meio e os itens gravados antes do erro estão no banco "
                                          "principal"),
                           printer, destination, port, std::current_exception(),
-                          impvalto->toPlainText());
+                          text.left(itemStart));
+            logFailedItem(text.mid(itemStart + 1));
+        }
         throw;
     }
 
@@ -358,6 +368,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
 // row, and its flag on the tablet.
 void TFormPalms::moveItem(int printer, const QString& destination, const QString& table) {
     ++m_itemsMoved;
+    m_mainRowWritten = false;
     addKitchenTicketItem();
     const auto item = [this](const char* column) {
         return MesaPalm.field(QString::fromLatin1(column));
@@ -393,9 +404,24 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
          q(FloatToSqlText(item("Quant").asFloat())) + u',', q(item("Mesa").asText()) + u',',
          q(textPiece(item("texto").asText(), 1, 36)) + u',', q(QString::number(printer)) + u',',
          q(item("Nomep").asText()) + u',', q(QString::number(item("Vend").asInteger())) + u')'});
+    m_mainRowWritten = true;
 
     executeQuery(erro, {QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
                         q(QString::number(tabletId))});
+}
+
+// The item on MesaPalm's current row, whose statements failed, and its ticket lines as far as
+// they were composed.
+void TFormPalms::logFailedItem(const QString& lines) {
+    programlog::write(
+        QStringLiteral("Item que falhou, fora do pedido acima (id %1, codigo '%2'): %3; não foi "
+                       "marcado no tablet e será movido de novo quando o programa for iniciado "
+                       "de novo.\n--- item que falhou ---\n%4\n--- fim do item ---")
+            .arg(MesaPalm.field(QStringLiteral("id")).asText(),
+                 MesaPalm.field(QStringLiteral("codigo")).asText(),
+                 m_mainRowWritten ? QStringLiteral("já está no banco principal")
+                                  : QStringLiteral("não foi gravado no banco principal"),
+                 lines));
 }
 
 void TFormPalms::answerBillRequests() {
