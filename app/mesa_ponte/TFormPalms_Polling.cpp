@@ -20,6 +20,7 @@
 #include <exception>
 #include <limits>
 #include <optional>
+#include <variant>
 
 namespace {
 
@@ -73,6 +74,18 @@ void executeQuery(db::Query& query, const QStringList& lines) {
     query.execute();
 }
 
+// A column read as a whole number. A text column of fixed width (CHAR) comes padded with
+// blanks, which do not make its number unreadable.
+qint64 integerOf(const db::Field& field) {
+    if (const auto* text = std::get_if<QString>(&field.value())) {
+        QString unpadded = *text;
+        while (unpadded.endsWith(u' '))
+            unpadded.chop(1);
+        return db::Field(field.name(), unpadded).asInteger();
+    }
+    return field.asInteger();
+}
+
 // A column read as a whole number, or nothing when it does not read as one. A NULL id
 // counts as unreadable: it reads as 0, and the row it stands for could then never be
 // flagged or deleted by id, so it would be moved, or billed, again in every cycle.
@@ -80,7 +93,7 @@ std::optional<qint64> wholeNumber(const db::Field& field, bool nullAllowed) {
     if (field.isNull())
         return nullAllowed ? std::optional<qint64>(0) : std::nullopt;
     try {
-        return field.asInteger();
+        return integerOf(field);
     } catch (const db::DatabaseError&) {
         return std::nullopt;
     }
@@ -373,7 +386,7 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
     const auto item = [this](const char* column) {
         return MesaPalm.field(QString::fromLatin1(column));
     };
-    const qint64 tabletId = item("id").asInteger();
+    const qint64 tabletId = integerOf(item("id"));
 
     openQuery(Atualiza, {QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
     const QString id = QString::number(Atualiza.field(QStringLiteral("teste")).asInteger());
@@ -403,7 +416,7 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
          q(FloatToSqlText(item("Valor").asFloat())) + u',',
          q(FloatToSqlText(item("Quant").asFloat())) + u',', q(item("Mesa").asText()) + u',',
          q(textPiece(item("texto").asText(), 1, 36)) + u',', q(QString::number(printer)) + u',',
-         q(item("Nomep").asText()) + u',', q(QString::number(item("Vend").asInteger())) + u')'});
+         q(item("Nomep").asText()) + u',', q(QString::number(integerOf(item("Vend")))) + u')'});
     m_mainRowWritten = true;
 
     executeQuery(erro, {QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
@@ -430,7 +443,7 @@ void TFormPalms::answerBillRequests() {
     for (; !MesaPalm.eof(); MesaPalm.next()) {
         if (!tabletRowIsReadable(false))
             continue;
-        const qint64 requestId = MesaPalm.field(QStringLiteral("id")).asInteger();
+        const qint64 requestId = integerOf(MesaPalm.field(QStringLiteral("id")));
         const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
         ComposeBill();
         executeQuery(CabMesa,

@@ -373,61 +373,82 @@ TEST_P(Tickets, AreComposedLineByLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Tickets,
-    ::testing::Values(TicketCase{"TwoNameLinesTwoNoteLines",
-                                 {.id = 1,
-                                  .nomep = "abcdefghijklmnopqrstuvwxyz1abcdefghijklmnopqrstuvw",
-                                  .quant = "2.5",
-                                  .texto = "  0123456789012345678901234567890123   fim",
-                                  .codigo = "99"},
-                                 {},
-                                 "-1",
-                                 settingsWithFontSize("11"),
-                                 QByteArray("41\r\n"),
-                                 {"", kName27, "ABCDEFGHIJKLMNOPQRSTUVW", "QTD: 2,5   COD:99",
-                                  "  01234567890123456789012345678901", "23   fim", kRule, ""},
-                                 "41",
-                                 "42\r\n",
-                                 11},
-                      TicketCase{"FiveFractionsNoNoteDefaultFeeds",
-                                 {.id = 1, .nomep = "a##b##c##d##e##", .texto = "   "},
-                                 {" com gelo"},
-                                 "abc",
-                                 settingsWithFontSize("x"),
-                                 QByteArray("abc\r\n"),
-                                 QStringList{"", "1/4 A", "1/4 B", "1/4 C", "1/4 D",
-                                             "QTD: 1     COD:P1", "    com gelo", kRule, ""} +
-                                     kFiveFeeds,
-                                 "1",
-                                 "2\r\n",
-                                 7},
-                      TicketCase{
-                          "ApostropheAndCedillaInTheNoteSevenFeeds",
-                          {.id = 1, .nomep = "suco d'laranja", .texto = "Não põe açúcar, d'leve"},
-                          {},
-                          "7",
-                          std::nullopt,
-                          QByteArray("  8\r\nignored\r\n"),
-                          QStringList{"", "SUCO D'LARANJA", "QTD: 1     COD:P1",
-                                      "Nao poe acucar, d.leve", kRule, ""} +
-                              QStringList(8, "."),
-                          "  8",
-                          "9\r\n",
-                          7},
-                      TicketCase{"NullColumns",
-                                 {.id = 1,
-                                  .nomep = QString(),
-                                  .quant = QString(),
-                                  .texto = QString(),
-                                  .codigo = QString(),
-                                  .valor = QString()},
-                                 {},
-                                 "0",
-                                 std::nullopt,
-                                 std::nullopt,
-                                 {"", "", "QTD: 0     COD:", kRule, "", "."},
-                                 "1",
-                                 "2\r\n",
-                                 7}),
+    ::testing::Values(
+        TicketCase{"TwoNameLinesTwoNoteLines",
+                   {.id = 1,
+                    .nomep = "abcdefghijklmnopqrstuvwxyz1abcdefghijklmnopqrstuvw",
+                    .quant = "2.5",
+                    .texto = "  0123456789012345678901234567890123   fim",
+                    .codigo = "99"},
+                   {},
+                   "-1",
+                   settingsWithFontSize("11"),
+                   QByteArray("41\r\n"),
+                   {"", kName27, "ABCDEFGHIJKLMNOPQRSTUVW", "QTD: 2,5   COD:99",
+                    "  01234567890123456789012345678901", "23   fim", kRule, ""},
+                   "41",
+                   "42\r\n",
+                   11},
+        TicketCase{"FiveFractionsNoNoteDefaultFeeds",
+                   {.id = 1, .nomep = "a##b##c##d##e##", .texto = "   "},
+                   {" com gelo"},
+                   "abc",
+                   settingsWithFontSize("x"),
+                   QByteArray("abc\r\n"),
+                   QStringList{"", "1/4 A", "1/4 B", "1/4 C", "1/4 D", "QTD: 1     COD:P1",
+                               "    com gelo", kRule, ""} +
+                       kFiveFeeds,
+                   "1",
+                   "2\r\n",
+                   7},
+        TicketCase{"ApostropheAndCedillaInTheNoteSevenFeeds",
+                   {.id = 1, .nomep = "suco d'laranja", .texto = "Não põe açúcar, d'leve"},
+                   {},
+                   "7",
+                   std::nullopt,
+                   QByteArray("  8\r\nignored\r\n"),
+                   QStringList{"", "SUCO D'LARANJA", "QTD: 1     COD:P1", "Nao poe acucar, d.leve",
+                               kRule, ""} +
+                       QStringList(8, "."),
+                   "  8",
+                   "9\r\n",
+                   7},
+        // No font has a size of 0 or less, no paper needs 5000 feed lines.
+        TicketCase{"FontSizeZeroAndTooManyFeeds",
+                   {.id = 1, .nomep = "agua"},
+                   {},
+                   "5000",
+                   settingsWithFontSize("0"),
+                   std::nullopt,
+                   QStringList{"", "AGUA", "QTD: 1     COD:P1", kRule, ""} + QStringList(100, "."),
+                   "1",
+                   "2\r\n",
+                   7},
+        TicketCase{"NegativeFontSize",
+                   {.id = 1, .nomep = "agua"},
+                   {},
+                   "-1",
+                   settingsWithFontSize("-12"),
+                   std::nullopt,
+                   {"", "AGUA", "QTD: 1     COD:P1", kRule, ""},
+                   "1",
+                   "2\r\n",
+                   7},
+        TicketCase{"NullColumns",
+                   {.id = 1,
+                    .nomep = QString(),
+                    .quant = QString(),
+                    .texto = QString(),
+                    .codigo = QString(),
+                    .valor = QString()},
+                   {},
+                   "0",
+                   std::nullopt,
+                   std::nullopt,
+                   {"", "", "QTD: 0     COD:", kRule, "", "."},
+                   "1",
+                   "2\r\n",
+                   7}),
     [](const ::testing::TestParamInfo<TicketCase>& info) { return std::string(info.param.name); });
 
 TEST(TicketFont, KeepsTheSettingsLastReadWhenTheFileGoes) {
@@ -849,6 +870,59 @@ TEST(PollingInput, QuotesAndForeignCharactersKeepTheStatementsWhole) {
     EXPECT_EQ(monitor[0].at(7), ".; drop table mesa; -- yyyyy");
     ASSERT_EQ(f.sent.size(), 1u);
     EXPECT_EQ(f.sent[0].lines.at(2), "Garcom :O'Neil");
+}
+
+// Tablet software that keeps ids, Vend and table texts as fixed-width text (CHAR, padded with
+// blanks): the items move with their extras and are flagged and deleted, the bill request is
+// answered and deleted. An id that does not read back as written stays in place, as ever.
+TEST(PollingInput, FixedWidthIdsAndVendMove) {
+    PollingFixture f(Access::Embedded);
+    f.onTablets("drop table mesa");
+    f.onTablets("create table mesa (id char(10), mesa char(12), imp char(2), COZINHA char(1), "
+                "vend char(6), codigo varchar(20), Nomep varchar(50), Quant double precision, "
+                "Valor double precision, Texto varchar(100))");
+    f.table("12");
+    f.waiter("3", "Ana");
+    for (const char* id : {"7", "8", "012"})
+        f.onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, "
+                                   "Nomep, Quant, Valor) values ('%1', '000012', '1', '9', '3', "
+                                   "'P%1', 'prato %1', 1, 2)")
+                        .arg(QString::fromLatin1(id)));
+    f.extra(7, "sem sal");
+    f.onTablets("insert into mesa (id, mesa, COZINHA, Quant) values ('50', '12', '7', 2)");
+    TFormPalms& form = f.start();
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(form.Timer2->isActive());
+
+    EXPECT_EQ(f.main("select codigo, vend from mesa order by codigo", {"codigo", "vend"}),
+              (Rows{{"P7", "3"}, {"P8", "3"}}));
+    EXPECT_EQ(f.tablets("select id from mesa", {"id"}), (Rows{{"012       "}}));
+    ASSERT_EQ(f.sent.size(), 2u);
+    EXPECT_EQ(f.sent[0].kind, Kind::KitchenTicket);
+    EXPECT_TRUE(f.sent[0].lines.contains("   sem sal"));
+    EXPECT_EQ(f.sent[1].kind, Kind::Bill);
+    EXPECT_EQ(f.main("select STATUS from CabMesa", {"STATUS"}), (Rows{{"1"}}));
+}
+
+// The kitchen-monitor row carries the date as the regional settings write it; a character
+// there that Windows-1252 turns into an apostrophe (the full-width one) is quoted as one.
+TEST(PollingInput, AFullWidthApostropheCannotEndTheStatement) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1});
+    TFormPalms& form = f.start();
+    form.ComboBox2->setEditText("Monitor Cozinha");
+    RegionalSettings settings = RegionalSettings::comma();
+    settings.shortDateFormat = QString::fromUtf8("%d\uFF07%m");
+    setRegionalSettings(settings);
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    const Rows monitor = f.monitorRows();
+    ASSERT_EQ(monitor.size(), 1);
+    EXPECT_EQ(monitor[0].at(1), "09'03 18:05:07");
 }
 
 // Bad tablet rows, each in a tablets' table whose columns are all texts (so any of them can
