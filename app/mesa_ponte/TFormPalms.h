@@ -15,10 +15,13 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class PassFilter;
+struct ColumnComparison;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -223,7 +226,9 @@ private:
 
     // Polling cycle and kitchen ticket.
     void pollTablesOnce();
-    std::unique_ptr<PassFilter> planPasses();
+    std::unique_ptr<PassFilter> planPasses(const QStringList& tables);
+    std::optional<std::array<ColumnComparison, 3>> describeItemColumns();
+    void reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables);
     QStringList waiterCodes();
     bool mainDatabaseHasWriteTriggers();
     void readNewItems(PassFilter& filter);
@@ -239,6 +244,7 @@ private:
     void addKitchenTicketFeed();
     QDateTime now() const;
     QSet<QString> m_reportedUnreadableIds; // logged once per run
+    QSet<QString> m_reportedTablesNotOpen; // logged once per run
     int m_itemsMoved = 0;                  // items moved in this run
     bool m_mainRowWritten = false;         // of the item being moved
     bool m_tabletItemTriggers = false;     // as the last cycle's catalogue read found

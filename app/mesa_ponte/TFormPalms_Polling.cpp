@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMap>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
@@ -141,8 +142,16 @@ void TFormPalms::Timer3Timer() {
 
 void TFormPalms::Timer2Timer() {
     Timer2->stop();
-    pollTablesOnce();
-    answerBillRequests();
+    try {
+        pollTablesOnce();
+        answerBillRequests();
+    } catch (...) {
+        // The error box follows; whoever finds the program unattended reads why it stopped.
+        programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
+                                         "Ela fica parada até o programa ser iniciado de novo.")
+                              .arg(messageOf(std::current_exception())));
+        throw;
+    }
     Timer2->start();
 }
 
@@ -156,9 +165,14 @@ void TFormPalms::Timer2Timer() {
 //   triggers on the tablets' item table may have written more, the new items are read again.
 void TFormPalms::pollTablesOnce() {
     openQuery(TabMesa, {kSelectTables});
+    QStringList tables;
+    for (; !TabMesa.eof(); TabMesa.next())
+        tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
+    TabMesa.first();
     std::unique_ptr<PassFilter> filter;
-    if (pollingMode == PollingMode::Fast && !TabMesa.eof())
-        filter = planPasses();
+    if (pollingMode == PollingMode::Fast && !tables.isEmpty())
+        filter = planPasses(tables);
+    reportItemsOfTablesNotOpen(filter.get(), tables);
     bool waitersRead = static_cast<bool>(filter);
     std::optional<bool> mainTriggers; // asked after the first write
     for (int table = 0; !TabMesa.eof(); TabMesa.next(), ++table) {
@@ -195,53 +209,96 @@ void TFormPalms::pollTablesOnce() {
 // The waiters, the table numbers, how the tablets' database compares the item columns and
 // which items are new. Nothing here writes; on any doubt or error the cycle runs every pass
 // instead, and meets the error, if it is real, where the nesting meets it.
-std::unique_ptr<PassFilter> TFormPalms::planPasses() {
+std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
     try {
         openQuery(Vendedor, {kSelectWaiters});
-        QStringList tables;
-        for (TabMesa.first(); !TabMesa.eof(); TabMesa.next())
-            tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
-        TabMesa.first();
         const QStringList waiters = waiterCodes();
-
-        openQuery(erro2, {kDescribeItemColumns});
-        std::array<ColumnComparison, 3> columns;
-        std::array<bool, 3> described{};
-        bool databaseTriggers = false;
-        const QStringList names = {QStringLiteral("MESA"), QStringLiteral("IMP"),
-                                   QStringLiteral("VEND")};
-        for (; !erro2.eof(); erro2.next()) {
-            const auto column = [this](const char* name) {
-                return erro2.field(QString::fromLatin1(name));
-            };
-            const qsizetype index = names.indexOf(column("name").asText());
-            if (index < 0)
-                continue;
-            ColumnDefinition definition;
-            definition.fieldType = static_cast<int>(column("type").asInteger());
-            definition.scale = static_cast<int>(column("scale").asInteger());
-            definition.characterSet = column("charset").asText();
-            definition.collationId = static_cast<int>(column("collation_id").asInteger());
-            definition.collationName = column("collation").asText();
-            // A view's column may be an expression, which may raise.
-            definition.computed =
-                column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
-            columns[static_cast<std::size_t>(index)] = describeColumn(definition);
-            described[static_cast<std::size_t>(index)] = true;
-            m_tabletItemTriggers = column("table_triggers").asInteger() != 0;
-            databaseTriggers = column("database_triggers").asInteger() != 0;
-        }
-        erro2.close();
-        // A database trigger may write on any commit, even a select's.
-        if (!described[0] || !described[1] || !described[2] || databaseTriggers)
+        const std::optional<std::array<ColumnComparison, 3>> columns = describeItemColumns();
+        if (!columns)
             return nullptr;
-
-        auto filter = std::make_unique<PassFilter>(columns, tables, waiters);
+        auto filter = std::make_unique<PassFilter>(*columns, tables, waiters);
         readNewItems(*filter);
         return filter;
     } catch (const std::exception&) {
         TabMesa.first();
         return nullptr;
+    }
+}
+
+// How the tablets' database compares the columns mesa, imp and vend of its items, or nothing
+// when it is not sure (a column missing, a database trigger). Throws on a database error.
+std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns() {
+    openQuery(erro2, {kDescribeItemColumns});
+    std::array<ColumnComparison, 3> columns;
+    std::array<bool, 3> described{};
+    bool databaseTriggers = false;
+    const QStringList names = {QStringLiteral("MESA"), QStringLiteral("IMP"),
+                               QStringLiteral("VEND")};
+    for (; !erro2.eof(); erro2.next()) {
+        const auto column = [this](const char* name) {
+            return erro2.field(QString::fromLatin1(name));
+        };
+        const qsizetype index = names.indexOf(column("name").asText());
+        if (index < 0)
+            continue;
+        ColumnDefinition definition;
+        definition.fieldType = static_cast<int>(column("type").asInteger());
+        definition.scale = static_cast<int>(column("scale").asInteger());
+        definition.characterSet = column("charset").asText();
+        definition.collationId = static_cast<int>(column("collation_id").asInteger());
+        definition.collationName = column("collation").asText();
+        // A view's column may be an expression, which may raise.
+        definition.computed =
+            column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
+        columns[static_cast<std::size_t>(index)] = describeColumn(definition);
+        described[static_cast<std::size_t>(index)] = true;
+        m_tabletItemTriggers = column("table_triggers").asInteger() != 0;
+        databaseTriggers = column("database_triggers").asInteger() != 0;
+    }
+    erro2.close();
+    // A database trigger may write on any commit, even a select's.
+    if (!described[0] || !described[1] || !described[2] || databaseTriggers)
+        return std::nullopt;
+    return columns;
+}
+
+// Tablet items that wait for a table not open in CabMesa are never moved: a mistyped table
+// number would go unseen. Each table text is logged once per run. The fast path's read of the
+// new items serves; the plain nesting, or a cycle the fast path does not plan, reads them here.
+// The check runs before any pass and never stops the cycle: it writes nothing but the log.
+void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables) {
+    std::unique_ptr<PassFilter> own;
+    if (!filter) {
+        try {
+            // With no table open no item has one, whatever the comparison; the flag text
+            // 'EXCLUIR' is still recognised, as a binary collation compares it.
+            std::array<ColumnComparison, 3> columns;
+            columns[0].kind = ColumnComparison::Kind::Exact;
+            columns[0].holdsWindows1252 = true;
+            if (!tables.isEmpty()) {
+                const auto described = describeItemColumns();
+                if (!described)
+                    return;
+                columns = *described;
+            }
+            own = std::make_unique<PassFilter>(columns, tables, QStringList());
+            readNewItems(*own);
+        } catch (const std::exception&) {
+            return;
+        }
+        filter = own.get();
+    }
+    QMap<QString, int> waiting;
+    for (const std::size_t item : filter->itemsOfNoTable())
+        ++waiting[db::Field(QStringLiteral("mesa"), filter->newItems()[item][0]).asText()];
+    for (auto it = waiting.cbegin(); it != waiting.cend(); ++it) {
+        if (m_reportedTablesNotOpen.contains(it.key()))
+            continue;
+        m_reportedTablesNotOpen.insert(it.key());
+        programlog::write(QStringLiteral("Itens do tablet esperando pela mesa '%1', que não está "
+                                         "aberta no CabMesa (%2 item(ns)): nada é movido até a "
+                                         "mesa ser aberta; confira o número da mesa no tablet.")
+                              .arg(it.key(), QString::number(it.value())));
     }
 }
 

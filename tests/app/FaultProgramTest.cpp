@@ -372,6 +372,12 @@ TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return errorBoxes() == 1; }, 30));
     EXPECT_TRUE(log().contains("pedido.INI")) << log().toStdString();
+    EXPECT_TRUE(log().contains(QString::fromUtf8("A leitura dos pedidos dos tablets parou por um "
+                                                 "erro: cannot write ") +
+                               m_data.filePath("pedido.INI")))
+        << log().toStdString();
+    EXPECT_TRUE(log().contains(QString::fromUtf8("Ela fica parada até o programa ser iniciado "
+                                                 "de novo.")));
     waitPastOneCycle();
     EXPECT_EQ(errorBoxes(), 1);
     EXPECT_EQ(mainItems(), 0);

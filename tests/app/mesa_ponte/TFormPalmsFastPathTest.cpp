@@ -362,6 +362,7 @@ TEST_P(FastPathDifferential, LeavesWhatThePlainNestingLeaves) {
     std::mt19937 random(20240309u + static_cast<unsigned>(GetParam().name[0]) * 7919u);
     int moved = 0;
     int failed = 0;
+    int tablesNotOpen = 0;
     for (int round = 0; round < 4; ++round) {
         const Restaurant r = randomRestaurant(random, GetParam());
         const std::vector<Outcome> plain = runRestaurant(r, Mode::Plain);
@@ -372,9 +373,12 @@ TEST_P(FastPathDifferential, LeavesWhatThePlainNestingLeaves) {
         expectSame(fast, plain);
         moved += static_cast<int>(plain.back().mainItems.size());
         failed += plain.back().errors.isEmpty() ? 0 : 1;
+        tablesNotOpen += static_cast<int>(
+            plain.back().log.filter(QStringLiteral("que não está aberta no CabMesa")).size());
     }
     RecordProperty("items_moved", moved);
     RecordProperty("rounds_failed", failed);
+    RecordProperty("tables_not_open_logged", tablesNotOpen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tablets, FastPathDifferential, ::testing::ValuesIn(kSchemas),

@@ -665,6 +665,13 @@ TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
                 f.recorder.standardErrors()[0].text.contains("unique", Qt::CaseInsensitive))
         << f.recorder.standardErrors()[0].text.toStdString();
     EXPECT_FALSE(form.Timer2->isActive());
+    // The log says in words that polling has stopped, why, and what brings it back.
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    EXPECT_EQ(log.count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: ") +
+                        f.recorder.standardErrors()[0].text +
+                        QStringLiteral(". Ela fica parada até o programa ser iniciado de novo.")),
+              1)
+        << log.toStdString();
     EXPECT_TRUE(f.sent.empty());
     EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
     // The first item is in and flagged; the second untouched; no deletion, no bill.
@@ -744,6 +751,49 @@ TEST(PollingFailure, UnreadableTabletRowsAreLeftInPlaceAndLogged) {
     for (const char* id : {"id X7,", "id NULL,", "id 9,", "id C1,"})
         EXPECT_EQ(log.count(QString::fromLatin1(id)), 1) << id;
     EXPECT_TRUE(log.contains(QString::fromUtf8("não é um número inteiro")));
+}
+
+// Items typed for a table that is not open in CabMesa wait for ever: each such table text is
+// logged once per run, in the fast path and in the plain nesting alike, and with no table
+// open at all. Rows flagged by a cycle that stopped are no such items.
+TEST(PollingFailure, ItemsForATableNotOpenAreLoggedOncePerTable) {
+    for (const auto mode : {TFormPalms::PollingMode::Fast, TFormPalms::PollingMode::Plain}) {
+        for (const bool anyTableOpen : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "plain " << (mode == TFormPalms::PollingMode::Plain)
+                                            << ", a table open " << anyTableOpen);
+            PollingFixture f(Access::Embedded);
+            if (anyTableOpen)
+                f.table("12");
+            f.waiter("3", "Ana");
+            f.item({.id = 1});
+            f.item({.id = 2, .mesa = "000013"});
+            f.item({.id = 3, .mesa = "000013", .imp = "2"});
+            f.item({.id = 4, .mesa = "A1"});
+            f.item({.id = 5, .mesa = "EXCLUIR"});
+            f.item({.id = 50, .mesa = "14", .cozinha = "7"});
+            TFormPalms& form = f.start();
+            form.pollingMode = mode;
+            f.cycle();
+            f.item({.id = 6, .mesa = "000013"});
+            f.cycle();
+            EXPECT_TRUE(f.recorder.shown().empty());
+            EXPECT_EQ(f.mainItems().size(), anyTableOpen ? 1 : 0);
+
+            const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+            const auto waiting = [&](const char* table) {
+                return log.count(QStringLiteral("Itens do tablet esperando pela mesa '%1', que "
+                                                "não está aberta no CabMesa")
+                                     .arg(QString::fromLatin1(table)));
+            };
+            EXPECT_EQ(waiting("000013"), 1) << log.toStdString();
+            EXPECT_TRUE(log.contains(QStringLiteral("mesa '000013', que não está aberta no "
+                                                    "CabMesa (2 item(ns))")));
+            EXPECT_EQ(waiting("A1"), 1);
+            EXPECT_EQ(waiting("000012"), anyTableOpen ? 0 : 1);
+            EXPECT_EQ(waiting("EXCLUIR"), 0);
+            EXPECT_EQ(waiting("14"), 0); // a bill request is no item
+        }
+    }
 }
 
 // Without tables or waiters nothing moves, but the flagged rows of an earlier cycle are
