@@ -492,6 +492,30 @@ TEST(FastPath, SendsOnlyTheSelectsThatCanFindItems) {
     // row. On the tablets one item select, per item its extras and its flag.
     EXPECT_EQ(after.first - before.first, 3u + 2u * 2u);
     EXPECT_EQ(after.second - before.second, 4u + 1u + 2u * 2u);
+
+    // The plain nesting: the waiters per table, an item select per pass; the catalogue and the
+    // new items are read once, for the log of items whose table is not open.
+    before = sent();
+    site.cycle(Mode::Plain);
+    after = sent();
+    EXPECT_EQ(after.first - before.first, 1u + 10u);
+    EXPECT_EQ(after.second - before.second, 10u * 5u * 6u + 4u);
+    EXPECT_TRUE(recorder.standardErrors().empty());
+}
+
+// With no table open the fast path plans nothing; the new items are still read once, so that
+// items waiting for a table are logged.
+TEST(FastPath, WithNoTableOpenReadsTheNewItemsOnce) {
+    Environment environment;
+    Restaurant r{&kSchemas[0], {}, {{"3", "Ana"}}, {}, {}, {}, {false, false, false, false}, {}};
+    messages::Recorder recorder;
+    Site site(r);
+    TFormPalms& form = *site.form;
+    const auto before = std::pair{form.Logon.statementsSent(), form.LogonP.statementsSent()};
+    site.cycle(Mode::Fast);
+    // The tables; the new items, the deletion of moved items and the bill requests.
+    EXPECT_EQ(form.Logon.statementsSent() - before.first, 1u);
+    EXPECT_EQ(form.LogonP.statementsSent() - before.second, 3u);
     EXPECT_TRUE(recorder.standardErrors().empty());
 }
 
