@@ -87,6 +87,9 @@ const Schema kSchemas[] = {
      "values (new.id + 1000, 'A1', new.imp, '9', new.vend, new.codigo, new.Nomep, new.Quant, "
      "new.Valor, 'copia'); end",
      false, false, false},
+    // Fixed-width texts, as some tablet software keeps even ids and codes.
+    {"FixedWidthTexts", "id char(10), mesa char(12), imp char(2), COZINHA char(1), vend char(6)",
+     "", false, false, true},
     {"PaddedTextIdsUnknownCollation",
      "id varchar(10), mesa char(12) collate PXW_INTL, imp char(2), COZINHA char(1), "
      "vend varchar(10) character set ISO8859_1 collate FR_FR",
