@@ -497,6 +497,32 @@ TEST_F(ProgramUnderFaults, ALogThatCannotBeWrittenIsReportedOnceAndTicketsStayWh
         EXPECT_EQ(shown.count(QStringLiteral(" COD:P%1\n").arg(id)), 1) << id;
 }
 
+// An item typed for a table that is not open waits on the tablet: the real program logs its
+// table text once per run, over several cycles and a restart, and moves the rest.
+TEST_F(ProgramUnderFaults, ItemsForATableNotOpenAreLoggedOncePerRun) {
+    tableAndWaiter();
+    onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant) values "
+              "(500, '000013', '1', '9', '3', 'ESPERA', 'espera', 1)");
+    tabletItems(1, 2, {1});
+    const auto logged = [&] {
+        return log().count(QString::fromUtf8("Itens do tablet esperando pela mesa '000013', que "
+                                             "não está aberta no CabMesa"));
+    };
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor([&] { return logged() == run + 1 && tabletItemsLeft() == 1; }, 30))
+            << run;
+        // The next cycle finds the item waiting still and says nothing more.
+        waitPastOneCycle();
+        stopProgram();
+    }
+    EXPECT_EQ(mainItems(), 2);
+    EXPECT_EQ(logged(), 2) << log().toStdString();
+    EXPECT_EQ(log().count(QStringLiteral("esperando pela mesa")), 2);
+    EXPECT_EQ(tablets("select codigo from mesa", {"codigo"}), Rows{{"ESPERA"}});
+    EXPECT_EQ(errorBoxes(), 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
