@@ -1,6 +1,7 @@
 #include "app/TextConventions.h"
 
 #include "platform/RegionalSettings.h"
+#include "platform/Windows1252.h"
 
 #include <algorithm>
 #include <array>
@@ -310,7 +311,9 @@ QString floatToText(double value) {
 }
 
 QString quotedSql(const QString& text) {
-    QString result = text;
+    // Converted first: a character that the conversion turns into an apostrophe (the
+    // full-width one, U+FF07) is doubled as well, so the text can never end the string.
+    QString result = windows1252::decode(windows1252::encode(text));
     result.replace(u'\'', QStringLiteral("''"));
     return u'\'' + result + u'\'';
 }

@@ -60,5 +60,6 @@ QString formatFloat(const QString& picture, double value);
 // scientific form ("1E20", "1,5E-7") only when fixed form would not do.
 QString floatToText(double value);
 
-// The text in apostrophes with every apostrophe inside doubled, for SQL text.
+// The text as the statement's code page (Windows-1252) holds it, in apostrophes, with every
+// apostrophe inside doubled, for SQL text.
 QString quotedSql(const QString& text);

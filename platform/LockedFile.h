@@ -10,7 +10,15 @@
 namespace lockedfile {
 
 QByteArray readAll(const QString& path);
-// Replaces the file's content (creating it when missing).
+// Replaces the file's content (creating it when missing) so that a kill or a power cut
+// leaves the old content or the new, never an empty or half file: the bytes go to a
+// temporary file beside it, which is flushed to disk and renamed over it, and the folder is
+// flushed too. The file replaced is held exclusively meanwhile, so a reader of it fails, and
+// a file that another process holds makes the write fail.
 void writeAll(const QString& path, const QByteArray& bytes);
+
+// The temporary file writeAll writes first; a writer killed before its rename leaves it,
+// and the next write takes it over.
+QString temporaryPathFor(const QString& path);
 
 } // namespace lockedfile

@@ -4,12 +4,18 @@
 #include "app/UnitBibliotecapalm.h"
 #include "platform/RegionalSettings.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kPartEnd = QStringLiteral("##");
 constexpr int kMostParts = 4;
 constexpr int kAfterPart = 200;
 constexpr int kNameWidth = 27;
+// No paper needs more: a larger count would only fill memory and paper.
+constexpr int kMostFeedLines = 99;
+// As the bill and the preview take it: no font has a size of 0 or less.
+constexpr int kDefaultFontSize = 7;
 
 // What follows the first "##" of text (at most 200 characters), trimmed.
 QString afterFirstPart(const QString& text, qsizetype position) {
@@ -102,9 +108,10 @@ QStringList kitchenTicketFeedLines(const QString& feedField) {
         return QStringList(5, QStringLiteral("."));
     if (*count < 0)
         return {};
-    return QStringList(qsizetype{*count} + 1, QStringLiteral("."));
+    return QStringList(qsizetype{std::min(*count, kMostFeedLines)} + 1, QStringLiteral("."));
 }
 
 int kitchenTicketFontSize(const QString& settingsLine) {
-    return readInt(settingsLine).value_or(7);
+    const std::optional<int> size = readInt(settingsLine);
+    return size && *size > 0 ? *size : kDefaultFontSize;
 }

@@ -26,9 +26,10 @@ QStringList kitchenTicketNoteLines(const QString& note);
 // The rule under every item.
 QString kitchenTicketItemRule();
 
-// The feed lines for the text of the feed field: k + 1 lines of "." for k of 0 or more, none
-// for a negative k, five when the text is not a whole number.
+// The feed lines for the text of the feed field: k + 1 lines of "." for k of 0 or more (k
+// taken as 99 when larger), none for a negative k, five when the text is not a whole number.
 QStringList kitchenTicketFeedLines(const QString& feedField);
 
-// The ticket's font size for line 13 of the printer settings; 7 when it is not a whole number.
+// The ticket's font size for line 13 of the printer settings; 7 when it is not a whole number
+// or is 0 or less.
 int kitchenTicketFontSize(const QString& settingsLine);

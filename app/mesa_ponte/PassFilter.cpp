@@ -201,6 +201,7 @@ void PassFilter::setWaiters(const QStringList& waiters) {
 }
 
 void PassFilter::setNewItems(const std::vector<Item>& items) {
+    m_newItems = items;
     for (std::size_t column = 0; column < 3; ++column) {
         m_items[column].clear();
         for (const Item& item : items)
@@ -229,6 +230,26 @@ void PassFilter::match(Literal& literal, int column) const {
     for (std::size_t i = 0; i < items.size(); ++i)
         if (mayBeEqual(*literal.key, items[i]))
             literal.matches[i / 64] |= std::uint64_t{1} << (i % 64);
+}
+
+std::vector<std::size_t> PassFilter::itemsOfNoTable() const {
+    std::vector<std::size_t> found;
+    if (std::any_of(m_tables.begin(), m_tables.end(),
+                    [](const Literal& table) { return !table.key; }))
+        return found;
+    const CompareKey flag = valueKey(m_columns[0], QStringLiteral("EXCLUIR"));
+    const std::vector<CompareKey>& mesas = m_items[0];
+    for (std::size_t item = 0; item < mesas.size(); ++item) {
+        if (mesas[item].kind == CompareKey::Kind::Nothing || mayBeEqual(mesas[item], flag))
+            continue;
+        const bool anyTable =
+            std::any_of(m_tables.begin(), m_tables.end(), [&](const Literal& table) {
+                return (table.matches[item / 64] >> (item % 64) & 1) != 0;
+            });
+        if (!anyTable)
+            found.push_back(item);
+    }
+    return found;
 }
 
 bool PassFilter::mayFindItems(int table, int waiter, int printer) const {

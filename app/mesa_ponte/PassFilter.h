@@ -72,6 +72,13 @@ public:
     // that table text (the flag keeps COZINHA, so an item select can still find it).
     void itemsFlagged();
 
+    // The new items as last set.
+    const std::vector<Item>& newItems() const { return m_newItems; }
+    // The new items (their indexes) whose mesa no table number may equal, leaving out those
+    // with a NULL mesa or one that may be the flag text 'EXCLUIR'; none when comparing some
+    // table number might raise. Asked before any item is flagged.
+    std::vector<std::size_t> itemsOfNoTable() const;
+
     bool mayFindItems(int table, int waiter, int printer) const;
     // False when no pass of the table row may find an item or raise.
     bool mayFindItems(int table) const;
@@ -85,6 +92,7 @@ private:
     void match(Literal& literal, int column) const;
 
     std::array<ColumnComparison, 3> m_columns;
+    std::vector<Item> m_newItems;
     std::array<std::vector<CompareKey>, 3> m_items; // per column, per new item
     std::vector<Literal> m_tables;
     std::vector<bool> m_tableMayBeFlagText;

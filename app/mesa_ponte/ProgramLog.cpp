@@ -1,23 +1,90 @@
 #include "app/mesa_ponte/ProgramLog.h"
 
 #include "platform/DataFolder.h"
+#include "platform/widgets/MessageSeam.h"
 
 #include <QDateTime>
 #include <QFile>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace programlog {
 
-void write(const QString& line) {
-    const QByteArray text =
-        (QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
-    std::fflush(stderr);
+namespace {
 
-    QFile file(datafolder::filePath(QStringLiteral("interface-cuvora.log")));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(text);
+bool g_failureReported = false;
+
+void writeToStandardError(const QByteArray& text) {
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(STDERR_FILENO, text.constData() + done,
+                                  static_cast<size_t>(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
+// The system's reason when the entry could not be appended whole; nothing is left of it
+// in the file then.
+std::optional<int> appendWhole(const QString& path, const QByteArray& entry) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    struct stat before {};
+    const bool regular = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+    ssize_t n;
+    do
+        n = ::write(fd, entry.constData(), static_cast<size_t>(entry.size()));
+    while (n < 0 && errno == EINTR);
+    std::optional<int> error;
+    if (n != entry.size()) {
+        // A short write means the disk ran out of room.
+        error = n < 0 ? errno : ENOSPC;
+        if (n > 0 && regular && ::ftruncate(fd, before.st_size) != 0)
+            error = errno;
+    }
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    return error;
+}
+
+} // namespace
+
+void write(const QString& line) {
+    const QByteArray entry =
+        (QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
+    writeToStandardError(entry);
+
+    const QString path = datafolder::filePath(QStringLiteral("interface-cuvora.log"));
+    const std::optional<int> error = appendWhole(path, entry);
+    if (!error)
+        return;
+    const QString reason = QString::fromLocal8Bit(std::strerror(*error));
+    writeToStandardError(QStringLiteral("(a entrada acima não foi gravada no log %1: %2)\n")
+                             .arg(path, reason)
+                             .toUtf8());
+    if (g_failureReported)
+        return;
+    // First, so that the report's own entry in the log does not report again.
+    g_failureReported = true;
+    messages::showStandardError(
+        QStringLiteral("O log do programa não pode ser gravado (%1: %2). As mensagens e os "
+                       "pedidos não impressos seguem só na saída de erros.")
+            .arg(path, reason));
+}
+
+void forgetReportedFailure() {
+    g_failureReported = false;
 }
 
 } // namespace programlog

@@ -2,11 +2,17 @@
 
 #include <QString>
 
-// The program's log: each line goes to standard error and is appended, UTF-8, to
-// "interface-cuvora.log" in the data folder. Writing it never fails: a log file that cannot
-// be written is left out, standard error still gets the line. Main thread only.
+// The program's log: each entry goes whole to standard error and is appended whole, UTF-8,
+// to "interface-cuvora.log" in the data folder, with one write of the entry; a write the
+// file takes only in part is cut back, so the log never holds half an entry. The first
+// entry the log file cannot keep is reported through the message seam (the error box), once
+// per run; standard error still gets every entry whole, and a note after each entry the log
+// could not keep. Writing never throws. Main thread only.
 namespace programlog {
 
 void write(const QString& line);
+
+// Test seam: the next failure of the log file is reported again.
+void forgetReportedFailure();
 
 } // namespace programlog

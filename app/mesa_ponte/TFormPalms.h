@@ -16,10 +16,13 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class PassFilter;
+struct ColumnComparison;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -236,13 +239,16 @@ private:
 
     // Polling cycle and kitchen ticket.
     void pollTablesOnce();
-    std::unique_ptr<PassFilter> planPasses();
+    std::unique_ptr<PassFilter> planPasses(const QStringList& tables);
+    std::optional<std::array<ColumnComparison, 3>> describeItemColumns();
+    void reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables);
     QStringList waiterCodes();
     bool mainDatabaseHasWriteTriggers();
     void readNewItems(PassFilter& filter);
     bool tryReadNewItems(PassFilter& filter);
     void runPass(int printer, const QString& tableNumber);
     void moveItem(int printer, const QString& destination, const QString& tableNumber);
+    void logFailedItem(const QString& lines);
     void answerBillRequests();
     bool tabletRowIsReadable(bool item);
     QString takeOrderNumber();
@@ -251,7 +257,9 @@ private:
     void addKitchenTicketFeed();
     QDateTime now() const;
     QSet<QString> m_reportedUnreadableIds; // logged once per run
+    QSet<QString> m_reportedTablesNotOpen; // logged once per run
     int m_itemsMoved = 0;                  // items moved in this run
+    bool m_mainRowWritten = false;         // of the item being moved
     bool m_tabletItemTriggers = false;     // as the last cycle's catalogue read found
     int m_reportLines = 0;
 

@@ -28,12 +28,7 @@ void TFormPalms::startKitchenTicket() {
     if (datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
         readDozEdiz();
     QFont font = impvalto->font();
-    const int size = kitchenTicketFontSize(printerSettings.line(13));
-    // A negative size is a height in pixels, as the window library reads it.
-    if (size > 0)
-        font.setPointSize(size);
-    else if (size < 0)
-        font.setPixelSize(-size);
+    font.setPointSize(kitchenTicketFontSize(printerSettings.line(13)));
     impvalto->setFont(font);
     clearReport();
 }

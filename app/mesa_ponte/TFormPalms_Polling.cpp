@@ -13,12 +13,15 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMap>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
 #include <exception>
 #include <limits>
 #include <optional>
+#include <variant>
 
 namespace {
 
@@ -72,6 +75,18 @@ void executeQuery(db::Query& query, const QStringList& lines) {
     query.execute();
 }
 
+// A column read as a whole number. A text column of fixed width (CHAR) comes padded with
+// blanks, which do not make its number unreadable.
+qint64 integerOf(const db::Field& field) {
+    if (const auto* text = std::get_if<QString>(&field.value())) {
+        QString unpadded = *text;
+        while (unpadded.endsWith(u' '))
+            unpadded.chop(1);
+        return db::Field(field.name(), unpadded).asInteger();
+    }
+    return field.asInteger();
+}
+
 // A column read as a whole number, or nothing when it does not read as one. A NULL id
 // counts as unreadable: it reads as 0, and the row it stands for could then never be
 // flagged or deleted by id, so it would be moved, or billed, again in every cycle.
@@ -79,7 +94,7 @@ std::optional<qint64> wholeNumber(const db::Field& field, bool nullAllowed) {
     if (field.isNull())
         return nullAllowed ? std::optional<qint64>(0) : std::nullopt;
     try {
-        return field.asInteger();
+        return integerOf(field);
     } catch (const db::DatabaseError&) {
         return std::nullopt;
     }
@@ -127,8 +142,16 @@ void TFormPalms::Timer3Timer() {
 
 void TFormPalms::Timer2Timer() {
     Timer2->stop();
-    pollTablesOnce();
-    answerBillRequests();
+    try {
+        pollTablesOnce();
+        answerBillRequests();
+    } catch (...) {
+        // The error box follows; whoever finds the program unattended reads why it stopped.
+        programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
+                                         "Ela fica parada até o programa ser iniciado de novo.")
+                              .arg(messageOf(std::current_exception())));
+        throw;
+    }
     Timer2->start();
 }
 
@@ -142,9 +165,14 @@ void TFormPalms::Timer2Timer() {
 //   triggers on the tablets' item table may have written more, the new items are read again.
 void TFormPalms::pollTablesOnce() {
     openQuery(TabMesa, {kSelectTables});
+    QStringList tables;
+    for (; !TabMesa.eof(); TabMesa.next())
+        tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
+    TabMesa.first();
     std::unique_ptr<PassFilter> filter;
-    if (pollingMode == PollingMode::Fast && !TabMesa.eof())
-        filter = planPasses();
+    if (pollingMode == PollingMode::Fast && !tables.isEmpty())
+        filter = planPasses(tables);
+    reportItemsOfTablesNotOpen(filter.get(), tables);
     bool waitersRead = static_cast<bool>(filter);
     std::optional<bool> mainTriggers; // asked after the first write
     for (int table = 0; !TabMesa.eof(); TabMesa.next(), ++table) {
@@ -181,53 +209,96 @@ void TFormPalms::pollTablesOnce() {
 // The waiters, the table numbers, how the tablets' database compares the item columns and
 // which items are new. Nothing here writes; on any doubt or error the cycle runs every pass
 // instead, and meets the error, if it is real, where the nesting meets it.
-std::unique_ptr<PassFilter> TFormPalms::planPasses() {
+std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
     try {
         openQuery(Vendedor, {kSelectWaiters});
-        QStringList tables;
-        for (TabMesa.first(); !TabMesa.eof(); TabMesa.next())
-            tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
-        TabMesa.first();
         const QStringList waiters = waiterCodes();
-
-        openQuery(erro2, {kDescribeItemColumns});
-        std::array<ColumnComparison, 3> columns;
-        std::array<bool, 3> described{};
-        bool databaseTriggers = false;
-        const QStringList names = {QStringLiteral("MESA"), QStringLiteral("IMP"),
-                                   QStringLiteral("VEND")};
-        for (; !erro2.eof(); erro2.next()) {
-            const auto column = [this](const char* name) {
-                return erro2.field(QString::fromLatin1(name));
-            };
-            const qsizetype index = names.indexOf(column("name").asText());
-            if (index < 0)
-                continue;
-            ColumnDefinition definition;
-            definition.fieldType = static_cast<int>(column("type").asInteger());
-            definition.scale = static_cast<int>(column("scale").asInteger());
-            definition.characterSet = column("charset").asText();
-            definition.collationId = static_cast<int>(column("collation_id").asInteger());
-            definition.collationName = column("collation").asText();
-            // A view's column may be an expression, which may raise.
-            definition.computed =
-                column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
-            columns[static_cast<std::size_t>(index)] = describeColumn(definition);
-            described[static_cast<std::size_t>(index)] = true;
-            m_tabletItemTriggers = column("table_triggers").asInteger() != 0;
-            databaseTriggers = column("database_triggers").asInteger() != 0;
-        }
-        erro2.close();
-        // A database trigger may write on any commit, even a select's.
-        if (!described[0] || !described[1] || !described[2] || databaseTriggers)
+        const std::optional<std::array<ColumnComparison, 3>> columns = describeItemColumns();
+        if (!columns)
             return nullptr;
-
-        auto filter = std::make_unique<PassFilter>(columns, tables, waiters);
+        auto filter = std::make_unique<PassFilter>(*columns, tables, waiters);
         readNewItems(*filter);
         return filter;
     } catch (const std::exception&) {
         TabMesa.first();
         return nullptr;
+    }
+}
+
+// How the tablets' database compares the columns mesa, imp and vend of its items, or nothing
+// when it is not sure (a column missing, a database trigger). Throws on a database error.
+std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns() {
+    openQuery(erro2, {kDescribeItemColumns});
+    std::array<ColumnComparison, 3> columns;
+    std::array<bool, 3> described{};
+    bool databaseTriggers = false;
+    const QStringList names = {QStringLiteral("MESA"), QStringLiteral("IMP"),
+                               QStringLiteral("VEND")};
+    for (; !erro2.eof(); erro2.next()) {
+        const auto column = [this](const char* name) {
+            return erro2.field(QString::fromLatin1(name));
+        };
+        const qsizetype index = names.indexOf(column("name").asText());
+        if (index < 0)
+            continue;
+        ColumnDefinition definition;
+        definition.fieldType = static_cast<int>(column("type").asInteger());
+        definition.scale = static_cast<int>(column("scale").asInteger());
+        definition.characterSet = column("charset").asText();
+        definition.collationId = static_cast<int>(column("collation_id").asInteger());
+        definition.collationName = column("collation").asText();
+        // A view's column may be an expression, which may raise.
+        definition.computed =
+            column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
+        columns[static_cast<std::size_t>(index)] = describeColumn(definition);
+        described[static_cast<std::size_t>(index)] = true;
+        m_tabletItemTriggers = column("table_triggers").asInteger() != 0;
+        databaseTriggers = column("database_triggers").asInteger() != 0;
+    }
+    erro2.close();
+    // A database trigger may write on any commit, even a select's.
+    if (!described[0] || !described[1] || !described[2] || databaseTriggers)
+        return std::nullopt;
+    return columns;
+}
+
+// Tablet items that wait for a table not open in CabMesa are never moved: a mistyped table
+// number would go unseen. Each table text is logged once per run. The fast path's read of the
+// new items serves; the plain nesting, or a cycle the fast path does not plan, reads them here.
+// The check runs before any pass and never stops the cycle: it writes nothing but the log.
+void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables) {
+    std::unique_ptr<PassFilter> own;
+    if (!filter) {
+        try {
+            // With no table open no item has one, whatever the comparison; the flag text
+            // 'EXCLUIR' is still recognised, as a binary collation compares it.
+            std::array<ColumnComparison, 3> columns;
+            columns[0].kind = ColumnComparison::Kind::Exact;
+            columns[0].holdsWindows1252 = true;
+            if (!tables.isEmpty()) {
+                const auto described = describeItemColumns();
+                if (!described)
+                    return;
+                columns = *described;
+            }
+            own = std::make_unique<PassFilter>(columns, tables, QStringList());
+            readNewItems(*own);
+        } catch (const std::exception&) {
+            return;
+        }
+        filter = own.get();
+    }
+    QMap<QString, int> waiting;
+    for (const std::size_t item : filter->itemsOfNoTable())
+        ++waiting[db::Field(QStringLiteral("mesa"), filter->newItems()[item][0]).asText()];
+    for (auto it = waiting.cbegin(); it != waiting.cend(); ++it) {
+        if (m_reportedTablesNotOpen.contains(it.key()))
+            continue;
+        m_reportedTablesNotOpen.insert(it.key());
+        programlog::write(QStringLiteral("Itens do tablet esperando pela mesa '%1', que não está "
+                                         "aberta no CabMesa (%2 item(ns)): nada é movido até a "
+                                         "mesa ser aberta; confira o número da mesa no tablet.")
+                              .arg(it.key(), QString::number(it.value())));
     }
 }
 
@@ -314,21 +385,30 @@ void TFormPalms::runPass(int printer, const QString& table) {
         addReportLine(line);
 
     bool moved = false;
+    int itemsWhole = 0;      // moved, flagged and on the ticket
+    qsizetype itemStart = 0; // where the item being moved begins in the ticket's text
     try {
         for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
             if (!tabletRowIsReadable(true))
                 continue;
             moved = true;
+            itemStart = impvalto->document()->characterCount() - 1;
             moveItem(printer, destination, table);
+            ++itemsWhole;
         }
     } catch (...) {
-        // The items moved so far are in the main database, but their ticket is never sent.
-        if (moved)
+        // The items moved before the error are in the main database, but their ticket is never
+        // sent. The one that failed moves again once the program is started again: it is kept
+        // out of the ticket, or reprinting the ticket would send it to the kitchen twice.
+        if (itemsWhole > 0) {
+            const QString text = impvalto->toPlainText();
             logLostTicket(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
                                          "meio e os itens gravados antes do erro estão no banco "
                                          "principal"),
                           printer, destination, port, std::current_exception(),
-                          impvalto->toPlainText());
+                          text.left(itemStart));
+            logFailedItem(text.mid(itemStart + 1));
+        }
         throw;
     }
 
@@ -358,11 +438,12 @@ void TFormPalms::runPass(int printer, const QString& table) {
 // row, and its flag on the tablet.
 void TFormPalms::moveItem(int printer, const QString& destination, const QString& table) {
     ++m_itemsMoved;
+    m_mainRowWritten = false;
     addKitchenTicketItem();
     const auto item = [this](const char* column) {
         return MesaPalm.field(QString::fromLatin1(column));
     };
-    const qint64 tabletId = item("id").asInteger();
+    const qint64 tabletId = integerOf(item("id"));
 
     openQuery(Atualiza, {QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
     const QString id = QString::number(Atualiza.field(QStringLiteral("teste")).asInteger());
@@ -392,10 +473,25 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
          q(FloatToSqlText(item("Valor").asFloat())) + u',',
          q(FloatToSqlText(item("Quant").asFloat())) + u',', q(item("Mesa").asText()) + u',',
          q(textPiece(item("texto").asText(), 1, 36)) + u',', q(QString::number(printer)) + u',',
-         q(item("Nomep").asText()) + u',', q(QString::number(item("Vend").asInteger())) + u')'});
+         q(item("Nomep").asText()) + u',', q(QString::number(integerOf(item("Vend")))) + u')'});
+    m_mainRowWritten = true;
 
     executeQuery(erro, {QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
                         q(QString::number(tabletId))});
+}
+
+// The item on MesaPalm's current row, whose statements failed, and its ticket lines as far as
+// they were composed.
+void TFormPalms::logFailedItem(const QString& lines) {
+    programlog::write(
+        QStringLiteral("Item que falhou, fora do pedido acima (id %1, codigo '%2'): %3; não foi "
+                       "marcado no tablet e será movido de novo quando o programa for iniciado "
+                       "de novo.\n--- item que falhou ---\n%4\n--- fim do item ---")
+            .arg(MesaPalm.field(QStringLiteral("id")).asText(),
+                 MesaPalm.field(QStringLiteral("codigo")).asText(),
+                 m_mainRowWritten ? QStringLiteral("já está no banco principal")
+                                  : QStringLiteral("não foi gravado no banco principal"),
+                 lines));
 }
 
 void TFormPalms::answerBillRequests() {
@@ -404,7 +500,7 @@ void TFormPalms::answerBillRequests() {
     for (; !MesaPalm.eof(); MesaPalm.next()) {
         if (!tabletRowIsReadable(false))
             continue;
-        const qint64 requestId = MesaPalm.field(QStringLiteral("id")).asInteger();
+        const qint64 requestId = integerOf(MesaPalm.field(QStringLiteral("id")));
         const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
         ComposeBill();
         executeQuery(CabMesa,

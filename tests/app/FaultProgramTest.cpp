@@ -157,7 +157,10 @@ protected:
     void startProgram() {
         writeSettings();
         m_program.setProcessEnvironment(m_environment);
-        m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (m_standardErrorFile.isEmpty())
+            m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        else
+            m_program.setStandardErrorFile(m_standardErrorFile, QIODevice::Append);
         m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
         ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
     }
@@ -242,6 +245,7 @@ protected:
     QTemporaryDir m_ports;
     testsupport::TestDatabases m_dbs;
     QProcessEnvironment m_environment;
+    QString m_standardErrorFile; // the program's standard error goes here when set
     QProcess m_program;
 };
 
@@ -502,6 +506,12 @@ TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return errorBoxes() == 1; }, 30));
     EXPECT_TRUE(log().contains("pedido.INI")) << log().toStdString();
+    EXPECT_TRUE(log().contains(QString::fromUtf8("A leitura dos pedidos dos tablets parou por um "
+                                                 "erro: cannot write ") +
+                               m_data.filePath("pedido.INI")))
+        << log().toStdString();
+    EXPECT_TRUE(log().contains(QString::fromUtf8("Ela fica parada até o programa ser iniciado "
+                                                 "de novo.")));
     waitPastOneCycle();
     EXPECT_EQ(errorBoxes(), 1);
     EXPECT_EQ(mainItems(), 0);
@@ -678,6 +688,95 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{"StartUpMessageBoxSigterm", SIGTERM, StopCase::StartUpMessageBox},
                       StopCase{"StartUpMessageBoxSigint", SIGINT, StopCase::StartUpMessageBox}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+// The order counter was emptied and then written: a kill between the two left it empty, and
+// the next tickets took numbers already printed. The program is killed at its first write
+// into the counter (a preloaded library of the tests' own); started again, the ticket takes
+// the number the counter held.
+TEST_F(ProgramUnderFaults, AKillWhileTheCounterIsWrittenKeepsItsAdvance) {
+    write("pedido.INI", "41\r\n");
+    tableAndWaiter();
+    tabletItems(1, 3, {1});
+    m_environment.insert("LD_PRELOAD", QStringLiteral(CUVORA_KILL_AT_WRITE_PATH));
+    m_environment.insert("CUVORA_KILL_AT_WRITE", "pedido.INI");
+    // Under AddressSanitizer the preloaded library comes ahead of its runtime.
+    m_environment.insert("ASAN_OPTIONS",
+                         m_environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(m_program.waitForFinished(40000)) << log().toStdString();
+    EXPECT_EQ(m_program.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(read(m_data.filePath("pedido.INI")), QByteArray("41\r\n"));
+    EXPECT_EQ(mainItems(), 0);
+
+    m_environment.remove("LD_PRELOAD");
+    m_environment.remove("CUVORA_KILL_AT_WRITE");
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    EXPECT_TRUE(read(m_portFields[1]).startsWith("PEDIDO       :41\r\n"))
+        << read(m_portFields[1]).constData();
+    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "42\r\n");
+    EXPECT_EQ(errorBoxes(), 0);
+}
+
+// The log on a full disk: its file is /dev/full, which refuses every write as a full disk
+// does. The lost kitchen tickets are shown whole on standard error, the program says once,
+// through the error box, that its log cannot be written, and polling goes on.
+TEST_F(ProgramUnderFaults, ALogThatCannotBeWrittenIsReportedOnceAndTicketsStayWhole) {
+    const QString logFile = m_data.filePath("interface-cuvora.log");
+    ASSERT_TRUE(QFile::link("/dev/full", logFile));
+    // Reading /dev/full never ends: the link goes before anything reads the log.
+    const auto unlink = qScopeGuard([&] { QFile::remove(logFile); });
+    m_portFields[1] = QStringLiteral("/dev/full");
+    m_standardErrorFile = m_ports.filePath("stderr.txt");
+    tableAndWaiter();
+    tabletItems(1, 4, {1});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    tabletItems(5, 8, {1});
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 20));
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(mainItems(), 8);
+
+    const QString shown = QString::fromUtf8(read(m_standardErrorFile));
+    EXPECT_EQ(shown.count(QString::fromUtf8("Erro mostrado: O log do programa não pode ser "
+                                            "gravado (") +
+                          logFile + QStringLiteral(": No space left on device)")),
+              1)
+        << shown.toStdString();
+    EXPECT_EQ(shown.count(QString::fromUtf8("Pedido da cozinha não impresso (impressora 1, "
+                                            "destino 'Informar Porta', porta '/dev/full')")),
+              2);
+    EXPECT_EQ(shown.count(QStringLiteral("--- pedido ---\n")), 2);
+    EXPECT_EQ(shown.count(QStringLiteral("\n--- fim do pedido ---\n")), 2);
+    for (int id = 1; id <= 8; ++id)
+        EXPECT_EQ(shown.count(QStringLiteral(" COD:P%1\n").arg(id)), 1) << id;
+}
+
+// An item typed for a table that is not open waits on the tablet: the real program logs its
+// table text once per run, over several cycles and a restart, and moves the rest.
+TEST_F(ProgramUnderFaults, ItemsForATableNotOpenAreLoggedOncePerRun) {
+    tableAndWaiter();
+    onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant) values "
+              "(500, '000013', '1', '9', '3', 'ESPERA', 'espera', 1)");
+    tabletItems(1, 2, {1});
+    const auto logged = [&] {
+        return log().count(QString::fromUtf8("Itens do tablet esperando pela mesa '000013', que "
+                                             "não está aberta no CabMesa"));
+    };
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor([&] { return logged() == run + 1 && tabletItemsLeft() == 1; }, 30))
+            << run;
+        // The next cycle finds the item waiting still and says nothing more.
+        waitPastOneCycle();
+        stopProgram();
+    }
+    EXPECT_EQ(mainItems(), 2);
+    EXPECT_EQ(logged(), 2) << log().toStdString();
+    EXPECT_EQ(log().count(QStringLiteral("esperando pela mesa")), 2);
+    EXPECT_EQ(tablets("select codigo from mesa", {"codigo"}), Rows{{"ESPERA"}});
+    EXPECT_EQ(errorBoxes(), 0);
+}
 
 } // namespace
 

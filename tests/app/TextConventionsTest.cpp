@@ -230,6 +230,12 @@ TEST_F(TextConventions, QuotesForSql) {
     EXPECT_EQ(quotedSql(QStringLiteral("d'água")), QStringLiteral("'d''água'"));
     EXPECT_EQ(quotedSql(QStringLiteral("a''b")), QStringLiteral("'a''''b'"));
     EXPECT_EQ(quotedSql(QStringLiteral("abc")), QStringLiteral("'abc'"));
+    // Converted to Windows-1252 first: what becomes an apostrophe there is doubled too.
+    EXPECT_EQ(quotedSql(QString::fromUtf8("d\uFF07água")), QStringLiteral("'d''água'"));
+    EXPECT_EQ(quotedSql(QString::fromUtf8("\uFF07; drop table mesa; --")),
+              QStringLiteral("'''; drop table mesa; --'"));
+    EXPECT_EQ(quotedSql(QString::fromUtf8("café \u0151 \u2019")),
+              QString::fromUtf8("'café o \u2019'"));
 }
 
 } // namespace

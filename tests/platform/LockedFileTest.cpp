@@ -1,12 +1,15 @@
 #include "platform/LockedFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +55,46 @@ TEST_F(LockedFileTest, AFileHeldForWritingFailsToReadAndToWrite) {
         EXPECT_THROW(lockedfile::writeAll(path(), QByteArray("y")), std::runtime_error);
     }
     EXPECT_EQ(lockedfile::readAll(path()), QByteArray("x"));
+}
+
+// The file is replaced, never emptied and rewritten: whoever opened it before still reads
+// the old content whole, and nothing of the temporary file stays behind.
+TEST_F(LockedFileTest, AWriteReplacesTheFileWhole) {
+    lockedfile::writeAll(path(), QByteArray("41\r\n"));
+    QFile before(path());
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    lockedfile::writeAll(path(), QByteArray("42\r\n"));
+    EXPECT_EQ(before.readAll(), QByteArray("41\r\n"));
+    EXPECT_EQ(lockedfile::readAll(path()), QByteArray("42\r\n"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"DozEdiz.INI"});
+}
+
+// A writer killed before its rename leaves its temporary file; the next write takes it over.
+TEST_F(LockedFileTest, ATemporaryFileLeftByAKilledWriterIsTakenOver) {
+    lockedfile::writeAll(path(), QByteArray("41\r\n"));
+    QFile stale(lockedfile::temporaryPathFor(path()));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("a half-written, much longer content");
+    stale.close();
+    EXPECT_EQ(lockedfile::readAll(path()), QByteArray("41\r\n"));
+    lockedfile::writeAll(path(), QByteArray("42\r\n"));
+    EXPECT_EQ(lockedfile::readAll(path()), QByteArray("42\r\n"));
+    EXPECT_FALSE(QFile::exists(lockedfile::temporaryPathFor(path())));
+}
+
+// The replacement keeps the old file's permissions, and a link keeps pointing at the file
+// it pointed at, which is the one replaced.
+TEST_F(LockedFileTest, TheReplacementKeepsPermissionsAndLinks) {
+    const QString real = m_dir.filePath("real.INI");
+    lockedfile::writeAll(real, QByteArray("1\r\n"));
+    ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(real, path()));
+    lockedfile::writeAll(path(), QByteArray("2\r\n"));
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(lockedfile::readAll(real), QByteArray("2\r\n"));
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
 }
 
 TEST_F(LockedFileTest, ErrorsNameTheFile) {

@@ -92,6 +92,10 @@ TEST(FeedLines, FollowTheFeedField) {
     EXPECT_EQ(kitchenTicketFeedLines("7"), QStringList(8, "."));
     EXPECT_EQ(kitchenTicketFeedLines(" 2"), QStringList(3, "."));
     EXPECT_EQ(kitchenTicketFeedLines("2 "), QStringList(5, "."));
+    // Beyond any paper: taken as 99.
+    EXPECT_EQ(kitchenTicketFeedLines("99"), QStringList(100, "."));
+    EXPECT_EQ(kitchenTicketFeedLines("100"), QStringList(100, "."));
+    EXPECT_EQ(kitchenTicketFeedLines("2147483647"), QStringList(100, "."));
 }
 
 TEST(FontSize, IsLine13OrSeven) {
@@ -99,6 +103,10 @@ TEST(FontSize, IsLine13OrSeven) {
     EXPECT_EQ(kitchenTicketFontSize(" 9"), 9);
     EXPECT_EQ(kitchenTicketFontSize(""), 7);
     EXPECT_EQ(kitchenTicketFontSize("grande"), 7);
+    // No font has such a size: 7, as the bill and the preview take.
+    EXPECT_EQ(kitchenTicketFontSize("0"), 7);
+    EXPECT_EQ(kitchenTicketFontSize("-12"), 7);
+    EXPECT_EQ(kitchenTicketFontSize("1"), 1);
 }
 
 TEST_F(CommaLocale, HeaderShowsTheOrderTableWaiterAndTime) {

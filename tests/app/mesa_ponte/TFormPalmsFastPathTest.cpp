@@ -87,6 +87,9 @@ const Schema kSchemas[] = {
      "values (new.id + 1000, 'A1', new.imp, '9', new.vend, new.codigo, new.Nomep, new.Quant, "
      "new.Valor, 'copia'); end",
      false, false, false},
+    // Fixed-width texts, as some tablet software keeps even ids and codes.
+    {"FixedWidthTexts", "id char(10), mesa char(12), imp char(2), COZINHA char(1), vend char(6)",
+     "", false, false, true},
     {"PaddedTextIdsUnknownCollation",
      "id varchar(10), mesa char(12) collate PXW_INTL, imp char(2), COZINHA char(1), "
      "vend varchar(10) character set ISO8859_1 collate FR_FR",
@@ -362,6 +365,7 @@ TEST_P(FastPathDifferential, LeavesWhatThePlainNestingLeaves) {
     std::mt19937 random(20240309u + static_cast<unsigned>(GetParam().name[0]) * 7919u);
     int moved = 0;
     int failed = 0;
+    int tablesNotOpen = 0;
     for (int round = 0; round < 4; ++round) {
         const Restaurant r = randomRestaurant(random, GetParam());
         const std::vector<Outcome> plain = runRestaurant(r, Mode::Plain);
@@ -372,9 +376,12 @@ TEST_P(FastPathDifferential, LeavesWhatThePlainNestingLeaves) {
         expectSame(fast, plain);
         moved += static_cast<int>(plain.back().mainItems.size());
         failed += plain.back().errors.isEmpty() ? 0 : 1;
+        tablesNotOpen += static_cast<int>(
+            plain.back().log.filter(QStringLiteral("que não está aberta no CabMesa")).size());
     }
     RecordProperty("items_moved", moved);
     RecordProperty("rounds_failed", failed);
+    RecordProperty("tables_not_open_logged", tablesNotOpen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tablets, FastPathDifferential, ::testing::ValuesIn(kSchemas),
@@ -488,6 +495,30 @@ TEST(FastPath, SendsOnlyTheSelectsThatCanFindItems) {
     // row. On the tablets one item select, per item its extras and its flag.
     EXPECT_EQ(after.first - before.first, 3u + 2u * 2u);
     EXPECT_EQ(after.second - before.second, 4u + 1u + 2u * 2u);
+
+    // The plain nesting: the waiters per table, an item select per pass; the catalogue and the
+    // new items are read once, for the log of items whose table is not open.
+    before = sent();
+    site.cycle(Mode::Plain);
+    after = sent();
+    EXPECT_EQ(after.first - before.first, 1u + 10u);
+    EXPECT_EQ(after.second - before.second, 10u * 5u * 6u + 4u);
+    EXPECT_TRUE(recorder.standardErrors().empty());
+}
+
+// With no table open the fast path plans nothing; the new items are still read once, so that
+// items waiting for a table are logged.
+TEST(FastPath, WithNoTableOpenReadsTheNewItemsOnce) {
+    Environment environment;
+    Restaurant r{&kSchemas[0], {}, {{"3", "Ana"}}, {}, {}, {}, {false, false, false, false}, {}};
+    messages::Recorder recorder;
+    Site site(r);
+    TFormPalms& form = *site.form;
+    const auto before = std::pair{form.Logon.statementsSent(), form.LogonP.statementsSent()};
+    site.cycle(Mode::Fast);
+    // The tables; the new items, the deletion of moved items and the bill requests.
+    EXPECT_EQ(form.Logon.statementsSent() - before.first, 1u);
+    EXPECT_EQ(form.LogonP.statementsSent() - before.second, 3u);
     EXPECT_TRUE(recorder.standardErrors().empty());
 }
 

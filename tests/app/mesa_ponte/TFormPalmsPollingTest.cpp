@@ -373,61 +373,82 @@ TEST_P(Tickets, AreComposedLineByLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Tickets,
-    ::testing::Values(TicketCase{"TwoNameLinesTwoNoteLines",
-                                 {.id = 1,
-                                  .nomep = "abcdefghijklmnopqrstuvwxyz1abcdefghijklmnopqrstuvw",
-                                  .quant = "2.5",
-                                  .texto = "  0123456789012345678901234567890123   fim",
-                                  .codigo = "99"},
-                                 {},
-                                 "-1",
-                                 settingsWithFontSize("11"),
-                                 QByteArray("41\r\n"),
-                                 {"", kName27, "ABCDEFGHIJKLMNOPQRSTUVW", "QTD: 2,5   COD:99",
-                                  "  01234567890123456789012345678901", "23   fim", kRule, ""},
-                                 "41",
-                                 "42\r\n",
-                                 11},
-                      TicketCase{"FiveFractionsNoNoteDefaultFeeds",
-                                 {.id = 1, .nomep = "a##b##c##d##e##", .texto = "   "},
-                                 {" com gelo"},
-                                 "abc",
-                                 settingsWithFontSize("x"),
-                                 QByteArray("abc\r\n"),
-                                 QStringList{"", "1/4 A", "1/4 B", "1/4 C", "1/4 D",
-                                             "QTD: 1     COD:P1", "    com gelo", kRule, ""} +
-                                     kFiveFeeds,
-                                 "1",
-                                 "2\r\n",
-                                 7},
-                      TicketCase{
-                          "ApostropheAndCedillaInTheNoteSevenFeeds",
-                          {.id = 1, .nomep = "suco d'laranja", .texto = "Não põe açúcar, d'leve"},
-                          {},
-                          "7",
-                          std::nullopt,
-                          QByteArray("  8\r\nignored\r\n"),
-                          QStringList{"", "SUCO D'LARANJA", "QTD: 1     COD:P1",
-                                      "Nao poe acucar, d.leve", kRule, ""} +
-                              QStringList(8, "."),
-                          "  8",
-                          "9\r\n",
-                          7},
-                      TicketCase{"NullColumns",
-                                 {.id = 1,
-                                  .nomep = QString(),
-                                  .quant = QString(),
-                                  .texto = QString(),
-                                  .codigo = QString(),
-                                  .valor = QString()},
-                                 {},
-                                 "0",
-                                 std::nullopt,
-                                 std::nullopt,
-                                 {"", "", "QTD: 0     COD:", kRule, "", "."},
-                                 "1",
-                                 "2\r\n",
-                                 7}),
+    ::testing::Values(
+        TicketCase{"TwoNameLinesTwoNoteLines",
+                   {.id = 1,
+                    .nomep = "abcdefghijklmnopqrstuvwxyz1abcdefghijklmnopqrstuvw",
+                    .quant = "2.5",
+                    .texto = "  0123456789012345678901234567890123   fim",
+                    .codigo = "99"},
+                   {},
+                   "-1",
+                   settingsWithFontSize("11"),
+                   QByteArray("41\r\n"),
+                   {"", kName27, "ABCDEFGHIJKLMNOPQRSTUVW", "QTD: 2,5   COD:99",
+                    "  01234567890123456789012345678901", "23   fim", kRule, ""},
+                   "41",
+                   "42\r\n",
+                   11},
+        TicketCase{"FiveFractionsNoNoteDefaultFeeds",
+                   {.id = 1, .nomep = "a##b##c##d##e##", .texto = "   "},
+                   {" com gelo"},
+                   "abc",
+                   settingsWithFontSize("x"),
+                   QByteArray("abc\r\n"),
+                   QStringList{"", "1/4 A", "1/4 B", "1/4 C", "1/4 D", "QTD: 1     COD:P1",
+                               "    com gelo", kRule, ""} +
+                       kFiveFeeds,
+                   "1",
+                   "2\r\n",
+                   7},
+        TicketCase{"ApostropheAndCedillaInTheNoteSevenFeeds",
+                   {.id = 1, .nomep = "suco d'laranja", .texto = "Não põe açúcar, d'leve"},
+                   {},
+                   "7",
+                   std::nullopt,
+                   QByteArray("  8\r\nignored\r\n"),
+                   QStringList{"", "SUCO D'LARANJA", "QTD: 1     COD:P1", "Nao poe acucar, d.leve",
+                               kRule, ""} +
+                       QStringList(8, "."),
+                   "  8",
+                   "9\r\n",
+                   7},
+        // No font has a size of 0 or less, no paper needs 5000 feed lines.
+        TicketCase{"FontSizeZeroAndTooManyFeeds",
+                   {.id = 1, .nomep = "agua"},
+                   {},
+                   "5000",
+                   settingsWithFontSize("0"),
+                   std::nullopt,
+                   QStringList{"", "AGUA", "QTD: 1     COD:P1", kRule, ""} + QStringList(100, "."),
+                   "1",
+                   "2\r\n",
+                   7},
+        TicketCase{"NegativeFontSize",
+                   {.id = 1, .nomep = "agua"},
+                   {},
+                   "-1",
+                   settingsWithFontSize("-12"),
+                   std::nullopt,
+                   {"", "AGUA", "QTD: 1     COD:P1", kRule, ""},
+                   "1",
+                   "2\r\n",
+                   7},
+        TicketCase{"NullColumns",
+                   {.id = 1,
+                    .nomep = QString(),
+                    .quant = QString(),
+                    .texto = QString(),
+                    .codigo = QString(),
+                    .valor = QString()},
+                   {},
+                   "0",
+                   std::nullopt,
+                   std::nullopt,
+                   {"", "", "QTD: 0     COD:", kRule, "", "."},
+                   "1",
+                   "2\r\n",
+                   7}),
     [](const ::testing::TestParamInfo<TicketCase>& info) { return std::string(info.param.name); });
 
 TEST(TicketFont, KeepsTheSettingsLastReadWhenTheFileGoes) {
@@ -529,14 +550,36 @@ TEST(PollingFailure, AFailingKitchenPrinterIsIgnoredCopyByCopy) {
 }
 
 // A pass that fails midway: its moved items are in the main database, their ticket never
-// goes out; the log keeps the ticket as far as it was composed, and the error.
-TEST(PollingFailure, ATicketWhosePassFailedIsLogged) {
+// goes out; the log keeps the ticket of the items moved whole, and the error. The item that
+// failed moves again after a restart, so it is named apart, never on the ticket: reprinting
+// the ticket would send it to the kitchen twice. Its statements fail in the main database
+// (its id is taken there) or on the tablet (a trigger refuses its flag).
+struct MidwayFailure {
+    const char* name;
+    const char* onMain;
+    QStringList onTablets;
+    const char* failedItemState;
+};
+
+void PrintTo(const MidwayFailure& failure, std::ostream* out) {
+    *out << failure.name;
+}
+
+class PollingMidwayFailure : public ::testing::TestWithParam<MidwayFailure> {};
+
+// The database returns the pass's items in an order of its own: the second item moved fails.
+TEST_P(PollingMidwayFailure, LogsTheTicketOfTheItemsMovedAndTheFailedOneApart) {
     PollingFixture f(Access::Embedded);
     f.table("12");
     f.waiter("3", "Ana");
-    f.item({.id = 1, .nomep = "feijoada"});
-    f.item({.id = 2, .nomep = "farofa"});
-    f.onMain("insert into mesa (id, idmesa, mesa) values (2, 2, 'outra')");
+    const QStringList names = {"FEIJOADA", "FAROFA", "COUVE"};
+    for (int id = 1; id <= 3; ++id)
+        f.item(
+            {.id = id, .nomep = names[id - 1].toLower(), .codigo = QStringLiteral("F%1").arg(id)});
+    if (*GetParam().onMain)
+        f.onMain(QString::fromLatin1(GetParam().onMain));
+    for (const QString& statement : GetParam().onTablets)
+        f.onTablets(statement);
     f.start();
     f.cycle();
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
@@ -549,15 +592,60 @@ TEST(PollingFailure, ATicketWhosePassFailedIsLogged) {
                              f.recorder.standardErrors()[0].text))
         << log.toStdString();
     const qsizetype start = log.indexOf(QStringLiteral("--- pedido ---\n"));
-    const qsizetype end = log.indexOf(QStringLiteral("\n--- fim do pedido ---"));
+    const qsizetype end = log.indexOf(QStringLiteral("\n--- fim do pedido ---\n"));
     ASSERT_TRUE(start >= 0 && end > start) << log.toStdString();
     const QStringList ticket = log.mid(start + 15, end - start - 15).split(u'\n');
-    ASSERT_GE(ticket.size(), 6);
-    EXPECT_EQ(ticket.mid(0, 3), header("1", "000012", "Ana").mid(0, 3));
-    EXPECT_TRUE(ticket.contains("FEIJOADA"));
-    EXPECT_TRUE(ticket.contains("FAROFA"));
-    EXPECT_FALSE(ticket.contains(".")); // no feed lines: the ticket was never finished
+    ASSERT_EQ(ticket.size(), 10) << log.toStdString();
+    const qsizetype moved = names.indexOf(ticket.at(6));
+    ASSERT_GE(moved, 0) << log.toStdString();
+    const QStringList movedLines = {"", names[moved],
+                                    QStringLiteral("QTD: 1     COD:F%1").arg(moved + 1), kRule, ""};
+    EXPECT_EQ(ticket, header("1", "000012", "Ana") + movedLines);
+    EXPECT_EQ(f.main("select codigo from mesa where mesa = '000012'", {"codigo"}).value(0).value(0),
+              QStringLiteral("F%1").arg(moved + 1));
+
+    // The failed item, after the ticket, with what became of it.
+    const QString failed = log.mid(end);
+    const qsizetype itemStart = failed.indexOf(QStringLiteral("--- item que falhou ---\n"));
+    const qsizetype itemEnd = failed.indexOf(QStringLiteral("\n--- fim do item ---"));
+    ASSERT_TRUE(itemStart >= 0 && itemEnd > itemStart) << log.toStdString();
+    const QStringList failedLines =
+        failed.mid(itemStart + 24, itemEnd - itemStart - 24).split(u'\n');
+    ASSERT_EQ(failedLines.size(), 5) << log.toStdString();
+    const qsizetype failedIndex = names.indexOf(failedLines.at(1));
+    ASSERT_GE(failedIndex, 0);
+    EXPECT_NE(failedIndex, moved);
+    EXPECT_EQ(failedLines,
+              (QStringList{"", names[failedIndex],
+                           QStringLiteral("QTD: 1     COD:F%1").arg(failedIndex + 1), kRule, ""}));
+    EXPECT_TRUE(
+        failed.contains(QStringLiteral("Item que falhou, fora do pedido acima (id %1, "
+                                       "codigo 'F%1'): ")
+                            .arg(failedIndex + 1) +
+                        QString::fromUtf8(GetParam().failedItemState) +
+                        QStringLiteral("; não foi marcado no tablet e será movido de novo")))
+        << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 1);
+    for (const QString& name : names)
+        EXPECT_EQ(log.count(u'\n' + name + u'\n'),
+                  name == names[moved] || name == names[failedIndex]);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Polling, PollingMidwayFailure,
+    ::testing::Values(MidwayFailure{"MainRowRefused",
+                                    "insert into mesa (id, idmesa, mesa) values (2, 2, 'outra')",
+                                    {},
+                                    "não foi gravado no banco principal"},
+                      MidwayFailure{
+                          "TabletFlagRefused",
+                          "",
+                          {"create exception nao_marca 'flag refused'",
+                           "create trigger mesa_nao_marca for mesa after update as begin "
+                           "if ((select count(*) from mesa where mesa = 'EXCLUIR') > 1) then "
+                           "exception nao_marca; end"},
+                          "já está no banco principal"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
     PollingFixture f(Access::Embedded);
@@ -577,6 +665,13 @@ TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
                 f.recorder.standardErrors()[0].text.contains("unique", Qt::CaseInsensitive))
         << f.recorder.standardErrors()[0].text.toStdString();
     EXPECT_FALSE(form.Timer2->isActive());
+    // The log says in words that polling has stopped, why, and what brings it back.
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    EXPECT_EQ(log.count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: ") +
+                        f.recorder.standardErrors()[0].text +
+                        QStringLiteral(". Ela fica parada até o programa ser iniciado de novo.")),
+              1)
+        << log.toStdString();
     EXPECT_TRUE(f.sent.empty());
     EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
     // The first item is in and flagged; the second untouched; no deletion, no bill.
@@ -656,6 +751,49 @@ TEST(PollingFailure, UnreadableTabletRowsAreLeftInPlaceAndLogged) {
     for (const char* id : {"id X7,", "id NULL,", "id 9,", "id C1,"})
         EXPECT_EQ(log.count(QString::fromLatin1(id)), 1) << id;
     EXPECT_TRUE(log.contains(QString::fromUtf8("não é um número inteiro")));
+}
+
+// Items typed for a table that is not open in CabMesa wait for ever: each such table text is
+// logged once per run, in the fast path and in the plain nesting alike, and with no table
+// open at all. Rows flagged by a cycle that stopped are no such items.
+TEST(PollingFailure, ItemsForATableNotOpenAreLoggedOncePerTable) {
+    for (const auto mode : {TFormPalms::PollingMode::Fast, TFormPalms::PollingMode::Plain}) {
+        for (const bool anyTableOpen : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "plain " << (mode == TFormPalms::PollingMode::Plain)
+                                            << ", a table open " << anyTableOpen);
+            PollingFixture f(Access::Embedded);
+            if (anyTableOpen)
+                f.table("12");
+            f.waiter("3", "Ana");
+            f.item({.id = 1});
+            f.item({.id = 2, .mesa = "000013"});
+            f.item({.id = 3, .mesa = "000013", .imp = "2"});
+            f.item({.id = 4, .mesa = "A1"});
+            f.item({.id = 5, .mesa = "EXCLUIR"});
+            f.item({.id = 50, .mesa = "14", .cozinha = "7"});
+            TFormPalms& form = f.start();
+            form.pollingMode = mode;
+            f.cycle();
+            f.item({.id = 6, .mesa = "000013"});
+            f.cycle();
+            EXPECT_TRUE(f.recorder.shown().empty());
+            EXPECT_EQ(f.mainItems().size(), anyTableOpen ? 1 : 0);
+
+            const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+            const auto waiting = [&](const char* table) {
+                return log.count(QStringLiteral("Itens do tablet esperando pela mesa '%1', que "
+                                                "não está aberta no CabMesa")
+                                     .arg(QString::fromLatin1(table)));
+            };
+            EXPECT_EQ(waiting("000013"), 1) << log.toStdString();
+            EXPECT_TRUE(log.contains(QStringLiteral("mesa '000013', que não está aberta no "
+                                                    "CabMesa (2 item(ns))")));
+            EXPECT_EQ(waiting("A1"), 1);
+            EXPECT_EQ(waiting("000012"), anyTableOpen ? 0 : 1);
+            EXPECT_EQ(waiting("EXCLUIR"), 0);
+            EXPECT_EQ(waiting("14"), 0); // a bill request is no item
+        }
+    }
 }
 
 // Without tables or waiters nothing moves, but the flagged rows of an earlier cycle are
@@ -782,6 +920,59 @@ TEST(PollingInput, QuotesAndForeignCharactersKeepTheStatementsWhole) {
     EXPECT_EQ(monitor[0].at(7), ".; drop table mesa; -- yyyyy");
     ASSERT_EQ(f.sent.size(), 1u);
     EXPECT_EQ(f.sent[0].lines.at(2), "Garcom :O'Neil");
+}
+
+// Tablet software that keeps ids, Vend and table texts as fixed-width text (CHAR, padded with
+// blanks): the items move with their extras and are flagged and deleted, the bill request is
+// answered and deleted. An id that does not read back as written stays in place, as ever.
+TEST(PollingInput, FixedWidthIdsAndVendMove) {
+    PollingFixture f(Access::Embedded);
+    f.onTablets("drop table mesa");
+    f.onTablets("create table mesa (id char(10), mesa char(12), imp char(2), COZINHA char(1), "
+                "vend char(6), codigo varchar(20), Nomep varchar(50), Quant double precision, "
+                "Valor double precision, Texto varchar(100))");
+    f.table("12");
+    f.waiter("3", "Ana");
+    for (const char* id : {"7", "8", "012"})
+        f.onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, "
+                                   "Nomep, Quant, Valor) values ('%1', '000012', '1', '9', '3', "
+                                   "'P%1', 'prato %1', 1, 2)")
+                        .arg(QString::fromLatin1(id)));
+    f.extra(7, "sem sal");
+    f.onTablets("insert into mesa (id, mesa, COZINHA, Quant) values ('50', '12', '7', 2)");
+    TFormPalms& form = f.start();
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(form.Timer2->isActive());
+
+    EXPECT_EQ(f.main("select codigo, vend from mesa order by codigo", {"codigo", "vend"}),
+              (Rows{{"P7", "3"}, {"P8", "3"}}));
+    EXPECT_EQ(f.tablets("select id from mesa", {"id"}), (Rows{{"012       "}}));
+    ASSERT_EQ(f.sent.size(), 2u);
+    EXPECT_EQ(f.sent[0].kind, Kind::KitchenTicket);
+    EXPECT_TRUE(f.sent[0].lines.contains("   sem sal"));
+    EXPECT_EQ(f.sent[1].kind, Kind::Bill);
+    EXPECT_EQ(f.main("select STATUS from CabMesa", {"STATUS"}), (Rows{{"1"}}));
+}
+
+// The kitchen-monitor row carries the date as the regional settings write it; a character
+// there that Windows-1252 turns into an apostrophe (the full-width one) is quoted as one.
+TEST(PollingInput, AFullWidthApostropheCannotEndTheStatement) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    f.item({.id = 1});
+    TFormPalms& form = f.start();
+    form.ComboBox2->setEditText("Monitor Cozinha");
+    RegionalSettings settings = RegionalSettings::comma();
+    settings.shortDateFormat = QString::fromUtf8("%d\uFF07%m");
+    setRegionalSettings(settings);
+    f.cycle();
+    EXPECT_TRUE(f.recorder.shown().empty());
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    const Rows monitor = f.monitorRows();
+    ASSERT_EQ(monitor.size(), 1);
+    EXPECT_EQ(monitor[0].at(1), "09'03 18:05:07");
 }
 
 // Bad tablet rows, each in a tablets' table whose columns are all texts (so any of them can

@@ -1,0 +1,122 @@
+// The program's log on a data folder that runs out of room: a small tmpfs of its own.
+#include "app/mesa_ponte/ProgramLog.h"
+
+#include "platform/widgets/MessageSeam.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+// Standard error into a file for as long as it lives.
+class StandardErrorCapture {
+public:
+    explicit StandardErrorCapture(const QString& path)
+        : m_saved(::dup(STDERR_FILENO)),
+          m_file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644)),
+          m_path(path) {
+        ::dup2(m_file, STDERR_FILENO);
+    }
+    ~StandardErrorCapture() {
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        ::close(m_file);
+    }
+    QString text() const {
+        QFile file(m_path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    int m_saved;
+    int m_file;
+    QString m_path;
+};
+
+class LogOnAFullDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_data.isValid());
+        if (::mount("tmpfs", QFile::encodeName(m_data.path()).constData(), "tmpfs", 0,
+                    "size=64k") != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+        m_mounted = true;
+        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
+        programlog::forgetReportedFailure();
+    }
+    void TearDown() override {
+        unsetenv("TOBRASK_BARES_DIR");
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_data.path()).constData(), MNT_DETACH);
+    }
+    QString dataPath(const char* name) const { return m_data.filePath(name); }
+    QByteArray log() const {
+        QFile file(dataPath("interface-cuvora.log"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Takes every byte the folder has left.
+    void fillTheDisk() {
+        QFile filler(dataPath("filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(512, 'f');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    void freeTheDisk() { QFile::remove(dataPath("filler")); }
+
+    QTemporaryDir m_data;
+    QTemporaryDir m_capture;
+    bool m_mounted = false;
+};
+
+// The disk runs out in the middle of an entry: the entry is cut back out of the file, shown
+// whole on standard error, and the failure reported once; once there is room again the log
+// takes entries whole again.
+TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
+    messages::Recorder recorder;
+    StandardErrorCapture standardError(m_capture.filePath("stderr"));
+    programlog::write(QStringLiteral("primeira linha"));
+    const QByteArray first = log();
+    ASSERT_TRUE(first.endsWith(" primeira linha\n")) << first.constData();
+
+    ASSERT_NO_FATAL_FAILURE(fillTheDisk());
+    const QString ticket = QStringLiteral("Pedido da cozinha não impresso\n--- pedido ---\n") +
+                           QString(9000, u'x') + QStringLiteral("\n--- fim do pedido ---");
+    programlog::write(ticket);
+    programlog::write(ticket);
+    EXPECT_EQ(log(), first);
+    ASSERT_EQ(recorder.standardErrors().size(), 1u);
+    EXPECT_TRUE(recorder.standardErrors()[0].text.startsWith(
+        QStringLiteral("O log do programa não pode ser gravado (") +
+        dataPath("interface-cuvora.log")))
+        << recorder.standardErrors()[0].text.toStdString();
+    EXPECT_TRUE(
+        recorder.standardErrors()[0].text.contains(QStringLiteral("No space left on device")));
+    const QString shown = standardError.text();
+    EXPECT_EQ(shown.count(u' ' + ticket + u'\n'), 2);
+    EXPECT_EQ(shown.count(QStringLiteral("(a entrada acima não foi gravada no log")), 2);
+
+    freeTheDisk();
+    programlog::write(ticket);
+    EXPECT_TRUE(log().startsWith(first));
+    EXPECT_TRUE(log().endsWith(u' ' + ticket.toUtf8() + '\n'));
+    EXPECT_EQ(log().count('\n'), first.count('\n') + ticket.count(u'\n') + 1);
+    EXPECT_EQ(recorder.standardErrors().size(), 1u);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
