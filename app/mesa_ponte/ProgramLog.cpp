@@ -3,11 +3,15 @@
 #include "platform/DataFolder.h"
 #include "platform/widgets/MessageSeam.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QThread>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 #include <fcntl.h>
@@ -18,7 +22,9 @@ namespace programlog {
 
 namespace {
 
-bool g_failureReported = false;
+std::atomic<bool> g_failureReported{false};
+// Serialises the appends (and a short write's cut back) of the threads that log.
+std::mutex g_fileMutex;
 
 void writeToStandardError(const QByteArray& text) {
     qsizetype done = 0;
@@ -58,6 +64,18 @@ std::optional<int> appendWhole(const QString& path, const QByteArray& entry) {
     return error;
 }
 
+// The error box belongs to the user-interface thread: another thread (the database watchdog,
+// the signal thread) hands the report to its event loop.
+void reportFailure(const QString& text) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application && QThread::currentThread() != application->thread()) {
+        QMetaObject::invokeMethod(
+            application, [text] { messages::showStandardError(text); }, Qt::QueuedConnection);
+        return;
+    }
+    messages::showStandardError(text);
+}
+
 } // namespace
 
 void write(const QString& line) {
@@ -66,25 +84,28 @@ void write(const QString& line) {
     writeToStandardError(entry);
 
     const QString path = datafolder::filePath(QStringLiteral("interface-cuvora.log"));
-    const std::optional<int> error = appendWhole(path, entry);
+    std::optional<int> error;
+    {
+        const std::lock_guard lock(g_fileMutex);
+        error = appendWhole(path, entry);
+    }
     if (!error)
         return;
     const QString reason = QString::fromLocal8Bit(std::strerror(*error));
     writeToStandardError(QStringLiteral("(a entrada acima não foi gravada no log %1: %2)\n")
                              .arg(path, reason)
                              .toUtf8());
-    if (g_failureReported)
+    // Marked first, so that the report's own entry in the log does not report again.
+    if (g_failureReported.exchange(true))
         return;
-    // First, so that the report's own entry in the log does not report again.
-    g_failureReported = true;
-    messages::showStandardError(
+    reportFailure(
         QStringLiteral("O log do programa não pode ser gravado (%1: %2). As mensagens e os "
                        "pedidos não impressos seguem só na saída de erros.")
             .arg(path, reason));
 }
 
 void forgetReportedFailure() {
-    g_failureReported = false;
+    g_failureReported.store(false);
 }
 
 } // namespace programlog
