@@ -14,7 +14,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -298,14 +297,10 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
 // again and the program is started again.
 TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     CUVORA_REQUIRE_CUPS_SERVER();
-    const QString cups = qEnvironmentVariable("CUPS_SERVER");
     // A queue of this test's own; its jobs, once accepted, land among Cozinha's PDFs.
-    runTool("lpadmin", {"-h", cups, "-p", "Recusa", "-v", "cups-pdf:/Cozinha", "-P",
-                        "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd", "-E"});
-    const auto removeQueue = qScopeGuard([&] {
-        QProcess::execute("lpadmin", {"-h", cups, "-x", "Recusa"});
-    });
-    runTool("cupsreject", {"-h", cups, "Recusa"});
+    const testsupport::ExtraPdfQueue queue(QStringLiteral("Recusa"), QStringLiteral("Cozinha"));
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(queue.run("cupsreject"), 0);
 
     m_boxes[0] = QStringLiteral("Recusa");
     m_portFields[1] = QStringLiteral("/dev/full");
@@ -347,12 +342,16 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     EXPECT_TRUE(log().contains("Erro mostrado: The printer Recusa is not accepting jobs"));
     EXPECT_EQ(tablets("select id from mesa", {"id"}), Rows{{"900"}});
 
-    runTool("cupsaccept", {"-h", cups, "Recusa"});
+    ASSERT_EQ(queue.run("cupsaccept"), 0);
     testsupport::PdfQueueWatch watch(QStringLiteral("Cozinha"));
     stopProgram();
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 40));
-    EXPECT_FALSE(watch.waitForNewPdf().isEmpty());
+    const QString pdf = watch.waitForNewPdf();
+    ASSERT_FALSE(pdf.isEmpty()) << "the bill did not arrive";
+    const QList<QStringList> pages = testsupport::pdfPages(pdf);
+    ASSERT_FALSE(pages.isEmpty());
+    EXPECT_TRUE(pages[0].contains("Com/Mesa: 12")) << pages[0].join('\n').toStdString();
     EXPECT_EQ(errorBoxes(), 1);
 }
 
