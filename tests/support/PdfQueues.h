@@ -54,8 +54,10 @@ private:
     QString m_name;
 };
 
-// Each page's text lines, top to bottom, as pdftotext lays them out (the blanks between
-// words kept, trailing blanks dropped); empty when pdftotext cannot read the file.
+// Each page's text lines, top to bottom, as pdftotext -layout lays them out: runs of
+// blanks inside a line are its estimate from the glyphs' positions, so a test that needs
+// exact columns reads a port file instead. Trailing blanks dropped; empty when pdftotext
+// cannot read the file.
 QList<QStringList> pdfPages(const QString& pdf);
 
 // Where the text sits: the bands of rows holding dark pixels of a rendered page, top to
