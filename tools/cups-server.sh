@@ -51,7 +51,9 @@ fi
 chmod 0644 "$part"
 mv -f -- "$part" "$folder/$name"
 BACKEND
-    chmod 0755 "$file"
+    # A backend only root may run is run as root: DIR may lie where lp cannot reach (root's
+    # home, in a container).
+    chmod 0700 "$file"
 }
 
 write_ppd() {
@@ -111,8 +113,7 @@ prepare() {
     rm -rf "$dir"
     mkdir -p "$dir/etc/ppd" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" \
         "$dir/serverbin/backend" "$dir/pdf"
-    # cupsd runs only programs that root owns and nobody else may change, in folders alike;
-    # the backend runs as lp and writes into the queue folders.
+    # cupsd runs only programs that root owns and nobody else may change, in folders alike.
     chmod 0755 "$dir" "$dir/etc" "$dir/serverbin" "$dir/serverbin/backend" "$dir/pdf"
     local part
     for part in cgi-bin daemon driver filter monitor notifier; do
@@ -157,7 +158,7 @@ CONF
     local queue
     for queue in PDF Cozinha; do
         mkdir -p "$dir/pdf/$queue"
-        chmod 0777 "$dir/pdf/$queue"
+        chmod 0755 "$dir/pdf/$queue"
     done
 }
 
