@@ -19,12 +19,14 @@
 set -euo pipefail
 
 write_backend() {
-    local file=$1
-    cat >"$file" <<'BACKEND'
-#!/bin/sh
+    local file=$1 root=$2
+    {
+        echo '#!/bin/sh'
+        printf 'root=%q\n' "$root"
+        cat <<'BACKEND'
 # CUPS backend: keeps the job's document as FOLDER/job-NNNNNNNN.pdf, FOLDER being the device
-# URI's path (pdf-folder:/FOLDER). Written under a temporary name and renamed, so a reader
-# never sees half a file.
+# URI's path (pdf-folder:/FOLDER), a folder under $root. Written under a temporary name and
+# renamed, so a reader never sees half a file.
 #   pdf-folder                                      lists the device for lpinfo
 #   pdf-folder JOB USER TITLE COPIES OPTIONS [FILE] stores FILE, or standard input
 set -eu
@@ -37,8 +39,13 @@ if [ $# -lt 5 ]; then
     exit 1
 fi
 folder=${DEVICE_URI#pdf-folder:}
-if [ ! -d "$folder" ]; then
-    echo "ERROR: no folder $folder" >&2
+case $folder in
+"$root"/*/* | "$root"/*..* | "$root"/) folder= ;;
+"$root"/*) ;;
+*) folder= ;;
+esac
+if [ -z "$folder" ] || [ ! -d "$folder" ]; then
+    echo "ERROR: $DEVICE_URI names no queue folder under $root" >&2
     exit 1
 fi
 name=$(printf 'job-%08d.pdf' "$1")
@@ -51,6 +58,7 @@ fi
 chmod 0644 "$part"
 mv -f -- "$part" "$folder/$name"
 BACKEND
+    } >"$file"
     # A backend only root may run is run as root: DIR may lie where lp cannot reach (root's
     # home, in a container).
     chmod 0700 "$file"
@@ -119,7 +127,7 @@ prepare() {
     for part in cgi-bin daemon driver filter monitor notifier; do
         [ -e "/usr/lib/cups/$part" ] && ln -s "/usr/lib/cups/$part" "$dir/serverbin/$part"
     done
-    write_backend "$dir/serverbin/backend/pdf-folder"
+    write_backend "$dir/serverbin/backend/pdf-folder" "$dir/pdf"
     write_ppd "$dir/pdf/queue.ppd"
 
     cat >"$dir/etc/cupsd.conf" <<CONF
