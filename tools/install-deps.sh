@@ -9,7 +9,7 @@ packages=(
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
     qt6-base-dev
     libgdiplus
-    cups cups-client cups-bsd printer-driver-cups-pdf libcups2-dev
+    cups cups-client cups-bsd libcups2-dev
     poppler-utils xvfb xauth
     fonts-dejavu-core fonts-liberation2
     locales

@@ -21,8 +21,9 @@ fb_port=$("$root/tools/free-port.sh" 3150)
 "$root/tools/firebird-server.sh" start "$services/firebird" "$fb_port" >/dev/null
 export CUVORA_TEST_FB_SERVER="127.0.0.1/$fb_port"
 
-# Printing tests: a private cupsd whose queues "PDF" (default) and "Cozinha" write PDFs
-# under $CUVORA_TEST_PDF_DIR/<queue>.
+# Printing tests: a private cupsd whose queues "PDF" (default) and "Cozinha" keep each job
+# as a PDF under $CUVORA_TEST_PDF_DIR/<queue>; it needs no mount namespace (a chroot or a
+# container will do).
 cups_port=$("$root/tools/free-port.sh" 6310)
 "$root/tools/cups-server.sh" start "$services/cups" "$cups_port" >/dev/null
 export CUPS_SERVER="127.0.0.1:$cups_port"

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -202,7 +203,8 @@ protected:
     int mainItems() { return count(main("select count(*) as n from mesa", {"n"})); }
 
     void tableAndWaiter() {
-        onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+        // The table text that is its own table number: the bill finds the moved items.
+        onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
         onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
     }
     // Items first..last, their printer numbers taking turns over the given ones.
@@ -322,14 +324,10 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
 // again and the program is started again.
 TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     CUVORA_REQUIRE_CUPS_SERVER();
-    const QString cups = qEnvironmentVariable("CUPS_SERVER");
     // A queue of this test's own; its jobs, once accepted, land among Cozinha's PDFs.
-    runTool("lpadmin", {"-h", cups, "-p", "Recusa", "-v", "cups-pdf:/Cozinha", "-P",
-                        "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd", "-E"});
-    const auto removeQueue = qScopeGuard([&] {
-        QProcess::execute("lpadmin", {"-h", cups, "-x", "Recusa"});
-    });
-    runTool("cupsreject", {"-h", cups, "Recusa"});
+    const testsupport::ExtraPdfQueue queue(QStringLiteral("Recusa"), QStringLiteral("Cozinha"));
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(queue.run("cupsreject"), 0);
 
     m_boxes[0] = QStringLiteral("Recusa");
     m_portFields[1] = QStringLiteral("/dev/full");
@@ -366,17 +364,27 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     }
 
     // A bill request for the rejecting queue.
-    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '12', '7', 2)");
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '000012', '7', 2)");
     ASSERT_TRUE(waitFor([&] { return errorBoxes() == 1; }, 20));
     EXPECT_TRUE(log().contains("Erro mostrado: The printer Recusa is not accepting jobs"));
     EXPECT_EQ(tablets("select id from mesa", {"id"}), Rows{{"900"}});
 
-    runTool("cupsaccept", {"-h", cups, "Recusa"});
+    ASSERT_EQ(queue.run("cupsaccept"), 0);
     testsupport::PdfQueueWatch watch(QStringLiteral("Cozinha"));
     stopProgram();
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 40));
-    EXPECT_FALSE(watch.waitForNewPdf().isEmpty());
+    const QString pdf = watch.waitForNewPdf();
+    ASSERT_FALSE(pdf.isEmpty()) << "the bill did not arrive";
+    // The whole bill: the table's 90 items at 10.00 each.
+    QStringList printed;
+    for (const QStringList& page : testsupport::pdfPages(pdf))
+        printed += page;
+    EXPECT_TRUE(printed.contains("Com/Mesa: 000012")) << printed.join('\n').toStdString();
+    EXPECT_EQ(printed.filter(QRegularExpression("^prato \\d+ +1 +10\\.00 +10\\.00$")).size(), 90)
+        << printed.join('\n').toStdString();
+    EXPECT_EQ(printed.filter(QRegularExpression("^Total +900\\.00$")).size(), 2)
+        << printed.join('\n').toStdString();
     EXPECT_EQ(errorBoxes(), 1);
 }
 

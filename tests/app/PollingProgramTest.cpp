@@ -53,7 +53,8 @@ protected:
         m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
         m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
         m_environment.insert("QT_QPA_PLATFORM", "offscreen");
-        m_environment.insert("LC_ALL", "C.UTF-8");
+        // A Brazilian restaurant: decimal commas on tickets and bills.
+        m_environment.insert("LC_ALL", "pt_BR.UTF-8");
     }
     void TearDown() override {
         if (m_program.state() != QProcess::NotRunning) {
@@ -89,11 +90,13 @@ protected:
     Rows tablets(const QString& select, const QStringList& columns) {
         return testsupport::selectRows(m_dbs.tabletsText(Access::Server), select, columns);
     }
-    void tabletItem(int id, const char* imp, const QString& nomep, const QString& texto) {
+    void tabletItem(int id, const char* imp, const QString& nomep, const QString& texto,
+                    const char* quant = "2", const char* valor = "10") {
         onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
                                  "Quant, Valor, Texto) values (%1, '000012', '%2', '9', '3', "
-                                 "'P%1', %3, 2, 10, %4)")
+                                 "'P%1', %3, %4, %5, %6)")
                       .arg(QString::number(id), QString::fromLatin1(imp), quotedSql(nomep),
+                           QString::fromLatin1(quant), QString::fromLatin1(valor),
                            quotedSql(texto)));
     }
 
@@ -117,9 +120,25 @@ protected:
     QProcess m_program;
 };
 
+// The table as the point-of-sale system opens it and the tablets type it: the bill compares
+// its request's Mesa with CabMesa's and with the moved items' mesa as stored, and the moved
+// items keep the tablets' text, the table number the cycle derives from CabMesa's. Only a
+// text that is its own table number ("000012", not "12") finds both.
 TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
-    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+    onMain("insert into CabMesa (mesa, vendedor, Hora, STATUS) values ('000012', '3', '20:15', "
+           "'0')");
     onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+    // The point-of-sale system's bill settings: a service charge of 10 %, a cover of 5,00.
+    QStringList setup(23);
+    setup[0] = QStringLiteral("Servico 10%");
+    setup[1] = QStringLiteral("10");
+    setup[2] = QStringLiteral("5");
+    setup[10] = QStringLiteral("Volte sempre");
+    setup[22] = QStringLiteral("Couvert");
+    QByteArray setupFile;
+    for (const QString& text : setup)
+        setupFile += line(text);
+    write("setup.INI", setupFile);
 
     m_program.setProcessEnvironment(m_environment);
     m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
@@ -129,9 +148,11 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
     onTablets("insert into complemento (idmesa, complemento) values (1, 'borda recheada')");
     tabletItem(1, "1", QString::fromUtf8("calabresa##mussarela##"),
                QString::fromUtf8("sem cebola"));
-    tabletItem(2, "2", QString::fromUtf8("Pão d'água"), QString::fromUtf8("bem passado"));
-    tabletItem(3, "3", QString::fromUtf8("Suco de maçã"), QStringLiteral("** Sem complemento **"));
-    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (9, '12', '7', 2)");
+    tabletItem(2, "2", QString::fromUtf8("Pão d'água"), QString::fromUtf8("bem passado"), "3",
+               "3.5");
+    tabletItem(3, "3", QString::fromUtf8("Suco de maçã"), QStringLiteral("** Sem complemento **"),
+               "2", "8.75");
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (9, '000012', '7', 2)");
 
     // The first cycle runs about seven seconds after start-up.
     const bool done = waitFor(
@@ -180,11 +201,47 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
     EXPECT_TRUE(kitchen3.startsWith("PEDIDO       :3\r\n")) << kitchen3.constData();
     EXPECT_TRUE(kitchen3.contains("SUCO DE MA\xE7\xE3\r\n")) << kitchen3.constData();
     EXPECT_FALSE(QFile::exists(port("cozinha2.txt")));
-    // The bill on the bill printer's port: the table, its waiter, the share of two people.
-    const QByteArray bill = read(port("conta.txt"));
-    EXPECT_TRUE(bill.startsWith("    SIMPLES CONFERENCIA DA CONTA\r\n")) << bill.constData();
-    EXPECT_TRUE(bill.contains("\r\nCom/Mesa: 12\r\nGarcon....:Ana\r\n")) << bill.constData();
-    EXPECT_TRUE(bill.contains("\r\nDesp p/Pessoas [2]")) << bill.constData();
+    // The bill on the bill printer's port: every moved item of the table at its price, the
+    // charges of setup.INI, the share of two people. Only the closing time varies.
+    QStringList bill = windows1252::decode(read(port("conta.txt"))).split(QStringLiteral("\r\n"));
+    ASSERT_GE(bill.size(), 10);
+    EXPECT_TRUE(bill[9].startsWith("Fechamento:")) << bill[9].toStdString();
+    bill[9] = QStringLiteral("Fechamento:");
+    const QString rule(37, u'-');
+    const QString doubleRule(37, u'=');
+    QStringList expected{QStringLiteral("    SIMPLES CONFERENCIA DA CONTA"),
+                         QStringLiteral("        RELATORIO GERENCIAL"),
+                         QStringLiteral("******* Documento nao fiscal ********"),
+                         QStringLiteral("           Seja Bem Vindo"),
+                         QString(18, u' '),
+                         rule,
+                         QStringLiteral("Com/Mesa: 000012"),
+                         QStringLiteral("Garcon....:Ana"),
+                         QStringLiteral("Abertura  :20:15"),
+                         QStringLiteral("Fechamento:"),
+                         doubleRule,
+                         QStringLiteral("DESCRICAO          QTD  VALOR  TOTAL"),
+                         doubleRule,
+                         QStringLiteral("calabresa##mussare  2  10,00   20,00"),
+                         QString::fromUtf8("Pão d'água          3   3,50   10,50"),
+                         QString::fromUtf8("Suco de maçã        2   8,75   17,50"),
+                         doubleRule,
+                         QStringLiteral("Total                          48,00"),
+                         QStringLiteral("Servico 10%                     4,80"),
+                         QStringLiteral("Couvert                        10,00"),
+                         QStringLiteral("                       -------------"),
+                         QStringLiteral("Total                          62,80"),
+                         QString(),
+                         QString(),
+                         QStringLiteral("Desp p/Pessoas [2]             31,40"),
+                         rule,
+                         QStringLiteral("Volte sempre"),
+                         rule};
+    for (int i = 0; i < 8; ++i)
+        expected.append(QString());
+    expected.append(QString()); // after the last line end
+    EXPECT_EQ(bill, expected);
+    EXPECT_EQ(main("select STATUS from CabMesa", {"STATUS"}), Rows{{"1"}});
 
     // Polling goes on: a later order moves too.
     tabletItem(4, "1", QStringLiteral("agua"), QString());

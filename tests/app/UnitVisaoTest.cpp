@@ -218,6 +218,7 @@ TEST_F(VisaoFixture, PrintsOnTheChosenPrinter) {
     const QString pdf = watch.waitForNewPdf();
     ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived";
     EXPECT_EQ(testsupport::inkBands(testsupport::renderFirstPage(pdf)).size(), 2u);
+    EXPECT_EQ(testsupport::pdfPages(pdf), (QList<QStringList>{{"PREVIA", "", "1 x CAFE"}}));
 }
 
 TEST_F(VisaoFixture, PrintingWithNoPrinterShowsTheErrorBoxAndTheWindowStays) {

@@ -22,6 +22,12 @@ QString run(const QString& program, const QStringList& arguments) {
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+int runCups(const QString& tool, QStringList arguments) {
+    arguments.prepend(qEnvironmentVariable("CUPS_SERVER"));
+    arguments.prepend(QStringLiteral("-h"));
+    return QProcess::execute(tool, arguments);
+}
+
 QStringList pdfsIn(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
 }
@@ -54,12 +60,50 @@ QString PdfQueueWatch::waitForNewPdf() const {
     const auto deadline = steady_clock::now() + seconds(30);
     while (steady_clock::now() < deadline) {
         const QStringList fresh = newPdfs();
-        // cups-pdf writes the file in place; it is done when pdfinfo can read it.
+        // The backend renames a finished file into place; pdfinfo reading it is the check.
         if (!fresh.isEmpty() && pdfPageCount(fresh.first()) > 0)
             return fresh.first();
         QThread::msleep(200);
     }
     return {};
+}
+
+ExtraPdfQueue::ExtraPdfQueue(const QString& name, const QString& landsAmong) : m_name(name) {
+    const QString root = qEnvironmentVariable("CUVORA_TEST_PDF_DIR");
+    const int status =
+        runCups(QStringLiteral("lpadmin"),
+                {QStringLiteral("-p"), name, QStringLiteral("-v"),
+                 QStringLiteral("pdf-folder:") + pdfQueueFolder(landsAmong), QStringLiteral("-P"),
+                 QDir(root).filePath(QStringLiteral("queue.ppd")), QStringLiteral("-E")});
+    if (status != 0)
+        ADD_FAILURE() << "lpadmin could not add the queue " << name.toStdString();
+}
+
+ExtraPdfQueue::~ExtraPdfQueue() {
+    runCups(QStringLiteral("lpadmin"), {QStringLiteral("-x"), m_name});
+}
+
+int ExtraPdfQueue::run(const QString& tool) const {
+    return runCups(tool, {m_name});
+}
+
+QList<QStringList> pdfPages(const QString& pdf) {
+    const QString text =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
+                                          QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    static const QRegularExpression trailing(QStringLiteral("\\s+$"));
+    QList<QStringList> pages;
+    QStringList pageTexts = text.split(QLatin1Char('\f'));
+    pageTexts.removeLast(); // what follows the last page's form feed
+    for (const QString& pageText : pageTexts) {
+        QStringList lines = pageText.split(QLatin1Char('\n'));
+        for (QString& line : lines)
+            line.remove(trailing);
+        while (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        pages.append(lines);
+    }
+    return pages;
 }
 
 std::vector<InkBand> inkBands(const QImage& page) {

@@ -1,14 +1,15 @@
 #pragma once
 
 // The private cupsd's PDF queues for printing tests (tools/cups-server.sh, started by
-// tools/test.sh): "PDF" (the default) and "Cozinha" write each job as a PDF under
-// $CUVORA_TEST_PDF_DIR/<queue>.
+// tools/test.sh): "PDF" (the default) and "Cozinha" keep each job, the PDF as Qt sent it,
+// under $CUVORA_TEST_PDF_DIR/<queue>.
 //
 //   CUVORA_REQUIRE_CUPS_SERVER();
 //   PdfQueueWatch watch("Cozinha");       // the PDFs there now
 //   ... print ...
 //   QString pdf = watch.waitForNewPdf();  // the job that arrived since
-//   auto lines = inkBands(renderFirstPage(pdf));
+//   auto pages = pdfPages(pdf);           // the printed lines, page by page
+//   auto bands = inkBands(renderFirstPage(pdf));
 
 #include <QImage>
 #include <QSet>
@@ -27,8 +28,8 @@ QString pdfQueueFolder(const QString& queue);
 class PdfQueueWatch {
 public:
     explicit PdfQueueWatch(const QString& queue);
-    // The first PDF that was not there at construction, once cups-pdf has finished
-    // writing it; empty after the time-out (30 s).
+    // The first PDF that was not there at construction, once it is whole; empty after the
+    // time-out (30 s).
     QString waitForNewPdf() const;
     // PDFs that arrived since construction, without waiting.
     QStringList newPdfs() const;
@@ -38,8 +39,28 @@ private:
     QSet<QString> m_before;
 };
 
-// cups-pdf's PDFs carry their text as Type 3 glyphs that pdftotext cannot read back,
-// so tests look at the rendered page: the bands of rows holding dark pixels, top to
+// A queue of a test's own on the private cupsd whose jobs land among another queue's
+// PDFs; removed again at destruction.
+class ExtraPdfQueue {
+public:
+    ExtraPdfQueue(const QString& name, const QString& landsAmong);
+    ~ExtraPdfQueue();
+    ExtraPdfQueue(const ExtraPdfQueue&) = delete;
+    ExtraPdfQueue& operator=(const ExtraPdfQueue&) = delete;
+    // Runs a CUPS command-line tool (cupsaccept, cupsreject, ...) on the queue.
+    int run(const QString& tool) const;
+
+private:
+    QString m_name;
+};
+
+// Each page's text lines, top to bottom, as pdftotext -layout lays them out: runs of
+// blanks inside a line are its estimate from the glyphs' positions, so a test that needs
+// exact columns reads a port file instead. Trailing blanks dropped; empty when pdftotext
+// cannot read the file.
+QList<QStringList> pdfPages(const QString& pdf);
+
+// Where the text sits: the bands of rows holding dark pixels of a rendered page, top to
 // bottom, are the printed lines.
 struct InkBand {
     int top = 0;

@@ -167,6 +167,7 @@ TEST_P(Printed, ArrivesOnTheQueue) {
     ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived on " << c.queue;
     // Three text lines; the empty one leaves a gap.
     EXPECT_EQ(testsupport::inkBands(testsupport::renderFirstPage(pdf, 100)).size(), 3u);
+    EXPECT_EQ(testsupport::pdfPages(pdf), QList<QStringList>{kTicket.split(u'\n')});
     EXPECT_TRUE(otherWatch.newPdfs().isEmpty());
     EXPECT_FALSE(QFile::exists(dataPath("porta.txt")));
 }

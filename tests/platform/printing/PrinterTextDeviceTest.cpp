@@ -7,8 +7,6 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
-#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +29,8 @@ TEST(PrinterTextDevice, PrintsTheLinesOnTheNamedQueue) {
     const QString pdf = watch.waitForNewPdf();
     ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived";
     EXPECT_EQ(testsupport::pdfPageCount(pdf), 1);
+    EXPECT_EQ(testsupport::pdfPages(pdf),
+              (QList<QStringList>{{"Pedido: 41 Mesa: 000012", "", "2 x FEIJOADA"}}));
 
     // Two printed lines at the left edge, their widths in the ratio of their lengths (a
     // monospaced face), the second two font heights below the first (the empty line is
@@ -60,6 +60,14 @@ TEST(PrinterTextDevice, LongTextRunsOnToFurtherPages) {
     const QString pdf = watch.waitForNewPdf();
     ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived";
     EXPECT_GE(testsupport::pdfPageCount(pdf), 2);
+    // Every line once, in order, none cut off at a page's foot.
+    QStringList printed;
+    for (const QStringList& page : testsupport::pdfPages(pdf))
+        printed += page;
+    QStringList expected;
+    for (int i = 1; i <= 120; ++i)
+        expected.append(QStringLiteral("linha %1").arg(i));
+    EXPECT_EQ(printed, expected);
 }
 
 TEST(PrinterTextDevice, AnUnknownPrinterIsAnError) {
@@ -74,20 +82,12 @@ TEST(PrinterTextDevice, AnUnknownPrinterIsAnError) {
 // still raise, whether it rejects before the job starts or by the time the job is handed over.
 TEST(PrinterTextDevice, AQueueThatRejectsJobsIsAnError) {
     CUVORA_REQUIRE_CUPS_SERVER();
-    const QString server = qEnvironmentVariable("CUPS_SERVER");
-    const auto cups = [&](const char* tool, QStringList arguments) {
-        arguments.prepend(server);
-        arguments.prepend("-h");
-        return QProcess::execute(QString::fromLatin1(tool), arguments);
-    };
-    ASSERT_EQ(cups("lpadmin", {"-p", "Recusa", "-v", "cups-pdf:/Cozinha", "-P",
-                               "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd", "-E"}),
-              0);
-    const auto removeQueue = qScopeGuard([&] { cups("lpadmin", {"-x", "Recusa"}); });
+    const testsupport::ExtraPdfQueue queue(QStringLiteral("Recusa"), QStringLiteral("Cozinha"));
+    ASSERT_FALSE(HasFailure());
     const QFont font = fonts::windowsFontPoints(QStringLiteral("Lucida Console"), 9);
     PdfQueueWatch watch(QStringLiteral("Cozinha"));
 
-    ASSERT_EQ(cups("cupsreject", {"Recusa"}), 0);
+    ASSERT_EQ(queue.run("cupsreject"), 0);
     try {
         printing::PrinterTextDevice device(QStringLiteral("Recusa"), font);
         FAIL() << "a rejecting queue opened";
@@ -95,10 +95,10 @@ TEST(PrinterTextDevice, AQueueThatRejectsJobsIsAnError) {
         EXPECT_STREQ(error.what(), "The printer Recusa is not accepting jobs");
     }
 
-    ASSERT_EQ(cups("cupsaccept", {"Recusa"}), 0);
+    ASSERT_EQ(queue.run("cupsaccept"), 0);
     printing::PrinterTextDevice device(QStringLiteral("Recusa"), font);
     device.writeLine(QStringLiteral("PEDIDO       :1"));
-    ASSERT_EQ(cups("cupsreject", {"Recusa"}), 0);
+    ASSERT_EQ(queue.run("cupsreject"), 0);
     EXPECT_THROW(device.close(), printing::PrinterError);
     EXPECT_TRUE(watch.newPdfs().isEmpty());
 }
