@@ -6,6 +6,7 @@
 #include "app/TextConventions.h"
 #include "platform/LockedFile.h"
 #include "platform/Windows1252.h"
+#include "tests/support/OwnFirebirdServer.h"
 #include "tests/support/PdfQueues.h"
 #include "tests/support/TestDatabases.h"
 
@@ -44,77 +45,6 @@ using Rows = QList<QStringList>;
 QByteArray line(const QString& text) {
     return windows1252::encode(text) + "\r\n";
 }
-
-QString sourceDir() {
-    return qEnvironmentVariable("CUVORA_SOURCE_DIR");
-}
-
-// Runs a tool to its end; its output on failure.
-void runTool(const QString& program, const QStringList& arguments) {
-    QProcess tool;
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(program, arguments);
-    ASSERT_TRUE(tool.waitForFinished(60000)) << program.toStdString();
-    ASSERT_EQ(tool.exitCode(), 0) << program.toStdString() << " "
-                                  << arguments.join(' ').toStdString() << ":\n"
-                                  << tool.readAll().constData();
-}
-
-// A loopback port nobody listens on now, as the kernel hands one out.
-int freePort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = 0;
-    if (::bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(probe);
-    return port;
-}
-
-// A Firebird server of the test's own, on a free loopback port, so that killing it disturbs
-// no other test.
-class OwnFirebirdServer {
-public:
-    OwnFirebirdServer() : m_port(freePort()) {}
-    ~OwnFirebirdServer() { stop(); }
-    void start() { runTool(script(), {"start", m_dir.path(), QString::number(m_port)}); }
-    // SIGKILL: no shut-down, as when the machine's server process dies.
-    void kill() {
-        const pid_t pid = serverPid();
-        ASSERT_GT(pid, 0);
-        ASSERT_EQ(::kill(pid, SIGKILL), 0);
-        for (int i = 0; i < 100 && ::kill(pid, 0) == 0; ++i)
-            QThread::msleep(50);
-    }
-    // A frozen server: connections stay open, no statement is answered.
-    void freeze() {
-        const pid_t pid = serverPid();
-        ASSERT_GT(pid, 0);
-        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
-    }
-    void thaw() {
-        if (const pid_t pid = serverPid(); pid > 0)
-            ::kill(pid, SIGCONT);
-    }
-    void stop() {
-        thaw();
-        QProcess::execute(script(), {"stop", m_dir.path()});
-    }
-    QString address() const { return QStringLiteral("127.0.0.1/%1").arg(m_port); }
-
-private:
-    static QString script() { return sourceDir() + "/tools/firebird-server.sh"; }
-    pid_t serverPid() const {
-        QFile pidFile(m_dir.filePath("server.pid"));
-        return pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
-    }
-    QTemporaryDir m_dir;
-    int m_port;
-};
 
 class ProgramUnderFaults : public ::testing::Test {
 protected:
@@ -255,7 +185,7 @@ protected:
 // locked): that item is in the main database but not yet flagged, the one item Firebird's lack of a
 // shared transaction lets through twice.
 TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
-    OwnFirebirdServer server;
+    testsupport::OwnFirebirdServer server;
     ASSERT_NO_FATAL_FAILURE(server.start());
     m_server = server.address();
     constexpr int kItems = 300;
@@ -619,7 +549,7 @@ class StopRequests : public ProgramUnderFaults, public ::testing::WithParamInter
 TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
     const StopCase c = GetParam();
     // Frozen, it would hold up every other test: a server of this test's own.
-    OwnFirebirdServer server;
+    testsupport::OwnFirebirdServer server;
     if (c.waiting == StopCase::FrozenServer) {
         ASSERT_NO_FATAL_FAILURE(server.start());
         m_server = server.address();
@@ -654,7 +584,7 @@ TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
         m_environment.insert("QT_QPA_PLATFORM", "xcb");
         m_environment.insert("DISPLAY", screen->display());
         // No server answers there: the start-up's message box waits for its OK.
-        m_server = QStringLiteral("127.0.0.1/%1").arg(freePort());
+        m_server = QStringLiteral("127.0.0.1/%1").arg(testsupport::freeLoopbackPort());
         ASSERT_NO_FATAL_FAILURE(startProgram());
         ASSERT_TRUE(waitFor(
             [&] { return log().contains("Mensagem mostrada:  Erro ao Conectar servidor..."); },

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,6 @@ int freeLoopbackPort() {
 OwnFirebirdServer::OwnFirebirdServer() : m_port(freeLoopbackPort()) {}
 
 OwnFirebirdServer::~OwnFirebirdServer() {
-    thaw();
     stop();
 }
 
@@ -53,15 +53,28 @@ void OwnFirebirdServer::start() {
 }
 
 void OwnFirebirdServer::stop() {
+    thaw();
     QProcess::execute(script(), {QStringLiteral("stop"), folder()});
 }
 
-void OwnFirebirdServer::signal(int number) {
+int OwnFirebirdServer::pid() const {
     QFile pidFile(m_dir.filePath(QStringLiteral("server.pid")));
-    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
-    const pid_t pid = pidFile.readAll().trimmed().toInt();
-    ASSERT_GT(pid, 0);
-    ASSERT_EQ(::kill(pid, number), 0);
+    return pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
+}
+
+void OwnFirebirdServer::signal(int number) {
+    const pid_t server = pid();
+    ASSERT_GT(server, 0);
+    ASSERT_EQ(::kill(server, number), 0);
+}
+
+void OwnFirebirdServer::kill() {
+    const pid_t server = pid();
+    ASSERT_GT(server, 0);
+    m_frozen = false;
+    ASSERT_EQ(::kill(server, SIGKILL), 0);
+    for (int i = 0; i < 100 && ::kill(server, 0) == 0; ++i)
+        QThread::msleep(50);
 }
 
 void OwnFirebirdServer::freeze() {

@@ -31,6 +31,8 @@ public:
     // SIGSTOP and SIGCONT: a server that takes connections and never answers, then answers.
     void freeze();
     void thaw();
+    // SIGKILL, waited for: no shut-down, as when the machine's server process dies.
+    void kill();
 
     QString address() const { return QStringLiteral("127.0.0.1/%1").arg(m_port); }
     int port() const { return m_port; }
@@ -38,6 +40,7 @@ public:
     QString lockFolder() const { return m_dir.filePath(QStringLiteral("lock")); }
 
 private:
+    int pid() const;
     void signal(int number);
     QTemporaryDir m_dir;
     int m_port;
