@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -19,6 +20,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The longest a wait goes without asking whether a stop has been requested.
+constexpr int kSliceMs = 50;
+// A device without a poll method (Linux's parallel port) is always "writable" to poll()
+// while write() answers EAGAIN: without a pause the loop would spin.
+constexpr std::chrono::milliseconds kFullDevicePause{20};
+
+std::function<bool()>& stopRequested() {
+    static std::function<bool()> predicate;
+    return predicate;
+}
+
 [[noreturn]] void fail(const char* what, const QString& path, int error) {
     throw OutputError(std::string(what) + " " + path.toUtf8().toStdString() + ": " +
                       std::strerror(error));
@@ -30,10 +42,24 @@ using Clock = std::chrono::steady_clock;
                       ": the port took no data for " + std::to_string(timeout.count()) + " ms");
 }
 
+[[noreturn]] void stopped(const char* what, const QString& path) {
+    throw OutputError(std::string(what) + " " + path.toUtf8().toStdString() +
+                      ": a stop was requested");
+}
+
 int millisecondsLeft(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Before each slice of a wait: a stop or the deadline ends it.
+void checkWait(const char* what, const QString& path, Clock::time_point deadline,
+               std::chrono::milliseconds timeout) {
+    if (stopRequested() && stopRequested()())
+        stopped(what, path);
+    if (millisecondsLeft(deadline) == 0)
+        timedOut(what, path, timeout);
 }
 
 } // namespace
@@ -54,9 +80,9 @@ TextPortFile::TextPortFile(const QString& path, std::chrono::milliseconds timeou
             continue;
         if (errno != ENXIO && errno != EAGAIN)
             fail("Cannot open", path, errno);
-        if (millisecondsLeft(deadline) == 0)
-            timedOut("Cannot open", path, timeout);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        checkWait("Cannot open", path, deadline, timeout);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::min(kSliceMs, millisecondsLeft(deadline))));
     }
 }
 
@@ -71,6 +97,7 @@ void TextPortFile::writeLine(const QString& line) {
     const QByteArray bytes = windows1252::encode(line) + "\r\n";
     qsizetype written = 0;
     Clock::time_point deadline = Clock::now() + m_timeout;
+    bool pollSaidWritable = false;
     while (written < bytes.size()) {
         const ssize_t n =
             ::write(m_fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
@@ -84,16 +111,25 @@ void TextPortFile::writeLine(const QString& line) {
         if (n < 0 && errno != EAGAIN)
             fail("Cannot write", m_path, errno);
         // The port is full: wait for it to take more, up to the time-out.
+        checkWait("Cannot write", m_path, deadline, m_timeout);
+        if (pollSaidWritable) {
+            pollSaidWritable = false;
+            std::this_thread::sleep_for(kFullDevicePause);
+            continue;
+        }
         pollfd port{m_fd, POLLOUT, 0};
-        const int ready = ::poll(&port, 1, millisecondsLeft(deadline));
+        const int ready = ::poll(&port, 1, std::min(kSliceMs, millisecondsLeft(deadline)));
         if (ready < 0 && errno != EINTR)
             fail("Cannot write", m_path, errno);
-        if (ready == 0)
-            timedOut("Cannot write", m_path, m_timeout);
         if (ready > 0 && (port.revents & (POLLERR | POLLHUP | POLLNVAL)) &&
             !(port.revents & POLLOUT))
             fail("Cannot write", m_path, port.revents & POLLHUP ? EPIPE : EIO);
+        pollSaidWritable = ready > 0 && (port.revents & POLLOUT);
     }
+}
+
+void TextPortFile::setStopRequested(std::function<bool()> predicate) {
+    stopRequested() = std::move(predicate);
 }
 
 void TextPortFile::close() {

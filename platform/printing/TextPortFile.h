@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 namespace printing {
 
@@ -12,7 +13,8 @@ namespace printing {
 // reads) would block for ever: opening waits at most the time-out for the port to accept
 // it, and each write at most the time-out for the port to take more of the line. Throws
 // OutputError naming the path and the system's reason (or the time-out) when opening,
-// writing or closing fails; the destructor closes without throwing.
+// writing or closing fails; the destructor closes without throwing. The waits go in short
+// slices and give up at once, failing as a time-out does, when a stop has been requested.
 class TextPortFile {
 public:
     static constexpr std::chrono::milliseconds kDefaultTimeout{5000};
@@ -24,6 +26,9 @@ public:
 
     void writeLine(const QString& line);
     void close();
+
+    // Whether a stop has been requested; set once, before any port is opened.
+    static void setStopRequested(std::function<bool()> stopRequested);
 
 private:
     QString m_path;

@@ -3,18 +3,42 @@
 #include "platform/printing/PrintingErrors.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The file whose writes all answer EAGAIN, as Linux's parallel port does when its printer is
+// offline, while poll() calls it writable; 0 for none.
+std::atomic<ino_t> g_refusingFile{0};
+
+} // namespace
+
+extern "C" ssize_t write(int fd, const void* buffer, size_t size) {
+    using Write = ssize_t (*)(int, const void*, size_t);
+    static const auto real = reinterpret_cast<Write>(::dlsym(RTLD_NEXT, "write"));
+    struct stat status {};
+    if (const ino_t refusing = g_refusingFile;
+        refusing != 0 && ::fstat(fd, &status) == 0 && status.st_ino == refusing) {
+        errno = EAGAIN;
+        return -1;
+    }
+    return real(fd, buffer, size);
+}
 
 namespace {
 
@@ -105,6 +129,51 @@ TEST_F(TextPortFileOnAPipe, AReaderThatNeverReadsFailsTheWrite) {
     ::close(reader);
 }
 
+TEST_F(TextPortFileOnAPipe, AStopRequestedEndsTheWaitsAtOnce) {
+    std::atomic<bool> stop{false};
+    printing::TextPortFile::setStopRequested([&stop] { return stop.load(); });
+    const auto noPredicate = qScopeGuard([] { printing::TextPortFile::setStopRequested({}); });
+    const auto stopSoon = [&stop] {
+        return std::async(std::launch::async, [&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            stop = true;
+        });
+    };
+    const auto expectStopped = [](const std::function<void()>& wait, const char* what) {
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            wait();
+            FAIL() << "no failure";
+        } catch (const printing::OutputError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(std::string(what) + " "), std::string::npos) << message;
+            EXPECT_NE(message.find("lp0: a stop was requested"), std::string::npos) << message;
+        }
+        // Well before the 5 s time-out.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    };
+
+    auto stopping = stopSoon();
+    expectStopped([this] { printing::TextPortFile port(path(), std::chrono::seconds(5)); },
+                  "Cannot open");
+    stopping.get();
+
+    stop = false;
+    const int reader = ::open(QFile::encodeName(path()).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    printing::TextPortFile port(path(), std::chrono::seconds(5));
+    stopping = stopSoon();
+    expectStopped(
+        [&port] {
+            const QString line(4096, u'x');
+            for (int i = 0; i < 1000; ++i)
+                port.writeLine(line);
+        },
+        "Cannot write");
+    stopping.get();
+    ::close(reader);
+}
+
 TEST_F(TextPortFileOnAPipe, AReaderThatComesWithinTheTimeOutGetsTheLines) {
     auto reading = std::async(std::launch::async, [this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -115,6 +184,30 @@ TEST_F(TextPortFileOnAPipe, AReaderThatComesWithinTheTimeOutGetsTheLines) {
     port.writeLine(QStringLiteral("Pedido: 7"));
     port.close();
     EXPECT_EQ(reading.get(), QByteArray("Pedido: 7\r\n"));
+}
+
+// A device that poll() calls writable and that takes nothing still fails after the
+// time-out instead of being tried again for ever.
+TEST(TextPortFile, ADeviceAlwaysWritableToPollThatTakesNothingTimesOut) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lp0");
+    printing::TextPortFile port(path, std::chrono::milliseconds(300));
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+    g_refusingFile = status.st_ino;
+    auto writing = std::async(std::launch::async, [&port]() -> std::string {
+        try {
+            port.writeLine(QStringLiteral("Pedido: 7"));
+            return "written";
+        } catch (const printing::OutputError& error) {
+            return error.what();
+        }
+    });
+    // Before the future's end waits for the writer: a writer that never gives up gets free.
+    const auto writable = qScopeGuard([] { g_refusingFile = 0; });
+    ASSERT_EQ(writing.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "still writing";
+    EXPECT_NE(writing.get().find("lp0: the port took no data for 300 ms"), std::string::npos);
 }
 
 } // namespace
