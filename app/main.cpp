@@ -101,11 +101,15 @@ int main(int argc, char* argv[]) {
     TFormPalms form;
     form.logStartup();
     // A stop request during start-up: the event loop it was meant for has not run yet.
-    if (termination::notedSignal() != 0)
+    if (termination::notedSignal() != 0) {
+        termination::shutdownStarted();
         return 0;
+    }
     // Only the main window's closing ends the program, not the last box closed while the
     // window is hidden in the notification area.
     quitWhenMainWindowCloses(form);
     form.show();
-    return application.exec();
+    const int code = application.exec();
+    termination::shutdownStarted();
+    return code;
 }

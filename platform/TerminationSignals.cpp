@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +18,10 @@ namespace termination {
 namespace {
 
 std::atomic<int> g_noted{0};
+std::atomic<bool> g_shutdownStarted{false};
+
+// A hook stuck on a full pipe or a hung file system does not keep the process alive.
+constexpr std::chrono::seconds kHookLimit{1};
 
 // Guards the hand-over to the event loop against the application going away.
 std::mutex g_quitMutex;
@@ -56,8 +62,16 @@ void watch(sigset_t set, std::chrono::milliseconds grace,
         postQuit(signal);
     }
     std::this_thread::sleep_for(grace);
-    if (beforeForcedEnd)
-        beforeForcedEnd(signal);
+    // Past the event loop the program's globals are being destroyed: nothing of it may run.
+    if (beforeForcedEnd && !g_shutdownStarted) {
+        auto finished = std::make_shared<std::promise<void>>();
+        std::future<void> done = finished->get_future();
+        std::thread([beforeForcedEnd, signal, finished] {
+            beforeForcedEnd(signal);
+            finished->set_value();
+        }).detach();
+        done.wait_for(kHookLimit);
+    }
     ::_exit(0);
 }
 
@@ -67,6 +81,10 @@ void noteSignals(std::chrono::milliseconds grace, std::function<void(int signal)
     const sigset_t set = terminationSet();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread(watch, set, grace, std::move(beforeForcedEnd)).detach();
+}
+
+void shutdownStarted() {
+    g_shutdownStarted = true;
 }
 
 int notedSignal() {

@@ -17,6 +17,11 @@ namespace termination {
 // signals). beforeForcedEnd runs on the signals' thread just before the forced end.
 void noteSignals(std::chrono::milliseconds grace, std::function<void(int signal)> beforeForcedEnd);
 
+// Call when the event loop has returned: a forced end from then on skips beforeForcedEnd,
+// which would touch what static destruction is taking down. beforeForcedEnd gets at most a
+// second before the process ends anyway.
+void shutdownStarted();
+
 // The signal noted so far, or 0.
 int notedSignal();
 
