@@ -4,6 +4,7 @@
 #include "imaging/qkUnits.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "platform/printing/TextPortFile.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MainWindowQuit.h"
 #include "platform/widgets/MessageSeam.h"
@@ -59,6 +60,8 @@ int main(int argc, char* argv[]) {
                               .arg(signalName(signal))
                               .arg(kStopGrace.count()));
     });
+    // A ticket waiting on a port gives up at a stop request, so it is logged before the end.
+    printing::TextPortFile::setStopRequested([] { return termination::notedSignal() != 0; });
     // A port's reader that goes away fails the write (EPIPE) instead of ending the program.
     std::signal(SIGPIPE, SIG_IGN);
     // A machine without a screen (a service started at boot): offscreen instead of aborting.
