@@ -1,4 +1,5 @@
 #include "app/TextCodec.h"
+#include "app/mesa_ponte/HeldTicket.h"
 #include "app/mesa_ponte/ProgramLog.h"
 #include "app/mesa_ponte/TFormPalms.h"
 #include "imaging/qkUnits.h"
@@ -59,6 +60,9 @@ int main(int argc, char* argv[]) {
                                          "programa termina agora.")
                               .arg(signalName(signal))
                               .arg(kStopGrace.count()));
+        heldticket::logAsLost(QStringLiteral("sinal %1 recebido e não atendido em %2 s")
+                                  .arg(signalName(signal))
+                                  .arg(kStopGrace.count()));
     });
     // A ticket waiting on a port gives up at a stop request, so it is logged before the end.
     printing::TextPortFile::setStopRequested([] { return termination::notedSignal() != 0; });

@@ -3,6 +3,7 @@
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"
 #include "app/db/DatabaseError.h"
+#include "app/mesa_ponte/HeldTicket.h"
 #include "app/mesa_ponte/KitchenTicketLines.h"
 #include "app/mesa_ponte/PassFilter.h"
 #include "app/mesa_ponte/ProgramLog.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMap>
+#include <QScopeGuard>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
@@ -128,9 +130,7 @@ QString messageOf(const std::exception_ptr& error) {
 void logLostTicket(const QString& what, int printer, const QString& destination,
                    const QString& port, const std::exception_ptr& error, const QString& ticket) {
     programlog::write(
-        QStringLiteral("%1 (impressora %2, destino '%3', porta '%4'): %5\n"
-                       "--- pedido ---\n%6\n--- fim do pedido ---")
-            .arg(what, QString::number(printer), destination, port, messageOf(error), ticket));
+        heldticket::lostTicketEntry(what, printer, destination, port, messageOf(error), ticket));
 }
 
 } // namespace
@@ -384,6 +384,8 @@ void TFormPalms::runPass(int printer, const QString& table) {
     for (const QString& line : header)
         addReportLine(line);
 
+    // Held from the first item moved whole until the ticket is sent or logged.
+    const auto released = qScopeGuard([] { heldticket::clear(); });
     bool moved = false;
     int itemsWhole = 0;      // moved, flagged and on the ticket
     qsizetype itemStart = 0; // where the item being moved begins in the ticket's text
@@ -395,6 +397,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
             itemStart = impvalto->document()->characterCount() - 1;
             moveItem(printer, destination, table);
             ++itemsWhole;
+            heldticket::hold(printer, destination, port, impvalto->toPlainText());
         }
     } catch (...) {
         // The items moved before the error are in the main database, but their ticket is never
@@ -422,6 +425,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
             logLostTicket(QStringLiteral("Pedido da cozinha não impresso"), printer, destination,
                           port, std::current_exception(), impvalto->toPlainText());
         }
+        heldticket::clear();
     }
     if (moved && printer == kLastPrinter) {
         try {

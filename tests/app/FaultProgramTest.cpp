@@ -248,6 +248,68 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
     EXPECT_EQ(m_program.state(), QProcess::Running);
 }
 
+// A stop request while one item's 'EXCLUIR' update waits for its row (a tablet holds it
+// locked): the items moved before it in the pass are in the main database, their ticket never
+// sent. The forced end logs that ticket whole, without the waiting item.
+TEST_F(ProgramUnderFaults, AStopMidPassLogsTheMovedItemsTicket) {
+    constexpr int kItems = 20;
+    constexpr int kHeld = 10;
+    tableAndWaiter();
+    tabletItems(1, kItems, {1});
+
+    QProcess holder;
+    holder.setProcessChannelMode(QProcess::MergedChannels);
+    holder.start("isql-fb", {"-q", "-user", "SYSDBA", "-password", "cellarbox", tabletsText()});
+    ASSERT_TRUE(holder.waitForStarted(10000));
+    const auto release = qScopeGuard([&holder] {
+        holder.kill();
+        holder.waitForFinished(10000);
+    });
+    holder.write(QStringLiteral("update mesa set Nomep = Nomep where id = %1;\n"
+                                "select 'row' || 'held' from rdb$database;\n")
+                     .arg(kHeld)
+                     .toLatin1());
+    QByteArray said;
+    for (int i = 0; i < 100 && !said.contains("rowheld"); ++i) {
+        holder.waitForReadyRead(200);
+        said += holder.readAll();
+    }
+    ASSERT_TRUE(said.contains("rowheld")) << said.constData();
+
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    const QString held =
+        QStringLiteral("select count(*) as n from mesa where codigo = 'P%1'").arg(kHeld);
+    ASSERT_TRUE(waitFor([&] { return count(main(held, {"n"})) == 1; }, 40));
+    QThread::msleep(500);
+    ASSERT_EQ(::kill(static_cast<pid_t>(m_program.processId()), SIGTERM), 0);
+    ASSERT_TRUE(m_program.waitForFinished(5000));
+    EXPECT_EQ(m_program.exitCode(), 0);
+
+    const QString text = log();
+    const QString lost =
+        QStringLiteral(
+            "Pedido da cozinha não impresso: o programa foi parado no meio da passagem e os itens "
+            "gravados estão no banco principal (impressora 1, destino 'Informar Porta', porta "
+            "'%1'): "
+            "sinal SIGTERM recebido e não atendido em 3 s\n--- pedido ---\n")
+            .arg(m_portFields[1]);
+    const qsizetype start = text.indexOf(lost);
+    const qsizetype end = text.indexOf(QStringLiteral("\n--- fim do pedido ---"), start);
+    ASSERT_GE(start, 0) << text.toStdString();
+    ASSERT_GT(end, start) << text.toStdString();
+    const QString ticket = text.mid(start, end - start);
+    // Every item in the main database but the waiting one, and only those.
+    const QMap<QString, int> codes = codesInMain();
+    EXPECT_GT(codes.size(), 1);
+    for (int id = 1; id <= kItems; ++id) {
+        const QString code = QStringLiteral("P%1").arg(id);
+        EXPECT_EQ(ticket.contains(QStringLiteral(" COD:%1\n").arg(code)),
+                  codes.contains(code) && id != kHeld)
+            << code.toStdString();
+    }
+    EXPECT_EQ(text.count(QStringLiteral("--- pedido ---")), 1);
+}
+
 // A kitchen port that fails on every write and a CUPS queue that rejects jobs: the items move
 // once, each lost ticket is in the log whole, the next pass and the next cycle run. A bill for
 // the rejecting queue stops polling and keeps its request, answered once the queue accepts

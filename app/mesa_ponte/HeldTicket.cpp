@@ -1,0 +1,56 @@
+#include "app/mesa_ponte/HeldTicket.h"
+
+#include "app/mesa_ponte/ProgramLog.h"
+
+#include <mutex>
+#include <optional>
+
+namespace heldticket {
+
+namespace {
+
+struct Ticket {
+    int printer;
+    QString destination;
+    QString port;
+    QString text;
+};
+
+std::mutex g_mutex;
+std::optional<Ticket> g_held;
+
+} // namespace
+
+void hold(int printer, const QString& destination, const QString& port, const QString& ticket) {
+    Ticket held{printer, destination, port, ticket};
+    const std::lock_guard lock(g_mutex);
+    g_held = std::move(held);
+}
+
+void clear() {
+    const std::lock_guard lock(g_mutex);
+    g_held.reset();
+}
+
+void logAsLost(const QString& reason) {
+    std::optional<Ticket> held;
+    {
+        const std::lock_guard lock(g_mutex);
+        held.swap(g_held);
+    }
+    if (!held)
+        return;
+    programlog::write(lostTicketEntry(
+        QStringLiteral("Pedido da cozinha não impresso: o programa foi parado no meio da "
+                       "passagem e os itens gravados estão no banco principal"),
+        held->printer, held->destination, held->port, reason, held->text));
+}
+
+QString lostTicketEntry(const QString& what, int printer, const QString& destination,
+                        const QString& port, const QString& why, const QString& ticket) {
+    return QStringLiteral("%1 (impressora %2, destino '%3', porta '%4'): %5\n"
+                          "--- pedido ---\n%6\n--- fim do pedido ---")
+        .arg(what, QString::number(printer), destination, port, why, ticket);
+}
+
+} // namespace heldticket
