@@ -126,11 +126,13 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     if (::rename(temporary.constData(), target.constData()) != 0)
         failAndRemove(errno);
 
-    // The rename itself reaches the disk with its folder.
+    // The rename itself reaches the disk with its folder, where the folder can be flushed:
+    // one that may be written but not read, or a file system that cannot flush folders, has
+    // the new content in place all the same, so that is no failure of the write.
     const QByteArray folder = QFile::encodeName(QFileInfo(targetPath).absolutePath());
     const FileDescriptor directory(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() < 0 || ::fsync(directory.get()) != 0)
-        fail("cannot write", targetPath, errno);
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
 }
 
 } // namespace lockedfile

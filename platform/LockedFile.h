@@ -13,7 +13,8 @@ QByteArray readAll(const QString& path);
 // Replaces the file's content (creating it when missing) so that a kill or a power cut
 // leaves the old content or the new, never an empty or half file: the bytes go to a
 // temporary file beside it, which is flushed to disk and renamed over it, and the folder is
-// flushed too. The file replaced is held exclusively meanwhile, so a reader of it fails, and
+// flushed too where it can be (a folder that cannot be is no failure once the rename is
+// done). The file replaced is held exclusively meanwhile, so a reader of it fails, and
 // a file that another process holds makes the write fail.
 void writeAll(const QString& path, const QByteArray& bytes);
 

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QThread>
 
 #include <atomic>
 #include <cerrno>
@@ -64,11 +63,11 @@ std::optional<int> appendWhole(const QString& path, const QByteArray& entry) {
     return error;
 }
 
-// The error box belongs to the user-interface thread: another thread (the database watchdog,
-// the signal thread) hands the report to its event loop.
+// The error box belongs to the user-interface thread's event loop, whichever thread logs:
+// a modal box shown in the middle of a polling pass would hold the pass, and polling with
+// it, until someone clicks.
 void reportFailure(const QString& text) {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application && QThread::currentThread() != application->thread()) {
+    if (QCoreApplication* application = QCoreApplication::instance()) {
         QMetaObject::invokeMethod(
             application, [text] { messages::showStandardError(text); }, Qt::QueuedConnection);
         return;

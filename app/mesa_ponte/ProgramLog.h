@@ -7,8 +7,9 @@
 // file takes only in part is cut back, so the log never holds half an entry. The first
 // entry the log file cannot keep is reported through the message seam (the error box), once
 // per run; standard error still gets every entry whole, and a note after each entry the log
-// could not keep. Writing never throws. Any thread may write; a failure seen on another
-// thread is reported on the user-interface thread's event loop.
+// could not keep. Writing never throws. Any thread may write; the failure is reported from
+// the user-interface thread's event loop (after the caller's work), or at once when there
+// is no application.
 namespace programlog {
 
 void write(const QString& line);

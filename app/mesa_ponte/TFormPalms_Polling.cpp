@@ -388,6 +388,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
     const auto released = qScopeGuard([] { heldticket::clear(); });
     bool moved = false;
     int itemsWhole = 0;      // moved, flagged and on the ticket
+    bool inItem = false;     // an item is being moved
     qsizetype itemStart = 0; // where the item being moved begins in the ticket's text
     try {
         for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
@@ -395,23 +396,26 @@ void TFormPalms::runPass(int printer, const QString& table) {
                 continue;
             moved = true;
             itemStart = impvalto->document()->characterCount() - 1;
+            inItem = true;
             moveItem(printer, destination, table);
+            inItem = false;
             ++itemsWhole;
             heldticket::hold(printer, destination, port, impvalto->toPlainText());
         }
     } catch (...) {
         // The items moved before the error are in the main database, but their ticket is never
         // sent. The one that failed moves again once the program is started again: it is kept
-        // out of the ticket, or reprinting the ticket would send it to the kitchen twice.
-        if (itemsWhole > 0) {
-            const QString text = impvalto->toPlainText();
+        // out of the ticket, or reprinting the ticket would send it to the kitchen twice. It is
+        // named even when it was the first, since its main row may be written already.
+        const QString text = impvalto->toPlainText();
+        if (itemsWhole > 0)
             logLostTicket(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
                                          "meio e os itens gravados antes do erro estão no banco "
                                          "principal"),
                           printer, destination, port, std::current_exception(),
                           text.left(itemStart));
+        if (inItem)
             logFailedItem(text.mid(itemStart + 1));
-        }
         throw;
     }
 

@@ -192,6 +192,14 @@ void TFormPalms::runStartupSteps() {
     }
     if (!LogonP.isConnected())
         connectLogged(LogonP, tabletsDatabase);
+    // This machine's server may have come up since the main database opened embedded (at
+    // boot, a moment before the tablets' database answered): held embedded, the file would
+    // be kept from that server, and the point of sale, all evening. Connecting again goes
+    // through the server when it answers now, else embedded as before.
+    if (Logon.route() == db::Connection::Route::Embedded) {
+        Logon.disconnect();
+        connectLogged(Logon, mainDatabase);
+    }
     for (QLineEdit* port : {Edit29, Edit30, Edit31, Edit32, Edit33})
         port->clear();
 

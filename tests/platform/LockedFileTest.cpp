@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -95,6 +96,44 @@ TEST_F(LockedFileTest, TheReplacementKeepsPermissionsAndLinks) {
     struct stat status {};
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
+}
+
+// A folder the writer may write but not read: the rename goes through, its flush cannot
+// open the folder. The new content is in place, so the write has not failed. Root reads
+// any folder, so as root the write runs in a child that is someone else.
+TEST_F(LockedFileTest, AFolderThatCannotBeFlushedDoesNotFailAWriteInPlace) {
+    const uid_t nobody = 65534;
+    const QString folder = m_dir.filePath("writeonly");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString file = folder + QStringLiteral("/pedido.INI");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0711), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), nobody, nobody), 0);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0300), 0);
+    const auto write = [&](const QByteArray& bytes) {
+        try {
+            lockedfile::writeAll(file, bytes);
+            return true;
+        } catch (const std::runtime_error&) {
+            return false;
+        }
+    };
+    const auto writeAsTheWriter = [&](const QByteArray& bytes) {
+        if (!root)
+            return write(bytes);
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(::setgid(nobody) == 0 && ::setuid(nobody) == 0 && write(bytes) ? 0 : 1);
+        int status = 0;
+        return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    };
+    EXPECT_TRUE(writeAsTheWriter("7\r\n"));
+    EXPECT_TRUE(writeAsTheWriter("8\r\n"));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0700), 0);
+    EXPECT_EQ(lockedfile::readAll(file), QByteArray("8\r\n"));
 }
 
 TEST_F(LockedFileTest, ErrorsNameTheFile) {

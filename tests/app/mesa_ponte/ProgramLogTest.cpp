@@ -93,6 +93,7 @@ TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
                            QString(9000, u'x') + QStringLiteral("\n--- fim do pedido ---");
     programlog::write(ticket);
     programlog::write(ticket);
+    QCoreApplication::processEvents();
     EXPECT_EQ(log(), first);
     ASSERT_EQ(recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(recorder.standardErrors()[0].text.startsWith(
@@ -110,7 +111,31 @@ TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
     EXPECT_TRUE(log().startsWith(first));
     EXPECT_TRUE(log().endsWith(u' ' + ticket.toUtf8() + '\n'));
     EXPECT_EQ(log().count('\n'), first.count('\n') + ticket.count(u'\n') + 1);
+    QCoreApplication::processEvents();
     EXPECT_EQ(recorder.standardErrors().size(), 1u);
+}
+
+// A log that cannot be written, seen on the user-interface thread in the middle of its work
+// (a polling pass): the error box waits for the event loop, so the work goes on first.
+TEST(LogOnTheUserInterfaceThread, ReportsAFailureOnlyFromTheEventLoop) {
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    ASSERT_TRUE(QFile::link("/dev/full", data.filePath("interface-cuvora.log")));
+    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
+    programlog::forgetReportedFailure();
+    messages::Recorder recorder;
+    QTemporaryDir capture;
+    {
+        StandardErrorCapture standardError(capture.filePath("stderr"));
+        programlog::write(QStringLiteral("primeira linha"));
+        programlog::write(QStringLiteral("segunda linha"));
+    }
+    EXPECT_TRUE(recorder.standardErrors().empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(recorder.standardErrors().size(), 1u);
+    EXPECT_TRUE(
+        recorder.standardErrors()[0].text.contains(QStringLiteral("No space left on device")));
+    unsetenv("TOBRASK_BARES_DIR");
 }
 
 } // namespace

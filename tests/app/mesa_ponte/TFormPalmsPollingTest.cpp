@@ -647,6 +647,66 @@ INSTANTIATE_TEST_SUITE_P(
                           "já está no banco principal"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A pass that fails on its first item: no ticket is lost, but the item is named in the log
+// all the same, above all when its main row is written already (it moves again after a
+// restart, doubled).
+class PollingFirstItemFailure : public ::testing::TestWithParam<MidwayFailure> {};
+
+TEST_P(PollingFirstItemFailure, LogsTheFailedItemAndNoTicket) {
+    PollingFixture f(Access::Embedded);
+    f.table("12");
+    f.waiter("3", "Ana");
+    const QStringList names = {"FEIJOADA", "FAROFA"};
+    for (int id = 1; id <= 2; ++id)
+        f.item(
+            {.id = id, .nomep = names[id - 1].toLower(), .codigo = QStringLiteral("F%1").arg(id)});
+    if (*GetParam().onMain)
+        f.onMain(QString::fromLatin1(GetParam().onMain));
+    for (const QString& statement : GetParam().onTablets)
+        f.onTablets(statement);
+    f.start();
+    f.cycle();
+    ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
+    EXPECT_TRUE(f.sent.empty());
+    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+    EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 0) << log.toStdString();
+
+    const qsizetype itemStart = log.indexOf(QStringLiteral("--- item que falhou ---\n"));
+    const qsizetype itemEnd = log.indexOf(QStringLiteral("\n--- fim do item ---"));
+    ASSERT_TRUE(itemStart >= 0 && itemEnd > itemStart) << log.toStdString();
+    const QStringList failedLines = log.mid(itemStart + 24, itemEnd - itemStart - 24).split(u'\n');
+    ASSERT_EQ(failedLines.size(), 5) << log.toStdString();
+    const qsizetype failed = names.indexOf(failedLines.at(1));
+    ASSERT_GE(failed, 0) << log.toStdString();
+    const QString code = QStringLiteral("F%1").arg(failed + 1);
+    EXPECT_EQ(failedLines, (QStringList{"", names[failed], QStringLiteral("QTD: 1     COD:") + code,
+                                        kRule, ""}));
+    EXPECT_TRUE(log.contains(QStringLiteral("Item que falhou, fora do pedido acima (id %1, "
+                                            "codigo '%2'): ")
+                                 .arg(failed + 1)
+                                 .arg(code) +
+                             QString::fromUtf8(GetParam().failedItemState) +
+                             QStringLiteral("; não foi marcado no tablet e será movido de novo")))
+        << log.toStdString();
+    EXPECT_EQ(f.main("select codigo from mesa where mesa = '000012'", {"codigo"}).size(),
+              GetParam().failedItemState == std::string_view("já está no banco principal") ? 1u
+                                                                                           : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Polling, PollingFirstItemFailure,
+    ::testing::Values(MidwayFailure{"MainRowRefused",
+                                    "insert into mesa (id, idmesa, mesa) values (1, 1, 'outra')",
+                                    {},
+                                    "não foi gravado no banco principal"},
+                      MidwayFailure{"TabletFlagRefused",
+                                    "",
+                                    {"create exception nao_marca 'flag refused'",
+                                     "create trigger mesa_nao_marca for mesa after update as "
+                                     "begin exception nao_marca; end"},
+                                    "já está no banco principal"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
     PollingFixture f(Access::Embedded);
     f.table("12");

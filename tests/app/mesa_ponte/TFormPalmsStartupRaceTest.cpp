@@ -1,0 +1,84 @@
+// Start-up while this machine's Firebird server is still coming up, in a process of its own:
+// its client configuration is the folder of a server of the test's own, which the client
+// reads once, at its first call.
+#include "app/mesa_ponte/TFormPalms.h"
+
+#include "app/db/FbClientSeam.h"
+#include "platform/LockedFile.h"
+#include "platform/NetworkAddresses.h"
+#include "platform/Printers.h"
+#include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/MessageSeam.h"
+#include "tests/support/OwnFirebirdServer.h"
+#include "tests/support/TestDatabases.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr long kNetworkError = 335544721; // isc_network_error
+constexpr long kUnavailable = 335544375;  // isc_unavailable: no server answers here
+
+// The server address fails, and so does the main database's local path through this
+// machine's server, which is not up yet: the main database opens embedded. A moment later
+// the server is up and the tablets' database connects through it. The main database must
+// then go through the server too, or the program would keep it from the point of sale all
+// evening.
+TEST(StartupWhileTheServerComesUp, TheMainDatabaseMovesToTheServerOnceItAnswers) {
+    testsupport::OwnFirebirdServer server;
+    ASSERT_NO_FATAL_FAILURE(server.start());
+    setenv("FIREBIRD", server.folder().toLocal8Bit().constData(), 1);
+    setenv("FIREBIRD_LOCK", server.lockFolder().toLocal8Bit().constData(), 1);
+    const testsupport::TestDatabases dbs;
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
+    setenv("TOBRASK_DB_DIR", dbs.folder().toLocal8Bit().constData(), 1);
+    lockedfile::writeAll(data.filePath("QibClientServ.ini"),
+                         (server.address() + "\r\n\r\n").toUtf8());
+    printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
+    networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
+    setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
+    messages::Recorder recorder;
+
+    // The first attachment (the main database through the server address) and the second
+    // (its local path through this machine's server) fail; every later one goes through.
+    int attachments = 0;
+    db::setFbFailureInjector([&attachments](db::FbCall call) -> long {
+        if (call != db::FbCall::AttachDatabase)
+            return 0;
+        ++attachments;
+        return attachments == 1 ? kNetworkError : attachments == 2 ? kUnavailable : 0;
+    });
+    auto form = std::make_unique<TFormPalms>();
+    db::setFbFailureInjector({});
+
+    EXPECT_EQ(form->LogonP.route(), db::Connection::Route::Server);
+    EXPECT_EQ(form->Logon.database(), dbs.mainPath());
+    EXPECT_EQ(form->Logon.route(), db::Connection::Route::LocalServer);
+    EXPECT_TRUE(recorder.standardErrors().empty());
+    // The point of sale reaches the main database through the server meanwhile.
+    EXPECT_NO_THROW(testsupport::executeSql(server.address() + u':' + dbs.mainPath(),
+                                            "select count(*) from rdb$database"));
+    EXPECT_EQ(form->Logon.run(QStringLiteral("select count(*) from rdb$database")).rowCount(), 1);
+
+    form.reset();
+    printers::setSource({});
+    networkaddresses::setSource({});
+    unsetenv("TOBRASK_BARES_DIR");
+    unsetenv("TOBRASK_DB_DIR");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
