@@ -168,6 +168,23 @@ protected:
     }
     // Longer than one polling period, so a cycle that was going to run has run.
     static void waitPastOneCycle() { QThread::sleep(6); }
+    // A tablet's open transaction, in isql-fb, that holds the row of one item until the
+    // holder ends.
+    void holdTabletRow(QProcess& holder, int id) {
+        holder.setProcessChannelMode(QProcess::MergedChannels);
+        holder.start("isql-fb", {"-q", "-user", "SYSDBA", "-password", "cellarbox", tabletsText()});
+        ASSERT_TRUE(holder.waitForStarted(10000));
+        holder.write(QStringLiteral("update mesa set Nomep = Nomep where id = %1;\n"
+                                    "select 'row' || 'held' from rdb$database;\n")
+                         .arg(id)
+                         .toLatin1());
+        QByteArray said;
+        for (int i = 0; i < 100 && !said.contains("rowheld"); ++i) {
+            holder.waitForReadyRead(200);
+            said += holder.readAll();
+        }
+        ASSERT_TRUE(said.contains("rowheld")) << said.constData();
+    }
 
     QString m_server;
     QString m_boxes[5];
@@ -195,19 +212,7 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
 
     // A tablet's open transaction holds one row.
     QProcess holder;
-    holder.setProcessChannelMode(QProcess::MergedChannels);
-    holder.start("isql-fb", {"-q", "-user", "SYSDBA", "-password", "cellarbox", tabletsText()});
-    ASSERT_TRUE(holder.waitForStarted(10000));
-    holder.write(QStringLiteral("update mesa set Nomep = Nomep where id = %1;\n"
-                                "select 'row' || 'held' from rdb$database;\n")
-                     .arg(kHeld)
-                     .toLatin1());
-    QByteArray said;
-    for (int i = 0; i < 100 && !said.contains("rowheld"); ++i) {
-        holder.waitForReadyRead(200);
-        said += holder.readAll();
-    }
-    ASSERT_TRUE(said.contains("rowheld")) << said.constData();
+    ASSERT_NO_FATAL_FAILURE(holdTabletRow(holder, kHeld));
 
     ASSERT_NO_FATAL_FAILURE(startProgram());
     const QString held =
@@ -258,23 +263,11 @@ TEST_F(ProgramUnderFaults, AStopMidPassLogsTheMovedItemsTicket) {
     tabletItems(1, kItems, {1});
 
     QProcess holder;
-    holder.setProcessChannelMode(QProcess::MergedChannels);
-    holder.start("isql-fb", {"-q", "-user", "SYSDBA", "-password", "cellarbox", tabletsText()});
-    ASSERT_TRUE(holder.waitForStarted(10000));
     const auto release = qScopeGuard([&holder] {
         holder.kill();
         holder.waitForFinished(10000);
     });
-    holder.write(QStringLiteral("update mesa set Nomep = Nomep where id = %1;\n"
-                                "select 'row' || 'held' from rdb$database;\n")
-                     .arg(kHeld)
-                     .toLatin1());
-    QByteArray said;
-    for (int i = 0; i < 100 && !said.contains("rowheld"); ++i) {
-        holder.waitForReadyRead(200);
-        said += holder.readAll();
-    }
-    ASSERT_TRUE(said.contains("rowheld")) << said.constData();
+    ASSERT_NO_FATAL_FAILURE(holdTabletRow(holder, kHeld));
 
     ASSERT_NO_FATAL_FAILURE(startProgram());
     const QString held =

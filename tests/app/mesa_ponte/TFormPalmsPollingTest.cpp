@@ -565,23 +565,38 @@ void PrintTo(const MidwayFailure& failure, std::ostream* out) {
     *out << failure.name;
 }
 
+// Table 12 and waiter Ana, one item for kitchen 1 per name (codes F1, F2, ...), the
+// failure's statements, and one cycle.
+void runFailingPass(PollingFixture& f, const QStringList& names, const MidwayFailure& failure) {
+    f.table("12");
+    f.waiter("3", "Ana");
+    for (int id = 1; id <= names.size(); ++id)
+        f.item(
+            {.id = id, .nomep = names[id - 1].toLower(), .codigo = QStringLiteral("F%1").arg(id)});
+    if (*failure.onMain)
+        f.onMain(QString::fromLatin1(failure.onMain));
+    for (const QString& statement : failure.onTablets)
+        f.onTablets(statement);
+    f.start();
+    f.cycle();
+}
+
+// The lines logged between the failed item's markers, or none without them.
+QStringList failedItemLines(const QString& log) {
+    const qsizetype start = log.indexOf(QStringLiteral("--- item que falhou ---\n"));
+    const qsizetype end = log.indexOf(QStringLiteral("\n--- fim do item ---"));
+    if (start < 0 || end <= start)
+        return {};
+    return log.mid(start + 24, end - start - 24).split(u'\n');
+}
+
 class PollingMidwayFailure : public ::testing::TestWithParam<MidwayFailure> {};
 
 // The database returns the pass's items in an order of its own: the second item moved fails.
 TEST_P(PollingMidwayFailure, LogsTheTicketOfTheItemsMovedAndTheFailedOneApart) {
     PollingFixture f(Access::Embedded);
-    f.table("12");
-    f.waiter("3", "Ana");
     const QStringList names = {"FEIJOADA", "FAROFA", "COUVE"};
-    for (int id = 1; id <= 3; ++id)
-        f.item(
-            {.id = id, .nomep = names[id - 1].toLower(), .codigo = QStringLiteral("F%1").arg(id)});
-    if (*GetParam().onMain)
-        f.onMain(QString::fromLatin1(GetParam().onMain));
-    for (const QString& statement : GetParam().onTablets)
-        f.onTablets(statement);
-    f.start();
-    f.cycle();
+    runFailingPass(f, names, GetParam());
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.sent.empty());
     const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
@@ -606,11 +621,7 @@ TEST_P(PollingMidwayFailure, LogsTheTicketOfTheItemsMovedAndTheFailedOneApart) {
 
     // The failed item, after the ticket, with what became of it.
     const QString failed = log.mid(end);
-    const qsizetype itemStart = failed.indexOf(QStringLiteral("--- item que falhou ---\n"));
-    const qsizetype itemEnd = failed.indexOf(QStringLiteral("\n--- fim do item ---"));
-    ASSERT_TRUE(itemStart >= 0 && itemEnd > itemStart) << log.toStdString();
-    const QStringList failedLines =
-        failed.mid(itemStart + 24, itemEnd - itemStart - 24).split(u'\n');
+    const QStringList failedLines = failedItemLines(failed);
     ASSERT_EQ(failedLines.size(), 5) << log.toStdString();
     const qsizetype failedIndex = names.indexOf(failedLines.at(1));
     ASSERT_GE(failedIndex, 0);
@@ -654,27 +665,14 @@ class PollingFirstItemFailure : public ::testing::TestWithParam<MidwayFailure> {
 
 TEST_P(PollingFirstItemFailure, LogsTheFailedItemAndNoTicket) {
     PollingFixture f(Access::Embedded);
-    f.table("12");
-    f.waiter("3", "Ana");
     const QStringList names = {"FEIJOADA", "FAROFA"};
-    for (int id = 1; id <= 2; ++id)
-        f.item(
-            {.id = id, .nomep = names[id - 1].toLower(), .codigo = QStringLiteral("F%1").arg(id)});
-    if (*GetParam().onMain)
-        f.onMain(QString::fromLatin1(GetParam().onMain));
-    for (const QString& statement : GetParam().onTablets)
-        f.onTablets(statement);
-    f.start();
-    f.cycle();
+    runFailingPass(f, names, GetParam());
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.sent.empty());
     const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
     EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 0) << log.toStdString();
 
-    const qsizetype itemStart = log.indexOf(QStringLiteral("--- item que falhou ---\n"));
-    const qsizetype itemEnd = log.indexOf(QStringLiteral("\n--- fim do item ---"));
-    ASSERT_TRUE(itemStart >= 0 && itemEnd > itemStart) << log.toStdString();
-    const QStringList failedLines = log.mid(itemStart + 24, itemEnd - itemStart - 24).split(u'\n');
+    const QStringList failedLines = failedItemLines(log);
     ASSERT_EQ(failedLines.size(), 5) << log.toStdString();
     const qsizetype failed = names.indexOf(failedLines.at(1));
     ASSERT_GE(failed, 0) << log.toStdString();
