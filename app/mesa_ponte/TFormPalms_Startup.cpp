@@ -195,8 +195,10 @@ void TFormPalms::runStartupSteps() {
     // This machine's server may have come up since the main database opened embedded (at
     // boot, a moment before the tablets' database answered): held embedded, the file would
     // be kept from that server, and the point of sale, all evening. Connecting again goes
-    // through the server when it answers now, else embedded as before.
-    if (Logon.route() == db::Connection::Route::Embedded) {
+    // through the server when it answers now, else embedded as before. A tablets' database
+    // held embedded too means no server answered here a moment ago: nothing to try again.
+    if (Logon.route() == db::Connection::Route::Embedded &&
+        LogonP.route() != db::Connection::Route::Embedded) {
         Logon.disconnect();
         connectLogged(Logon, mainDatabase);
     }
