@@ -130,14 +130,17 @@ TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
          {}},
         {"no runtime folder", [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, {}},
     };
-    // Another user needs to reach the folder; the lock file is readable by all.
-    if (::geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty()) {
+    // Another user needs to reach the program (a build folder under a private folder, as
+    // mktemp -d makes, keeps it out) and the data folder; the lock file is readable by all.
+    const QStringList asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    if (::geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty() &&
+        QProcess::execute("setpriv",
+                          asNobody.mid(1) + QStringList{"test", "-x", CUVORA_PROGRAM_PATH}) == 0) {
         ASSERT_TRUE(QFile::setPermissions(m_data.path(), QFile::permissions(m_data.path()) |
                                                              QFileDevice::ExeOther |
                                                              QFileDevice::ReadOther));
         cases.push_back({"another user",
-                         [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); },
-                         {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"}});
+                         [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, asNobody});
     }
     for (const Case& c : cases) {
         QProcessEnvironment environment = m_environment;
