@@ -1,6 +1,6 @@
 #include "app/TextCodec.h"
-#include "app/mesa_ponte/HeldTicket.h"
-#include "app/mesa_ponte/ProgramLog.h"
+#include "app/core/HeldTicket.h"
+#include "app/core/ProgramLog.h"
 #include "app/mesa_ponte/TFormPalms.h"
 #include "imaging/qkUnits.h"
 #include "platform/SingleInstance.h"
@@ -87,6 +87,7 @@ int main(int argc, char* argv[]) {
                                : QStringLiteral("Mensagem mostrada: ")) +
                           message.text);
     });
+    programlog::setFailureReport(messages::showStandardError);
 
     // Held until the process ends; the kernel drops it when a copy dies.
     SingleInstanceLock instance;

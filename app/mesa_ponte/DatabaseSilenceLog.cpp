@@ -1,7 +1,7 @@
 #include "app/mesa_ponte/DatabaseSilenceLog.h"
 
+#include "app/core/ProgramLog.h"
 #include "app/db/CallWatchdog.h"
-#include "app/mesa_ponte/ProgramLog.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/SettingsFile.h"
+#include "app/core/TabJunta.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
 #include "app/mesa_ponte/DatabaseSilenceLog.h"
-#include "app/mesa_ponte/TabJunta.h"
 
 // Polling and the kitchen ticket.
 #include "app/SettingsFile.h"

@@ -2,7 +2,7 @@
 
 #include "app/TextConventions.h"
 #include "app/UnitVisao.h"
-#include "app/mesa_ponte/ProgramLog.h"
+#include "app/core/ProgramLog.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
 #include "platform/printing/PrinterSelection.h"

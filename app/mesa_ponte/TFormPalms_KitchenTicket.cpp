@@ -1,7 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextConventions.h"
-#include "app/mesa_ponte/KitchenTicketLines.h"
+#include "app/core/KitchenTicketLines.h"
 #include "platform/DataFolder.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/TabJunta.h"
+#include "app/core/TabJunta.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/KitchenTicketLines.h"
+#include "app/core/KitchenTicketLines.h"
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"

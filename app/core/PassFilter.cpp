@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/PassFilter.h"
+#include "app/core/PassFilter.h"
 
 #include "platform/Windows1252.h"
 

@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/TableNumber.h"
+#include "app/core/TableNumber.h"
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"

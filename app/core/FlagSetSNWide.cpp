@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/FlagSetSNWide.h"
+#include "app/core/FlagSetSNWide.h"
 
 QString FlagSetSNWide(int word, int flag) {
     QString result = QStringLiteral("N");

@@ -1,5 +1,5 @@
-#include "app/mesa_ponte/KitchenTicketLines.h"
-#include "app/mesa_ponte/TableNumber.h"
+#include "app/core/KitchenTicketLines.h"
+#include "app/core/TableNumber.h"
 #include "platform/RegionalSettings.h"
 
 #include <gtest/gtest.h>

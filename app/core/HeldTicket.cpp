@@ -1,6 +1,6 @@
-#include "app/mesa_ponte/HeldTicket.h"
+#include "app/core/HeldTicket.h"
 
-#include "app/mesa_ponte/ProgramLog.h"
+#include "app/core/ProgramLog.h"
 
 #include <mutex>
 #include <optional>

@@ -2,7 +2,7 @@
 // surely compares without error and surely differs from a column's value, Firebird's
 // "column = 'text'" finds no row and raises nothing.
 
-#include "app/mesa_ponte/PassFilter.h"
+#include "app/core/PassFilter.h"
 
 #include "app/TextConventions.h"
 #include "app/db/Connection.h"

@@ -1,21 +1,36 @@
 // The program's log on a data folder that runs out of room: a small tmpfs of its own.
-#include "app/mesa_ponte/ProgramLog.h"
+#include "app/core/ProgramLog.h"
 
-#include "platform/widgets/MessageSeam.h"
-
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
+
+// What the log reports, for as long as it lives.
+class ReportedFailures {
+public:
+    ReportedFailures() {
+        programlog::setFailureReport(
+            [this](const QString& message) { m_reported.push_back(message); });
+    }
+    ~ReportedFailures() { programlog::setFailureReport({}); }
+    ReportedFailures(const ReportedFailures&) = delete;
+    ReportedFailures& operator=(const ReportedFailures&) = delete;
+    const std::vector<QString>& reported() const { return m_reported; }
+
+private:
+    std::vector<QString> m_reported;
+};
 
 // Standard error into a file for as long as it lives.
 class StandardErrorCapture {
@@ -82,7 +97,7 @@ protected:
 // whole on standard error, and the failure reported once; once there is room again the log
 // takes entries whole again.
 TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
-    messages::Recorder recorder;
+    ReportedFailures recorder;
     StandardErrorCapture standardError(m_capture.filePath("stderr"));
     programlog::write(QStringLiteral("primeira linha"));
     const QByteArray first = log();
@@ -95,13 +110,12 @@ TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
     programlog::write(ticket);
     QCoreApplication::processEvents();
     EXPECT_EQ(log(), first);
-    ASSERT_EQ(recorder.standardErrors().size(), 1u);
-    EXPECT_TRUE(recorder.standardErrors()[0].text.startsWith(
+    ASSERT_EQ(recorder.reported().size(), 1u);
+    EXPECT_TRUE(recorder.reported()[0].startsWith(
         QStringLiteral("O log do programa não pode ser gravado (") +
         dataPath("interface-cuvora.log")))
-        << recorder.standardErrors()[0].text.toStdString();
-    EXPECT_TRUE(
-        recorder.standardErrors()[0].text.contains(QStringLiteral("No space left on device")));
+        << recorder.reported()[0].toStdString();
+    EXPECT_TRUE(recorder.reported()[0].contains(QStringLiteral("No space left on device")));
     const QString shown = standardError.text();
     EXPECT_EQ(shown.count(u' ' + ticket + u'\n'), 2);
     EXPECT_EQ(shown.count(QStringLiteral("(a entrada acima não foi gravada no log")), 2);
@@ -112,7 +126,7 @@ TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
     EXPECT_TRUE(log().endsWith(u' ' + ticket.toUtf8() + '\n'));
     EXPECT_EQ(log().count('\n'), first.count('\n') + ticket.count(u'\n') + 1);
     QCoreApplication::processEvents();
-    EXPECT_EQ(recorder.standardErrors().size(), 1u);
+    EXPECT_EQ(recorder.reported().size(), 1u);
 }
 
 // A log that cannot be written, seen on the user-interface thread in the middle of its work
@@ -123,25 +137,24 @@ TEST(LogOnTheUserInterfaceThread, ReportsAFailureOnlyFromTheEventLoop) {
     ASSERT_TRUE(QFile::link("/dev/full", data.filePath("interface-cuvora.log")));
     setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
     programlog::forgetReportedFailure();
-    messages::Recorder recorder;
+    ReportedFailures recorder;
     QTemporaryDir capture;
     {
         StandardErrorCapture standardError(capture.filePath("stderr"));
         programlog::write(QStringLiteral("primeira linha"));
         programlog::write(QStringLiteral("segunda linha"));
     }
-    EXPECT_TRUE(recorder.standardErrors().empty());
+    EXPECT_TRUE(recorder.reported().empty());
     QCoreApplication::processEvents();
-    ASSERT_EQ(recorder.standardErrors().size(), 1u);
-    EXPECT_TRUE(
-        recorder.standardErrors()[0].text.contains(QStringLiteral("No space left on device")));
+    ASSERT_EQ(recorder.reported().size(), 1u);
+    EXPECT_TRUE(recorder.reported()[0].contains(QStringLiteral("No space left on device")));
     unsetenv("TOBRASK_BARES_DIR");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,7 +1,6 @@
-#include "app/mesa_ponte/ProgramLog.h"
+#include "app/core/ProgramLog.h"
 
 #include "platform/DataFolder.h"
-#include "platform/widgets/MessageSeam.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -22,6 +22,8 @@ namespace programlog {
 namespace {
 
 std::atomic<bool> g_failureReported{false};
+// Set once before the program starts logging.
+std::function<void(const QString&)> g_failureReport;
 // Serialises the appends (and a short write's cut back) of the threads that log.
 std::mutex g_fileMutex;
 
@@ -67,15 +69,21 @@ std::optional<int> appendWhole(const QString& path, const QByteArray& entry) {
 // a modal box shown in the middle of a polling pass would hold the pass, and polling with
 // it, until someone clicks.
 void reportFailure(const QString& text) {
+    if (!g_failureReport)
+        return;
     if (QCoreApplication* application = QCoreApplication::instance()) {
         QMetaObject::invokeMethod(
-            application, [text] { messages::showStandardError(text); }, Qt::QueuedConnection);
+            application, [text] { g_failureReport(text); }, Qt::QueuedConnection);
         return;
     }
-    messages::showStandardError(text);
+    g_failureReport(text);
 }
 
 } // namespace
+
+void setFailureReport(std::function<void(const QString& message)> report) {
+    g_failureReport = std::move(report);
+}
 
 void write(const QString& line) {
     const QByteArray entry =

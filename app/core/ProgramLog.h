@@ -2,17 +2,22 @@
 
 #include <QString>
 
+#include <functional>
+
 // The program's log: each entry goes whole to standard error and is appended whole, UTF-8,
 // to "interface-cuvora.log" in the data folder, with one write of the entry; a write the
 // file takes only in part is cut back, so the log never holds half an entry. The first
-// entry the log file cannot keep is reported through the message seam (the error box), once
-// per run; standard error still gets every entry whole, and a note after each entry the log
+// entry the log file cannot keep is reported through the report the program sets (the error box),
+// once per run; standard error still gets every entry whole, and a note after each entry the log
 // could not keep. Writing never throws. Any thread may write; the failure is reported from
 // the user-interface thread's event loop (after the caller's work), or at once when there
 // is no application.
 namespace programlog {
 
 void write(const QString& line);
+
+// Where the first failure of the log file is reported (the program shows the error box).
+void setFailureReport(std::function<void(const QString& message)> report);
 
 // Test seam: the next failure of the log file is reported again.
 void forgetReportedFailure();
