@@ -39,6 +39,18 @@ void Query::execute() {
     m_connection.run(text());
 }
 
+void Query::open(const QStringList& lines) {
+    clearText();
+    m_lines = lines;
+    open();
+}
+
+void Query::execute(const QStringList& lines) {
+    clearText();
+    m_lines = lines;
+    execute();
+}
+
 void Query::first() {
     m_row = 0;
     m_eof = m_result.rowCount() == 0;

@@ -28,6 +28,9 @@ public:
     // Nothing happens when the query is open already.
     void open();
     void execute();
+    // The whole sequence at once: close, clear the text, add these lines, open or execute.
+    void open(const QStringList& lines);
+    void execute(const QStringList& lines);
     bool isOpen() const { return m_open; }
 
     void first();

@@ -17,13 +17,6 @@ const QString kRule = QString(37, u'-');
 const QString kDoubleRule = QString(37, u'=');
 constexpr int kDefaultFontSize = 7;
 
-void openQuery(db::Query& query, const QString& statement) {
-    query.close();
-    query.clearText();
-    query.addLine(statement);
-    query.open();
-}
-
 // A missing file reads as a file of empty lines.
 NumberedLines readSettingsIfPresent(const QString& name) {
     if (!datafolder::fileExists(name))
@@ -77,8 +70,8 @@ void TFormPalms::ComposeBill() {
     const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
     QString people = MesaPalm.field(QStringLiteral("Quant")).asText();
 
-    openQuery(CabMesa, QStringLiteral("select * from Cabmesa where mesa = ") + quotedSql(table));
-    openQuery(MesaItem, QStringLiteral("select * from mesa where mesa = ") + quotedSql(table));
+    CabMesa.open({QStringLiteral("select * from Cabmesa where mesa = ") + quotedSql(table)});
+    MesaItem.open({QStringLiteral("select * from mesa where mesa = ") + quotedSql(table)});
 
     clearReport();
     QFont font = impvalto->font();
@@ -94,8 +87,8 @@ void TFormPalms::ComposeBill() {
     QString waiter;
     const QString waiterCode = CabMesa.field(QStringLiteral("vendedor")).asText();
     if (!waiterCode.isEmpty()) {
-        openQuery(Atualiza,
-                  QStringLiteral("select * from vendedor where codigo = ") + quotedSql(waiterCode));
+        Atualiza.open(
+            {QStringLiteral("select * from vendedor where codigo = ") + quotedSql(waiterCode)});
         waiter = Atualiza.field(QStringLiteral("Nome")).asText();
     }
 

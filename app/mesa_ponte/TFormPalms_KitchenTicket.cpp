@@ -45,11 +45,8 @@ void TFormPalms::addKitchenTicketItem() {
 
     const QString id = item("id").asText();
     if (!id.isEmpty()) {
-        Complemento.close();
-        Complemento.clearText();
-        Complemento.addLine(QStringLiteral("select * from complemento where idmesa = ") +
-                            quotedSql(id));
-        Complemento.open();
+        Complemento.open(
+            {QStringLiteral("select * from complemento where idmesa = ") + quotedSql(id)});
         for (; !Complemento.eof(); Complemento.next())
             addReportLine(QStringLiteral("   ") +
                           Complemento.field(QStringLiteral("complemento")).asText());

@@ -60,23 +60,6 @@ QString q(const QString& text) {
     return quotedSql(text);
 }
 
-void setLines(db::Query& query, const QStringList& lines) {
-    query.close();
-    query.clearText();
-    for (const QString& line : lines)
-        query.addLine(line);
-}
-
-void openQuery(db::Query& query, const QStringList& lines) {
-    setLines(query, lines);
-    query.open();
-}
-
-void executeQuery(db::Query& query, const QStringList& lines) {
-    setLines(query, lines);
-    query.execute();
-}
-
 // A column read as a whole number. A text column of fixed width (CHAR) comes padded with
 // blanks, which do not make its number unreadable.
 qint64 integerOf(const db::Field& field) {
@@ -164,7 +147,7 @@ void TFormPalms::Timer2Timer() {
 // - After a pass that moved items, the moved ones may carry the table text 'EXCLUIR'; when
 //   triggers on the tablets' item table may have written more, the new items are read again.
 void TFormPalms::pollTablesOnce() {
-    openQuery(TabMesa, {kSelectTables});
+    TabMesa.open({kSelectTables});
     QStringList tables;
     for (; !TabMesa.eof(); TabMesa.next())
         tables.append(tableNumber(TabMesa.field(QStringLiteral("mesa")).asText()));
@@ -177,7 +160,7 @@ void TFormPalms::pollTablesOnce() {
     std::optional<bool> mainTriggers; // asked after the first write
     for (int table = 0; !TabMesa.eof(); TabMesa.next(), ++table) {
         if (!waitersRead) {
-            openQuery(Vendedor, {kSelectWaiters});
+            Vendedor.open({kSelectWaiters});
             if (filter)
                 filter->setWaiters(waiterCodes());
         }
@@ -203,7 +186,7 @@ void TFormPalms::pollTablesOnce() {
             }
         }
     }
-    executeQuery(erro, {QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'")});
+    erro.execute({QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'")});
 }
 
 // The waiters, the table numbers, how the tablets' database compares the item columns and
@@ -211,7 +194,7 @@ void TFormPalms::pollTablesOnce() {
 // instead, and meets the error, if it is real, where the nesting meets it.
 std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
     try {
-        openQuery(Vendedor, {kSelectWaiters});
+        Vendedor.open({kSelectWaiters});
         const QStringList waiters = waiterCodes();
         const std::optional<std::array<ColumnComparison, 3>> columns = describeItemColumns();
         if (!columns)
@@ -228,7 +211,7 @@ std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
 // How the tablets' database compares the columns mesa, imp and vend of its items, or nothing
 // when it is not sure (a column missing, a database trigger). Throws on a database error.
 std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns() {
-    openQuery(erro2, {kDescribeItemColumns});
+    erro2.open({kDescribeItemColumns});
     std::array<ColumnComparison, 3> columns;
     std::array<bool, 3> described{};
     bool databaseTriggers = false;
@@ -307,11 +290,11 @@ void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStr
 // An error counts as yes.
 bool TFormPalms::mainDatabaseHasWriteTriggers() {
     try {
-        openQuery(Atualiza3, {QStringLiteral("select count(*) as triggers from rdb$triggers t "
-                                             "where (t.rdb$relation_name in ('MESA', 'COZINHA2') "
-                                             "or t.rdb$relation_name is null) "
-                                             "and coalesce(t.rdb$trigger_inactive, 0) = 0 "
-                                             "and coalesce(t.rdb$system_flag, 0) = 0")});
+        Atualiza3.open({QStringLiteral("select count(*) as triggers from rdb$triggers t "
+                                       "where (t.rdb$relation_name in ('MESA', 'COZINHA2') "
+                                       "or t.rdb$relation_name is null) "
+                                       "and coalesce(t.rdb$trigger_inactive, 0) = 0 "
+                                       "and coalesce(t.rdb$system_flag, 0) = 0")});
         const bool triggers = Atualiza3.field(QStringLiteral("triggers")).asInteger() != 0;
         Atualiza3.close();
         return triggers;
@@ -341,8 +324,8 @@ bool TFormPalms::tryReadNewItems(PassFilter& filter) {
 // Every item select asks for COZINHA '9' too: the rows this answers are all an item select
 // can return.
 void TFormPalms::readNewItems(PassFilter& filter) {
-    openQuery(MesaPalm, {QStringLiteral("select mesa, imp, vend from mesa where COZINHA = ") +
-                         q(QStringLiteral("9"))});
+    MesaPalm.open({QStringLiteral("select mesa, imp, vend from mesa where COZINHA = ") +
+                   q(QStringLiteral("9"))});
     std::vector<PassFilter::Item> items;
     for (; !MesaPalm.eof(); MesaPalm.next())
         items.push_back({MesaPalm.field(QStringLiteral("mesa")).value(),
@@ -361,12 +344,12 @@ void TFormPalms::runPass(int printer, const QString& table) {
         printer == 0 ? QStringLiteral("Nao Imprimir") : boxes[printer]->currentText();
     const QString port = printer == 0 ? QString() : ports[printer]->text();
 
-    openQuery(MesaPalm, {QStringLiteral("select * from mesa where mesa = ") + q(table) +
-                         QStringLiteral(" and imp = ") + q(QString::number(printer)) +
-                         QStringLiteral(" and COZINHA = ") + q(QStringLiteral("9")) +
-                         QStringLiteral(" and vend = ") +
-                         q(Vendedor.field(QStringLiteral("codigo")).asText()) +
-                         QStringLiteral(" order by imp,mesa ")});
+    MesaPalm.open({QStringLiteral("select * from mesa where mesa = ") + q(table) +
+                   QStringLiteral(" and imp = ") + q(QString::number(printer)) +
+                   QStringLiteral(" and COZINHA = ") + q(QStringLiteral("9")) +
+                   QStringLiteral(" and vend = ") +
+                   q(Vendedor.field(QStringLiteral("codigo")).asText()) +
+                   QStringLiteral(" order by imp,mesa ")});
 
     // Items that cannot be moved whole are left out before anything of them is written,
     // so a pass of such items alone takes no order number either.
@@ -453,13 +436,12 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
     };
     const qint64 tabletId = integerOf(item("id"));
 
-    openQuery(Atualiza, {QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
+    Atualiza.open({QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
     const QString id = QString::number(Atualiza.field(QStringLiteral("teste")).asInteger());
 
     const auto fileForMonitor = [&] {
         const QDateTime when = now();
-        executeQuery(
-            Atualiza,
+        Atualiza.execute(
             {QStringLiteral("Insert Into cozinha2 "
                             "(id,idmesa,hora,mesa,garcom,caixa,produto,quant,compl) values("),
              QStringLiteral("GEN_ID(COZINHA2,1),"), q(id) + u',',
@@ -473,8 +455,7 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
     if (trimText(destination) == kMonitor)
         fileForMonitor();
 
-    executeQuery(
-        Atualiza,
+    Atualiza.execute(
         {QStringLiteral("insert into mesa "
                         "(id,idmesa,codigo,valor,quant,mesa,texto,impressora,nomep,vend) values ("),
          q(id) + u',', q(id) + u',', q(item("Codigo").asText()) + u',',
@@ -484,8 +465,8 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
          q(item("Nomep").asText()) + u',', q(QString::number(integerOf(item("Vend")))) + u')'});
     m_mainRowWritten = true;
 
-    executeQuery(erro, {QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
-                        q(QString::number(tabletId))});
+    erro.execute({QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
+                  q(QString::number(tabletId))});
 }
 
 // The item on MesaPalm's current row, whose statements failed, and its ticket lines as far as
@@ -503,19 +484,18 @@ void TFormPalms::logFailedItem(const QString& lines) {
 }
 
 void TFormPalms::answerBillRequests() {
-    openQuery(MesaPalm,
-              {QStringLiteral("select * from mesa where COZINHA = ") + q(QStringLiteral("7"))});
+    MesaPalm.open({QStringLiteral("select * from mesa where COZINHA = ") + q(QStringLiteral("7"))});
     for (; !MesaPalm.eof(); MesaPalm.next()) {
         if (!tabletRowIsReadable(false))
             continue;
         const qint64 requestId = integerOf(MesaPalm.field(QStringLiteral("id")));
         const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
         ComposeBill();
-        executeQuery(CabMesa,
-                     {QStringLiteral("Update CabMesa set STATUS = '1' where mesa = ") + q(table)});
+        CabMesa.execute(
+            {QStringLiteral("Update CabMesa set STATUS = '1' where mesa = ") + q(table)});
         SendReport(ComboBox1->currentText(), Edit29->text(), ReportKind::Bill);
-        executeQuery(
-            erro, {QStringLiteral("delete from mesa where id = ") + q(QString::number(requestId))});
+        erro.execute(
+            {QStringLiteral("delete from mesa where id = ") + q(QString::number(requestId))});
         CabMesa.close();
         MesaItem.close();
     }

@@ -50,19 +50,8 @@ QString catalogueLookUp(const QString& table, const QString& column) {
 }
 
 bool catalogueHasRow(db::Query& query, const QString& statement) {
-    query.close();
-    query.clearText();
-    query.addLine(statement);
-    query.open();
+    query.open({statement});
     return !query.eof();
-}
-
-void execute(db::Query& query, const QStringList& lines) {
-    query.close();
-    query.clearText();
-    for (const QString& line : lines)
-        query.addLine(line);
-    query.execute();
 }
 
 // The first empresa row's flag word; a missing row gives 0 as a NULL does.
@@ -206,10 +195,7 @@ void TFormPalms::runStartupSteps() {
         port->clear();
 
     // 6: the establishment's row stays open for the whole run.
-    Empresa.close();
-    Empresa.clearText();
-    Empresa.addLine(QStringLiteral("select * from empresa"));
-    Empresa.open();
+    Empresa.open({QStringLiteral("select * from empresa")});
     SCC4 = flagWord(Empresa, QStringLiteral("SCC4"));
 
     // 7: missing tables of the tablets' database, each on its own.
@@ -236,9 +222,9 @@ void TFormPalms::runStartupSteps() {
         try {
             if (catalogueHasRow(erro2, catalogueLookUp(table.name)))
                 continue;
-            execute(erro, table.lines);
+            erro.execute(table.lines);
             if (table.name == QLatin1String("GERAID"))
-                execute(erro, {QStringLiteral("insert into GERAID (ID) values ('0') ")});
+                erro.execute({QStringLiteral("insert into GERAID (ID) values ('0') ")});
         } catch (const std::exception&) {
             // A table that cannot be created is left to the tablets' software.
         }
@@ -246,17 +232,17 @@ void TFormPalms::runStartupSteps() {
 
     // 8: missing columns.
     if (!catalogueHasRow(erro2, catalogueLookUp(QStringLiteral("FECHAR"), QStringLiteral("ABRIR"))))
-        execute(erro, {QStringLiteral("ALTER TABLE FECHAR  ADD ABRIR VARCHAR(1);")});
+        erro.execute({QStringLiteral("ALTER TABLE FECHAR  ADD ABRIR VARCHAR(1);")});
     if (!catalogueHasRow(Atualiza,
                          catalogueLookUp(QStringLiteral("MESA"), QStringLiteral("IMPRESSORA"))))
-        execute(Atualiza3, {QStringLiteral("ALTER TABLE MESA   ADD IMPRESSORA VARCHAR(1);")});
+        Atualiza3.execute({QStringLiteral("ALTER TABLE MESA   ADD IMPRESSORA VARCHAR(1);")});
     if (!catalogueHasRow(erro2, catalogueLookUp(QStringLiteral("CONFIG"), QStringLiteral("MAIOR"))))
-        execute(erro, {QStringLiteral("ALTER TABLE CONFIG  ADD MAIOR VARCHAR(1);")});
+        erro.execute({QStringLiteral("ALTER TABLE CONFIG  ADD MAIOR VARCHAR(1);")});
 
     // 9: the tablets learn whether flag 64 is set.
     const bool larger = FlagSetSNWide(SCC4, 64) == QLatin1String("S");
-    execute(erro, {QStringLiteral("UPDATE CONFIG SET MAIOR = ") +
-                   (larger ? QStringLiteral("'S'") : QStringLiteral("'N'"))});
+    erro.execute({QStringLiteral("UPDATE CONFIG SET MAIOR = ") +
+                  (larger ? QStringLiteral("'S'") : QStringLiteral("'N'"))});
     Atualiza.close();
 
     // 10, 11: the establishment's name and the title.

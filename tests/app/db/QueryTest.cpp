@@ -186,6 +186,12 @@ TEST_P(QueryTest, AnOpenQueryKeepsWhatItFetched) {
     executeSql(m_dbs.mainText(access()), "update empresa set SCC5 = 0");
     m_query.open(); // open already: not fetched anew
     EXPECT_EQ(m_query.field("SCC5").asInteger(), 2048);
+    m_query.open({"select * from empresa"}); // the whole sequence closes first
+    EXPECT_EQ(m_query.field("SCC5").asInteger(), 0);
+    m_query.execute({"update empresa set SCC5 = 5"});
+    EXPECT_FALSE(m_query.isOpen());
+    m_query.open({"select SCC5 from empresa"});
+    EXPECT_EQ(m_query.field("SCC5").asInteger(), 5);
 }
 
 TEST_P(QueryTest, OpenNeedsRowsAndExecuteTakesAnyStatement) {
