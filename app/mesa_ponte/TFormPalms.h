@@ -7,9 +7,6 @@
 #include "app/db/Table.h"
 #include "app/mesa_ponte/DatabaseSilenceLog.h"
 
-// Polling and the kitchen ticket.
-#include "app/SettingsFile.h"
-
 #include <QDateTime>
 #include <QSet>
 #include <QString>
@@ -63,8 +60,7 @@ public:
     // Polling.
     void Timer3Timer();
 
-    // --- Polling cycle, kitchen ticket, sending (contracts shared with the destinations
-    // and bill code) ---
+    // The polling cycle, the kitchen ticket and sending, shared with the bill.
     // One polling cycle; Timer2 stays off when an error leaves it.
     void Timer2Timer();
     enum class ReportKind { KitchenTicket, Bill };
@@ -90,7 +86,6 @@ public:
     // benchmark and the tests compare them.
     enum class PollingMode { Fast, Plain };
     PollingMode pollingMode = PollingMode::Fast;
-    // --- end of polling ---
 
     // The tablet switches into their radio groups (the last step of FormShow).
     void loadTabletSwitches();
