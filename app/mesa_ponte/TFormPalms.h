@@ -221,6 +221,18 @@ protected:
 
 private:
     void buildStoredLayout();
+    // The stored layout's parts, built in this order (it is the stacking order).
+    void setUpWindow();
+    void buildTitleBar();
+    void buildBody();
+    void buildPrinterSettingsArea();
+    void buildTabletSwitches();
+    void buildButtons();
+    void buildPortPanel();
+    void buildAddressPanel();
+    void buildHiddenBuffers();
+    void buildTimers();
+    void buildTrayIcon();
     // FormCreate's steps; FormCreate keeps what ended them.
     void runStartupSteps();
     void connectLogged(db::Connection& connection, const QString& which);

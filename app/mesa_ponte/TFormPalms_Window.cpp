@@ -160,6 +160,20 @@ TFormPalms::~TFormPalms() {
 }
 
 void TFormPalms::buildStoredLayout() {
+    setUpWindow();
+    buildTitleBar();
+    buildBody();
+    buildPrinterSettingsArea();
+    buildTabletSwitches();
+    buildButtons();
+    buildPortPanel();
+    buildAddressPanel();
+    buildHiddenBuffers();
+    buildTimers();
+    buildTrayIcon();
+}
+
+void TFormPalms::setUpWindow() {
     setObjectName(QStringLiteral("FormPalms"));
     setWindowTitle(QStringLiteral("Interface Cuvora / Mobile"));
     setWindowFlag(Qt::FramelessWindowHint);
@@ -174,7 +188,9 @@ void TFormPalms::buildStoredLayout() {
     setFixedSize(kClientWidth + 2 * kMargin, kClientHeight + 2 * kMargin);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
 
+void TFormPalms::buildTitleBar() {
     Panel3 = panel(this, "Panel3");
     Panel3->setGeometry(kMargin, kMargin, kClientWidth, kTitleHeight);
     Image4 = named(new TImage(Panel3), "Image4");
@@ -192,7 +208,10 @@ void TFormPalms::buildStoredLayout() {
     Image3 = label(Panel3, "Image3", {});
     Image3->setGeometry(605, 3, 18, 18);
     Image3->setPixmap(picture("Image3.png"));
+}
 
+// The body panel, with the establishment's picture, name and address lines.
+void TFormPalms::buildBody() {
     Panel2 = panel(this, "Panel2");
     Panel2->setGeometry(kMargin, kMargin + kTitleHeight, kClientWidth,
                         kClientHeight - kTitleHeight);
@@ -211,7 +230,9 @@ void TFormPalms::buildStoredLayout() {
     // The captions change at every show: the labels grow to the right.
     for (QLabel* growing : {Label45, Label51})
         growing->setFixedWidth(400);
+}
 
+void TFormPalms::buildPrinterSettingsArea() {
     struct BoxPlace {
         QLabel** caption;
         const char* captionName;
@@ -244,7 +265,9 @@ void TFormPalms::buildStoredLayout() {
     Label31 = label(Panel2, "Label31", QStringLiteral("Tamanho da fonte"), 434, 264);
     Edit28 = edit(Panel2, "Edit28", QStringLiteral("Edit22"));
     Edit28->setGeometry(554, 259, 41, 21);
+}
 
+void TFormPalms::buildTabletSwitches() {
     RadioGroup1 =
         named(new RadioGroup(QStringLiteral("Garçom pode fechar conta?"),
                              {QStringLiteral("Fecha conta"), QStringLiteral("Nao fecha a conta")},
@@ -267,7 +290,9 @@ void TFormPalms::buildStoredLayout() {
     // layout stores nothing.
     RadioGroup1->setItemIndex(1);
     RadioGroup3->setItemIndex(1);
+}
 
+void TFormPalms::buildButtons() {
     struct ButtonPlace {
         QPushButton** button;
         const char* name;
@@ -287,7 +312,9 @@ void TFormPalms::buildStoredLayout() {
         (*place.button)->setIcon(picture(place.glyph));
         (*place.button)->setIconSize(QSize(24, 24));
     }
+}
 
+void TFormPalms::buildPortPanel() {
     // The panel reaches past the window's right edge; the fields sit as far left as their
     // captions allow, so that they stay (almost) whole in sight.
     Panel6 = panel(Panel2, "Panel6");
@@ -307,7 +334,9 @@ void TFormPalms::buildStoredLayout() {
         *ports[i] = edit(Panel1, portNames[i], QString::fromLatin1(portNames[i]));
         (*ports[i])->setGeometry(40, 27 + i * 30, 121, 21);
     }
+}
 
+void TFormPalms::buildAddressPanel() {
     // Beyond the right edge: never seen, the group boxes only carry the addresses' fields.
     Panel5 = panel(this, "Panel5");
     Panel5->setGeometry(688, 83, 201, 265);
@@ -325,7 +354,9 @@ void TFormPalms::buildStoredLayout() {
         *addresses[i] = edit(*groups[i], addressNames[i], QString::fromLatin1(addressNames[i]));
         (*addresses[i])->setGeometry(12, 18, 161, 21);
     }
+}
 
+void TFormPalms::buildHiddenBuffers() {
     Memo1 = named(new QPlainTextEdit(this), "Memo1");
     Memo2 = named(new QPlainTextEdit(this), "Memo2");
     Memo3 = named(new QPlainTextEdit(this), "Memo3");
@@ -335,14 +366,18 @@ void TFormPalms::buildStoredLayout() {
     for (QWidget* hidden : {static_cast<QWidget*>(Memo1), static_cast<QWidget*>(Memo2),
                             static_cast<QWidget*>(Memo3), static_cast<QWidget*>(impvalto)})
         hidden->hide();
+}
 
+void TFormPalms::buildTimers() {
     Timer1 = timer(this, "Timer1", 400);
     Timer2 = timer(this, "Timer2", 5000);
     Timer3 = timer(this, "Timer3", 2000);
     Timer4 = timer(this, "Timer4", 1000);
     connect(Timer3, &QTimer::timeout, this, handlerguard::guarded([this] { Timer3Timer(); }));
     connect(Timer2, &QTimer::timeout, this, handlerguard::guarded([this] { Timer2Timer(); }));
+}
 
+void TFormPalms::buildTrayIcon() {
     TrayIcon1 = named(new QSystemTrayIcon(this), "TrayIcon1");
     TrayIcon1->setIcon(windowIcon());
     TrayIcon1->setToolTip(applicationTitle());
