@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SettingsFile.h"
+#include "app/core/DozEdizSettings.h"
 #include "app/core/TabJunta.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
@@ -76,9 +77,9 @@ public:
     // impvalto holds plain lines: these two are how tickets and bills write it.
     void addReportLine(const QString& line);
     void clearReport();
-    // DozEdiz.INI as last read or saved: the ticket's font size falls back on its line 13
-    // when the file has gone. Start-up and "Confirmar/Gravar" keep it.
-    NumberedLines printerSettings;
+    // DozEdiz.INI as last read or saved: the ticket's font size falls back on it when the
+    // file has gone. Start-up and "Confirmar/Gravar" keep it.
+    DozEdizSettings printerSettings;
     // Test seam: when set, the date and time that tickets, bills and kitchen-monitor rows show.
     std::function<QDateTime()> clock;
     // Fast skips the passes that surely find no new item (the program's mode); Plain runs
@@ -109,8 +110,9 @@ public:
     void Timer1Timer();
     // "Confirmar/Gravar". Throws when DozEdiz.INI cannot be written.
     void BitBtn2Click();
-    // DozEdiz.INI as numbered lines; the encoding it was read in is kept for the next write.
-    NumberedLines readDozEdiz();
+    // DozEdiz.INI, kept as printerSettings; the encoding it was read in is kept for the next
+    // write.
+    DozEdizSettings readDozEdiz();
 
     // The tablet switches: each stores its radio group's selection.
     void RadioGroup1Click();
@@ -233,8 +235,19 @@ private:
     void buildHiddenBuffers();
     void buildTimers();
     void buildTrayIcon();
-    // FormCreate's steps; FormCreate keeps what ended them.
+    // FormCreate's steps, in order; FormCreate keeps what ended them.
     void runStartupSteps();
+    void readServerAddress();
+    void setDatabasePaths();
+    void connectDatabases();
+    void clearPortFields();
+    void openEstablishment();
+    void createMissingTables();
+    void addMissingColumns();
+    void tellTabletsTheLargerFlag();
+    void showEstablishmentName();
+    void fillPrinterBoxes();
+    void loadPrinterSettings();
     void connectLogged(db::Connection& connection, const QString& which);
     // What FormShow says when start-up stopped before reading the establishment's row.
     QString startupFailure() const;
@@ -243,6 +256,7 @@ private:
     // The window's handlers, attached once the stored layout is loaded.
     void attachHandlers();
     void writeDozEdiz();
+    DozEdizSettings settingsInControls() const;
 
     // Polling cycle and kitchen ticket.
     void pollTablesOnce();

@@ -28,7 +28,7 @@ void TFormPalms::startKitchenTicket() {
     if (datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
         readDozEdiz();
     QFont font = impvalto->font();
-    font.setPointSize(kitchenTicketFontSize(printerSettings.line(13)));
+    font.setPointSize(kitchenTicketFontSize(printerSettings.fontSize));
     impvalto->setFont(font);
     clearReport();
 }

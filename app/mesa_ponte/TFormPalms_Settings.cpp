@@ -2,8 +2,6 @@
 
 #include "app/TextConventions.h"
 #include "platform/DataFolder.h"
-#include "platform/LockedFile.h"
-#include "platform/Windows1252.h"
 #include "platform/widgets/MessageSeam.h"
 
 #include <QCheckBox>
@@ -11,41 +9,16 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QStringEncoder>
 #include <QTimer>
 
 namespace {
 
 const QString kDozEdiz = QStringLiteral("DozEdiz.INI");
 
-QByteArray encodeWith(QStringConverter::Encoding encoding, const QString& text) {
-    QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
-    return encoder.encode(text);
-}
-
-// Each line followed by CR LF, in the encoding the file was read in; a file read with a
-// byte-order mark gets it back.
-QByteArray encodeLines(const QStringList& lines, SettingsEncoding encoding) {
-    QString text;
-    for (const QString& line : lines)
-        text += line + QStringLiteral("\r\n");
-    switch (encoding) {
-    case SettingsEncoding::Utf8:
-        return encodeWith(QStringConverter::Utf8, text);
-    case SettingsEncoding::Utf16LE:
-        return encodeWith(QStringConverter::Utf16LE, text);
-    case SettingsEncoding::Utf16BE:
-        return encodeWith(QStringConverter::Utf16BE, text);
-    case SettingsEncoding::Ansi:
-        break;
-    }
-    return windows1252::encode(text);
-}
-
 } // namespace
 
-NumberedLines TFormPalms::readDozEdiz() {
-    printerSettings = ReadNumberedLines(datafolder::filePath(kDozEdiz));
+DozEdizSettings TFormPalms::readDozEdiz() {
+    printerSettings = DozEdizSettings::read(datafolder::filePath(kDozEdiz));
     return printerSettings;
 }
 
@@ -63,28 +36,25 @@ void TFormPalms::BitBtn2Click() {
 }
 
 void TFormPalms::writeDozEdiz() {
-    const QStringList lines = {
-        ComboBox1->currentText(),
-        ComboBox2->currentText(),
-        Edit22->text(),
-        Edit22->text(),
-        ComboBox3->currentText(),
-        ComboBox4->currentText(),
-        ComboBox5->currentText(),
-        CheckBox1->isChecked() ? QStringLiteral("S") : QStringLiteral("N"),
-        Edit23->text(),
-        Edit24->text(),
-        Edit25->text(),
-        Edit26->text(),
-        Edit27->text(),
-        Edit28->text(),
-        Edit29->text(),
-        Edit30->text(),
-        Edit31->text(),
-        Edit32->text(),
-        Edit33->text(),
-    };
-    const SettingsEncoding encoding = printerSettings.encoding();
-    lockedfile::writeAll(datafolder::filePath(kDozEdiz), encodeLines(lines, encoding));
-    printerSettings = NumberedLines(lines, encoding);
+    const DozEdizSettings settings = settingsInControls();
+    settings.write(datafolder::filePath(kDozEdiz));
+    printerSettings = settings;
+}
+
+DozEdizSettings TFormPalms::settingsInControls() const {
+    DozEdizSettings settings;
+    settings.destinations = {ComboBox1->currentText(), ComboBox2->currentText(),
+                             ComboBox3->currentText(), ComboBox4->currentText(),
+                             ComboBox5->currentText()};
+    settings.feedLines = Edit22->text();
+    settings.feedLinesAgain = Edit22->text();
+    settings.groupItems = CheckBox1->isChecked() ? QStringLiteral("S") : QStringLiteral("N");
+    settings.addresses = {Edit23->text(), Edit24->text(), Edit25->text(), Edit26->text(),
+                          Edit27->text()};
+    settings.fontSize = Edit28->text();
+    settings.ports = {Edit29->text(), Edit30->text(), Edit31->text(), Edit32->text(),
+                      Edit33->text()};
+    // Kept from the file as last read.
+    settings.encoding = printerSettings.encoding;
+    return settings;
 }

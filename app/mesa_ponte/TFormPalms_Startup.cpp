@@ -4,6 +4,7 @@
 #include "app/SettingsFile.h"
 #include "app/TextCodec.h"
 #include "app/TextConventions.h"
+#include "app/core/DozEdizSettings.h"
 #include "app/core/FlagSetSNWide.h"
 #include "app/core/ProgramLog.h"
 #include "platform/DataFolder.h"
@@ -73,6 +74,37 @@ void logIgnoredAddress(const QString& address, const QString& file, const QStrin
                           .arg(address, file, reason));
 }
 
+// Whether the library's answer names a server at all; a short one is logged as ignored.
+// With no server, SetupRede.Ini is not read either.
+bool libraryReportsServer(const QString& reported, const QString& libraryFile) {
+    const QString trimmed = trimText(reported);
+    if (trimmed != QLatin1String("nil") && trimmed.size() >= 6)
+        return true;
+    if (!trimmed.isEmpty() && trimmed != QLatin1String("nil"))
+        logIgnoredAddress(reported, libraryFile, QStringLiteral("tem menos de 6 caracteres"));
+    if (datafolder::fileExists(QStringLiteral("SetupRede.Ini")))
+        programlog::write(QStringLiteral("SetupRede.Ini não é lido: %1 não dá um servidor "
+                                         "('%2'); os bancos são abertos nos caminhos locais.")
+                              .arg(libraryFile, reported));
+    return false;
+}
+
+// The server address as given, or empty text when it is too short or starts with no digit
+// (logged when a server was asked for).
+QString acceptedServerAddress(const QString& server, bool reportsServer, const QString& source) {
+    const QString trimmed = trimText(server);
+    if (trimmed.size() >= 8 && trimmed.at(0) >= u'0' && trimmed.at(0) <= u'9')
+        return server;
+    if (reportsServer)
+        logIgnoredAddress(server, source,
+                          trimmed.size() < 8
+                              ? QStringLiteral("tem menos de 8 caracteres")
+                              : QStringLiteral("não começa por um algarismo (um nome de "
+                                               "máquina não é aceito: use o endereço "
+                                               "numérico, por exemplo 192.168.0.10/3050)"));
+    return QString();
+}
+
 void disconnectQuietly(db::Connection& connection) noexcept {
     try {
         connection.disconnect();
@@ -114,24 +146,27 @@ void TFormPalms::connectLogged(db::Connection& connection, const QString& which)
 }
 
 void TFormPalms::runStartupSteps() {
-    // 1 to 3: the database server's address.
+    readServerAddress();
+    setDatabasePaths();
+    connectDatabases();
+    clearPortFields();
+    openEstablishment();
+    createMissingTables();
+    addMissingColumns();
+    tellTabletsTheLargerFlag();
+    showEstablishmentName();
+    fillPrinterBoxes();
+    loadPrinterSettings();
+}
+
+void TFormPalms::readServerAddress() {
     const QString libraryFile = QString::fromUtf16(kQibClientServSettingsFile);
     const QString reported = qbxText(6);
-    QString address = reported;
-    const QString trimmedReport = trimText(address);
-    if (trimmedReport == QLatin1String("nil") || trimmedReport.size() < 6) {
-        address.clear();
-        if (!trimmedReport.isEmpty() && trimmedReport != QLatin1String("nil"))
-            logIgnoredAddress(reported, libraryFile, QStringLiteral("tem menos de 6 caracteres"));
-        if (datafolder::fileExists(QStringLiteral("SetupRede.Ini")))
-            programlog::write(QStringLiteral("SetupRede.Ini não é lido: %1 não dá um servidor "
-                                             "('%2'); os bancos são abertos nos caminhos locais.")
-                                  .arg(libraryFile, reported));
-    }
+    const bool reportsServer = libraryReportsServer(reported, libraryFile);
 
     QString server = reported;
     m_addressSource = libraryFile;
-    if (!address.isEmpty() && datafolder::fileExists(QStringLiteral("SetupRede.Ini"))) {
+    if (reportsServer && datafolder::fileExists(QStringLiteral("SetupRede.Ini"))) {
         const QStringList lines =
             readAnsiTextLines(datafolder::filePath(QStringLiteral("SetupRede.Ini")));
         if (!lines.isEmpty() && !trimText(lines.first()).isEmpty()) {
@@ -139,30 +174,22 @@ void TFormPalms::runStartupSteps() {
             m_addressSource = QStringLiteral("SetupRede.Ini");
         }
     }
-    const QString trimmedServer = trimText(server);
-    if (trimmedServer.size() < 8 || trimmedServer.at(0) < u'0' || trimmedServer.at(0) > u'9') {
-        if (!address.isEmpty())
-            logIgnoredAddress(server, m_addressSource,
-                              trimmedServer.size() < 8
-                                  ? QStringLiteral("tem menos de 8 caracteres")
-                                  : QStringLiteral("não começa por um algarismo (um nome de "
-                                                   "máquina não é aceito: use o endereço "
-                                                   "numérico, por exemplo 192.168.0.10/3050)"));
-        server.clear();
-    }
-    ServerAddress = server;
+    ServerAddress = acceptedServerAddress(server, reportsServer, m_addressSource);
+}
 
-    // 4: database paths.
-    const bool viaServer = !trimText(ServerAddress).isEmpty();
-    if (viaServer) {
+void TFormPalms::setDatabasePaths() {
+    if (!trimText(ServerAddress).isEmpty()) {
         Logon.setDatabase(ServerAddress + u':' + mainDatabasePath());
         LogonP.setDatabase(ServerAddress + u':' + tabletsDatabasePath());
     } else {
         Logon.setDatabase(mainDatabasePath());
         LogonP.setDatabase(tabletsDatabasePath());
     }
+}
 
-    // 5: connections; only the main database falls back to its local path.
+// Only the main database falls back to its local path.
+void TFormPalms::connectDatabases() {
+    const bool viaServer = !trimText(ServerAddress).isEmpty();
     const QString mainDatabase = QStringLiteral("principal");
     const QString tabletsDatabase = QStringLiteral("dos tablets");
     try {
@@ -191,14 +218,21 @@ void TFormPalms::runStartupSteps() {
         Logon.disconnect();
         connectLogged(Logon, mainDatabase);
     }
+}
+
+void TFormPalms::clearPortFields() {
     for (QLineEdit* port : {Edit29, Edit30, Edit31, Edit32, Edit33})
         port->clear();
+}
 
-    // 6: the establishment's row stays open for the whole run.
+// The establishment's row stays open for the whole run.
+void TFormPalms::openEstablishment() {
     Empresa.open({QStringLiteral("select * from empresa")});
     SCC4 = flagWord(Empresa, QStringLiteral("SCC4"));
+}
 
-    // 7: missing tables of the tablets' database, each on its own.
+// Missing tables of the tablets' database, each on its own.
+void TFormPalms::createMissingTables() {
     struct NewTable {
         QString name;
         QStringList lines;
@@ -229,8 +263,9 @@ void TFormPalms::runStartupSteps() {
             // A table that cannot be created is left to the tablets' software.
         }
     }
+}
 
-    // 8: missing columns.
+void TFormPalms::addMissingColumns() {
     if (!catalogueHasRow(erro2, catalogueLookUp(QStringLiteral("FECHAR"), QStringLiteral("ABRIR"))))
         erro.execute({QStringLiteral("ALTER TABLE FECHAR  ADD ABRIR VARCHAR(1);")});
     if (!catalogueHasRow(Atualiza,
@@ -238,14 +273,18 @@ void TFormPalms::runStartupSteps() {
         Atualiza3.execute({QStringLiteral("ALTER TABLE MESA   ADD IMPRESSORA VARCHAR(1);")});
     if (!catalogueHasRow(erro2, catalogueLookUp(QStringLiteral("CONFIG"), QStringLiteral("MAIOR"))))
         erro.execute({QStringLiteral("ALTER TABLE CONFIG  ADD MAIOR VARCHAR(1);")});
+}
 
-    // 9: the tablets learn whether flag 64 is set.
+// The tablets learn whether flag 64 is set.
+void TFormPalms::tellTabletsTheLargerFlag() {
     const bool larger = FlagSetSNWide(SCC4, 64) == QLatin1String("S");
     erro.execute({QStringLiteral("UPDATE CONFIG SET MAIOR = ") +
                   (larger ? QStringLiteral("'S'") : QStringLiteral("'N'"))});
     Atualiza.close();
+}
 
-    // 10, 11: the establishment's name and the title.
+// The establishment's name and the title.
+void TFormPalms::showEstablishmentName() {
     try {
         EstablishmentName = TextCodec(QStringLiteral("D"), qbxText(1));
     } catch (const std::exception&) {
@@ -253,8 +292,9 @@ void TFormPalms::runStartupSteps() {
     }
     setApplicationTitle(QStringLiteral("Interface Cuvora Tablet"));
     Label33->setText(EstablishmentName);
+}
 
-    // 12: the printer boxes.
+void TFormPalms::fillPrinterBoxes() {
     const QStringList installed = printers::installed().names;
     const QStringList tail1 = {QStringLiteral("Informar Porta"), QStringLiteral("Nao Imprimir"),
                                QStringLiteral("Visualizar")};
@@ -266,28 +306,26 @@ void TFormPalms::runStartupSteps() {
         setListKeepingText(box, installed + kitchenTail);
     Edit22->setText(QStringLiteral("7"));
     Edit28->setText(QStringLiteral("8"));
+}
 
-    // 13: the printer settings.
+// DozEdiz.INI into the controls; without it the defaults stay.
+void TFormPalms::loadPrinterSettings() {
     if (!datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
         return;
-    const NumberedLines settings = readDozEdiz();
-    ComboBox1->setEditText(settings.line(0));
-    ComboBox2->setEditText(settings.line(1));
-    for (int line : {2, 3}) {
-        if (const std::optional<int> feed = readInt(settings.line(line)))
-            Edit22->setText(QString::number(*feed));
-    }
-    ComboBox3->setEditText(settings.line(4));
-    ComboBox4->setEditText(settings.line(5));
-    ComboBox5->setEditText(settings.line(6));
-    CheckBox1->setChecked(settings.line(7) == QLatin1String("S"));
+    const DozEdizSettings settings = readDozEdiz();
+    QComboBox* const boxes[] = {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5};
     QLineEdit* const addressFields[] = {Edit23, Edit24, Edit25, Edit26, Edit27};
-    for (int i = 0; i < 5; ++i)
-        addressFields[i]->setText(trimText(settings.line(8 + i)));
-    Edit28->setText(trimText(settings.line(13)));
     QLineEdit* const portFields[] = {Edit29, Edit30, Edit31, Edit32, Edit33};
-    for (int i = 0; i < 5; ++i)
-        portFields[i]->setText(trimText(settings.line(14 + i)));
+    for (int i = 0; i < DozEdizSettings::kPrinters; ++i)
+        boxes[i]->setEditText(settings.destinations[i]);
+    if (const std::optional<int> feed = settings.feedLineCount())
+        Edit22->setText(QString::number(*feed));
+    CheckBox1->setChecked(settings.groupItems == QLatin1String("S"));
+    for (int i = 0; i < DozEdizSettings::kPrinters; ++i)
+        addressFields[i]->setText(trimText(settings.addresses[i]));
+    Edit28->setText(trimText(settings.fontSize));
+    for (int i = 0; i < DozEdizSettings::kPrinters; ++i)
+        portFields[i]->setText(trimText(settings.ports[i]));
 }
 
 QString TFormPalms::startupFailure() const {
