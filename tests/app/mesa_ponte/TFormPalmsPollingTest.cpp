@@ -1,6 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextConventions.h"
+#include "app/core/DozEdizSettings.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
@@ -337,10 +338,9 @@ struct TicketCase {
 };
 
 QByteArray settingsWithFontSize(const char* size) {
-    QByteArray bytes;
-    for (int line = 0; line < 19; ++line)
-        bytes += (line == 13 ? QByteArray(size) : QByteArray()) + "\r\n";
-    return bytes;
+    DozEdizSettings settings;
+    settings.fontSize = QString::fromLatin1(size);
+    return settings.toBytes();
 }
 
 const QStringList kFiveFeeds = QStringList(5, QStringLiteral("."));

@@ -1,3 +1,4 @@
+#include "app/core/DozEdizSettings.h"
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/Windows1252.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
@@ -106,8 +107,11 @@ TEST(ConfirmarGravar, ANonNumberInEdit22BecomesSevenAndThePanelsAndTimer1Stop) {
 TEST(ConfirmarGravar, ALongFirstLineKeepsTheLinesAfterIt) {
     WindowFixture fixture;
     const QByteArray longName(60, 'P');
-    fixture.writeDataFile(QStringLiteral("DozEdiz.INI"),
-                          crlfLines({longName, "Cozinha", "4", "4", "c", "d", "e", "N"}));
+    DozEdizSettings stored;
+    stored.destinations = {QString::fromLatin1(longName), "Cozinha", "c", "d", "e"};
+    stored.feedLines = stored.feedLinesAgain = "4";
+    stored.groupItems = "N";
+    fixture.writeDataFile(QStringLiteral("DozEdiz.INI"), stored.toBytes());
     TFormPalms& form = fixture.start();
     EXPECT_EQ(form.ComboBox1->currentText(), QString::fromLatin1(longName));
     EXPECT_EQ(form.ComboBox2->currentText(), QStringLiteral("Cozinha"));
@@ -132,7 +136,7 @@ TEST(ConfirmarGravar, AFolderThatCannotBeWrittenShowsTheErrorBoxAndNoConfirmatio
     ASSERT_EQ(fixture.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(fixture.recorder.standardErrors()[0].text.contains(QStringLiteral("DozEdiz.INI")));
     EXPECT_FALSE(fixture.shown(kConfirmation));
-    // Steps 1 and 2 stay done.
+    // The panels hidden and the feed field's default stay done.
     EXPECT_EQ(form.Edit22->text(), QStringLiteral("7"));
     EXPECT_TRUE(form.Panel6->isHidden());
 }

@@ -294,7 +294,7 @@ TEST_P(Startup, NameTitleAndPrinterBoxes) {
     for (QComboBox* box : {form.ComboBox2, form.ComboBox3, form.ComboBox4, form.ComboBox5})
         EXPECT_EQ(comboItems(box), (QStringList{"PDF", "Cozinha", "Informar Porta",
                                                 "Monitor Cozinha", "Nao Imprimir", "Visualizar"}));
-    // No DozEdiz.INI: no entry chosen, the stored texts stay, the defaults of step 12.
+    // No DozEdiz.INI: no entry chosen, the stored texts stay, the boxes' defaults.
     EXPECT_EQ(form.ComboBox1->currentText(), QString());
     EXPECT_EQ(form.ComboBox5->currentText(), QStringLiteral("M - Matricial (paralela)"));
     EXPECT_EQ(form.Edit22->text(), QStringLiteral("7"));
