@@ -7,6 +7,7 @@
 #include "platform/Printers.h"
 #include "platform/RegionalSettings.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/app/mesa_ponte/WindowFixture.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -86,41 +87,22 @@ QString sqlNumber(std::optional<double> value) {
 
 // A data folder and both databases of their own, a comma locale and a fixed clock; the
 // window is built by start(), and a bill request is composed by compose().
-class BillFixture {
+class BillFixture : public windowtest::WindowFixture {
 public:
-    explicit BillFixture(Access access = Access::Embedded) : m_access(access) {
-        EXPECT_TRUE(m_data.isValid());
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
+    explicit BillFixture(Access access = Access::Embedded)
+        : WindowFixture({.access = access,
+                         .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
+                         .localAddresses = QStringList{"10.0.0.2"},
+                         .encodedName = TextCodec("C", QStringLiteral("Bar Lisboa"))}) {
         setRegionalSettings(RegionalSettings::comma());
-        const QString server =
-            access == Access::Server ? testsupport::testServer() : QStringLiteral("nil");
-        writeDataFile(
-            "QibClientServ.ini",
-            (server + "\r\n" + TextCodec("C", QStringLiteral("Bar Lisboa")) + "\r\n").toUtf8());
     }
     ~BillFixture() {
-        m_form.reset();
+        stop();
         db::setFbFailureInjector({});
-        printers::setSource({});
-        networkaddresses::setSource({});
         resetRegionalSettings();
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
     }
 
-    void writeDataFile(const QString& name, const QByteArray& bytes) {
-        lockedfile::writeAll(m_data.filePath(name), bytes);
-    }
-    QString dataPath(const QString& name) const { return m_data.filePath(name); }
-    void onMain(const QString& statement) {
-        testsupport::executeSql(m_dbs.mainText(m_access), statement);
-    }
-    void onTablets(const QString& statement) {
-        testsupport::executeSql(m_dbs.tabletsText(m_access), statement);
-    }
+    void onMain(const QString& statement) { testsupport::executeSql(mainDatabase(), statement); }
     void addItems(const QString& table, const QList<Item>& items) {
         for (const Item& item : items) {
             ++m_nextItemId;
@@ -139,15 +121,14 @@ public:
     }
 
     TFormPalms& start() {
-        m_form = std::make_unique<TFormPalms>();
-        m_form->clock = [] { return kClosing; };
-        return *m_form;
+        TFormPalms& window = replaceForm();
+        window.clock = [] { return kClosing; };
+        return window;
     }
-    TFormPalms& form() { return *m_form; }
 
     // The bill requests as the polling cycle opens them; the first one is composed.
     QStringList compose() {
-        TFormPalms& window = *m_form;
+        TFormPalms& window = form();
         window.MesaPalm.close();
         window.MesaPalm.clearText();
         window.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
@@ -155,15 +136,9 @@ public:
         window.ComposeBill();
         return lines();
     }
-    QStringList lines() const { return m_form->impvalto->toPlainText().split(u'\n'); }
-
-    messages::Recorder recorder;
+    QStringList lines() { return form().impvalto->toPlainText().split(u'\n'); }
 
 private:
-    Access m_access;
-    QTemporaryDir m_data;
-    TestDatabases m_dbs;
-    std::unique_ptr<TFormPalms> m_form;
     int m_nextItemId = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
 #include "platform/widgets/ModalSeam.h"
+#include "tests/app/mesa_ponte/WindowFixture.h"
 #include "tests/support/PdfQueues.h"
 #include "tests/support/TestDatabases.h"
 
@@ -31,36 +32,26 @@ const QString kTicket = QStringLiteral("Pedido: 41 Mesa: 000012\n"
 
 // The main window over real embedded databases, its data folder of its own, messages
 // recorded, modal windows scripted, and impvalto holding a ticket as the composer leaves it.
+// The printers are the machine's own (CUPS): tests that need none set their own list.
 class Destinations : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        m_dbs = std::make_unique<testsupport::TestDatabases>();
-        setenv("TOBRASK_DB_DIR", m_dbs->folder().toLocal8Bit().constData(), 1);
-        lockedfile::writeAll(m_data.filePath("QibClientServ.ini"), "nil\r\n\r\n");
-        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-        m_form = std::make_unique<TFormPalms>();
+        TFormPalms& window = m_window.start();
         ASSERT_TRUE(recorder.shown().empty());
-        m_form->impvalto->setPlainText(kTicket);
-        m_form->impvalto->setFont(QFont(QStringLiteral("Lucida Console"), 9));
+        window.impvalto->setPlainText(kTicket);
+        window.impvalto->setFont(QFont(QStringLiteral("Lucida Console"), 9));
     }
-    void TearDown() override {
-        m_form.reset();
-        m_dbs.reset();
-        printers::setSource({});
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
-    }
-    TFormPalms& form() { return *m_form; }
-    QString dataPath(const char* name) const { return m_data.filePath(name); }
-
-    messages::Recorder recorder;
-    modal::Scripted modals;
+    void TearDown() override { m_window.stop(); }
+    TFormPalms& form() { return m_window.form(); }
+    QString dataPath(const char* name) const { return m_window.dataPath(name); }
 
 private:
-    QTemporaryDir m_data;
-    std::unique_ptr<testsupport::TestDatabases> m_dbs;
-    std::unique_ptr<TFormPalms> m_form;
+    windowtest::WindowFixture m_window{windowtest::WindowOptions{.installedPrinters = std::nullopt,
+                                                                 .localAddresses = std::nullopt}};
+
+protected:
+    messages::Recorder& recorder = m_window.recorder;
+    modal::Scripted modals;
 };
 
 // --- What is sent nowhere, previewed or written to a port ------------------------------

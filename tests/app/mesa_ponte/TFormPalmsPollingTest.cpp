@@ -9,6 +9,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/app/mesa_ponte/WindowFixture.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -30,11 +31,6 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
-
-// Readable texts in failure messages.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -69,78 +65,58 @@ struct Item {
 };
 
 // Both databases, a data folder, recorded messages and sends; the window is made by start().
-class PollingFixture {
+class PollingFixture : public windowtest::WindowFixture {
 public:
-    explicit PollingFixture(Access access) : m_access(access) {
-        EXPECT_TRUE(m_data.isValid());
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
-        const QString server =
-            access == Access::Server ? testsupport::testServer() : QStringLiteral("nil");
-        writeDataFile("QibClientServ.ini", (server + "\r\n\r\n").toUtf8());
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
-        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
+    explicit PollingFixture(Access access)
+        : WindowFixture({.access = access,
+                         .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
+                         .localAddresses = QStringList{"10.0.0.2"}}) {
         setRegionalSettings(RegionalSettings::comma());
     }
     ~PollingFixture() {
-        m_form.reset();
+        stop();
         db::setFbFailureInjector({});
         resetRegionalSettings();
-        printers::setSource({});
-        networkaddresses::setSource({});
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
     }
 
     TFormPalms& start() {
-        m_form = std::make_unique<TFormPalms>();
-        m_form->clock = [] { return kNow; };
-        m_form->reportSink = [this](const QString& destination, const QString& port, Kind kind,
-                                    const QStringList& lines) {
-            sent.push_back({destination, port, kind, lines, m_form->impvalto->font().pointSize()});
+        TFormPalms& window = replaceForm();
+        window.clock = [] { return kNow; };
+        window.reportSink = [this](const QString& destination, const QString& port, Kind kind,
+                                   const QStringList& lines) {
+            sent.push_back({destination, port, kind, lines, form().impvalto->font().pointSize()});
             if (failSend && failSend(sent.back()))
                 throw std::runtime_error("printer out of paper");
         };
         // Where each ticket goes; printer boxes as the operator left them.
-        m_form->ComboBox1->setEditText(QStringLiteral("Caixa"));
-        m_form->ComboBox2->setEditText(QStringLiteral("Cozinha"));
-        m_form->ComboBox3->setEditText(QStringLiteral("Bar"));
-        m_form->ComboBox4->setEditText(QStringLiteral("Pizzaria"));
-        m_form->ComboBox5->setEditText(QStringLiteral("Copa"));
-        QLineEdit* ports[] = {m_form->Edit29, m_form->Edit30, m_form->Edit31, m_form->Edit32,
-                              m_form->Edit33};
+        window.ComboBox1->setEditText(QStringLiteral("Caixa"));
+        window.ComboBox2->setEditText(QStringLiteral("Cozinha"));
+        window.ComboBox3->setEditText(QStringLiteral("Bar"));
+        window.ComboBox4->setEditText(QStringLiteral("Pizzaria"));
+        window.ComboBox5->setEditText(QStringLiteral("Copa"));
+        QLineEdit* ports[] = {window.Edit29, window.Edit30, window.Edit31, window.Edit32,
+                              window.Edit33};
         for (int i = 0; i < 5; ++i)
             ports[i]->setText(QStringLiteral("porta%1").arg(i));
-        return *m_form;
+        return window;
     }
-    TFormPalms& form() { return *m_form; }
 
     // One cycle as Timer2 runs it, its errors shown by the handler guard.
     void cycle() {
-        handlerguard::run([this] { m_form->Timer2Timer(); });
+        handlerguard::run([this] { form().Timer2Timer(); });
     }
 
-    void writeDataFile(const char* name, const QByteArray& bytes) {
-        lockedfile::writeAll(m_data.filePath(name), bytes);
-    }
     QByteArray dataFile(const char* name) const {
-        QFile file(m_data.filePath(name));
+        QFile file(dataPath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
-    void removeDataFile(const char* name) { QFile::remove(m_data.filePath(name)); }
 
-    void onMain(const QString& statement) {
-        testsupport::executeSql(m_dbs.mainText(m_access), statement);
-    }
-    void onTablets(const QString& statement) {
-        testsupport::executeSql(m_dbs.tabletsText(m_access), statement);
-    }
+    void onMain(const QString& statement) { testsupport::executeSql(mainDatabase(), statement); }
     Rows main(const QString& select, const QStringList& columns) {
-        return testsupport::selectRows(m_dbs.mainText(m_access), select, columns);
+        return testsupport::selectRows(mainDatabase(), select, columns);
     }
     Rows tablets(const QString& select, const QStringList& columns) {
-        return testsupport::selectRows(m_dbs.tabletsText(m_access), select, columns);
+        return tabletRows(select, columns);
     }
 
     void table(const QString& mesa, const QString& vendedor = QStringLiteral("3")) {
@@ -179,15 +155,8 @@ public:
                     {"idmesa", "hora", "mesa", "garcom", "caixa", "produto", "quant", "compl"});
     }
 
-    messages::Recorder recorder;
     std::vector<Sent> sent;
     std::function<bool(const Sent&)> failSend;
-
-private:
-    Access m_access;
-    TestDatabases m_dbs;
-    QTemporaryDir m_data;
-    std::unique_ptr<TFormPalms> m_form;
 };
 
 QStringList header(const QString& order, const QString& table, const QString& waiter) {

@@ -6,6 +6,9 @@
 //   WindowFixture fixture;                       // embedded databases
 //   TFormPalms& form = fixture.start();          // runs FormCreate
 //   form.show();                                 // runs FormShow
+//
+// WindowOptions change what the window finds; tests with more set-up of their own derive
+// from the fixture.
 
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/LockedFile.h"
@@ -15,12 +18,14 @@
 #include "platform/widgets/MessageSeam.h"
 #include "tests/support/TestDatabases.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 // Readable texts in the failures of the tests.
@@ -30,18 +35,35 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace windowtest {
 
+struct WindowOptions {
+    testsupport::Access access = testsupport::Access::Embedded;
+    // What the window lists as installed printers and local addresses; none leaves the
+    // machine's own.
+    std::optional<printers::InstalledPrinters> installedPrinters =
+        printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"};
+    std::optional<QStringList> localAddresses = QStringList{"10.0.0.2", "192.168.1.7"};
+    // The establishment's name as the library gives it (the second line of its file).
+    QString encodedName;
+};
+
 class WindowFixture {
 public:
     explicit WindowFixture(testsupport::Access access = testsupport::Access::Embedded)
-        : m_access(access) {
+        : WindowFixture(WindowOptions{.access = access}) {}
+    explicit WindowFixture(const WindowOptions& options) : m_access(options.access) {
         EXPECT_TRUE(m_data.isValid());
         setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
         setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
-        const QString server = access == testsupport::Access::Server ? testsupport::testServer()
-                                                                     : QStringLiteral("nil");
-        writeDataFile("QibClientServ.ini", (server + QStringLiteral("\r\n\r\n")).toUtf8());
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2", "192.168.1.7"}; });
+        const QString server = options.access == testsupport::Access::Server
+                                   ? testsupport::testServer()
+                                   : QStringLiteral("nil");
+        writeDataFile("QibClientServ.ini", (server + QStringLiteral("\r\n") + options.encodedName +
+                                            QStringLiteral("\r\n"))
+                                               .toUtf8());
+        if (const auto& installed = options.installedPrinters)
+            printers::setSource([installed = *installed] { return installed; });
+        if (const auto& addresses = options.localAddresses)
+            networkaddresses::setSource([addresses = *addresses] { return addresses; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     }
     ~WindowFixture() {
@@ -68,6 +90,7 @@ public:
     QByteArray readDataFile(const QString& name) const {
         return lockedfile::readAll(m_data.filePath(name));
     }
+    void removeDataFile(const QString& name) { QFile::remove(m_data.filePath(name)); }
     QString dataPath(const QString& name) const { return m_data.filePath(name); }
 
     // The tablets' database as a test's own connection reaches it.
@@ -85,7 +108,17 @@ public:
         return false;
     }
 
+    // The main database as a test's own connection reaches it.
+    QString mainDatabase() const { return m_dbs.mainText(m_access); }
+
     messages::Recorder recorder;
+
+protected:
+    // A new window built while the last one, if any, still stands.
+    TFormPalms& replaceForm() {
+        m_form = std::make_unique<TFormPalms>();
+        return *m_form;
+    }
 
 private:
     testsupport::Access m_access;
