@@ -7,6 +7,7 @@
 #include "platform/Printers.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/app/mesa_ponte/WindowFixture.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -44,56 +45,20 @@ QStringList comboItems(const QComboBox* box) {
 
 // A data folder of its own, the databases' folder, recorded messages and a fixed list
 // of printers; the window is built by start().
-class StartupFixture {
+class StartupFixture : public windowtest::WindowFixture {
 public:
-    StartupFixture() {
-        EXPECT_TRUE(m_data.isValid());
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2", "192.168.1.7"}; });
-        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-    }
+    StartupFixture() : WindowFixture(windowtest::WindowOptions{.ownDatabases = false}) {}
     ~StartupFixture() {
-        m_form.reset();
+        stop();
         db::setFbFailureInjector({});
-        printers::setSource({});
-        networkaddresses::setSource({});
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
     }
 
     void useDatabaseFolder(const QString& folder) {
         setenv("TOBRASK_DB_DIR", folder.toLocal8Bit().constData(), 1);
     }
-    void writeDataFile(const char* name, const QByteArray& bytes) {
-        lockedfile::writeAll(m_data.filePath(name), bytes);
-    }
     void setLibraryAnswers(const QString& address, const QString& encodedName = {}) {
         writeDataFile("QibClientServ.ini", (address + "\r\n" + encodedName + "\r\n").toUtf8());
     }
-    QString dataPath(const char* name) const { return m_data.filePath(name); }
-
-    TFormPalms& start() {
-        m_form.reset();
-        m_form = std::make_unique<TFormPalms>();
-        return *m_form;
-    }
-    void stop() { m_form.reset(); }
-    TFormPalms& form() { return *m_form; }
-
-    messages::Recorder recorder;
-
-    bool shown(const QString& text) const {
-        for (const messages::Shown& message : recorder.shown()) {
-            if (message.text == text)
-                return true;
-        }
-        return false;
-    }
-
-private:
-    QTemporaryDir m_data;
-    std::unique_ptr<TFormPalms> m_form;
 };
 
 // --- The server address ---------------------------------------------------------------

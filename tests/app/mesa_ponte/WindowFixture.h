@@ -44,6 +44,9 @@ struct WindowOptions {
     std::optional<QStringList> localAddresses = QStringList{"10.0.0.2", "192.168.1.7"};
     // The establishment's name as the library gives it (the second line of its file).
     QString encodedName;
+    // Without them, the test points the window at databases and writes the library's file
+    // itself.
+    bool ownDatabases = true;
 };
 
 class WindowFixture {
@@ -53,13 +56,16 @@ public:
     explicit WindowFixture(const WindowOptions& options) : m_access(options.access) {
         EXPECT_TRUE(m_data.isValid());
         setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
-        const QString server = options.access == testsupport::Access::Server
-                                   ? testsupport::testServer()
-                                   : QStringLiteral("nil");
-        writeDataFile("QibClientServ.ini", (server + QStringLiteral("\r\n") + options.encodedName +
-                                            QStringLiteral("\r\n"))
-                                               .toUtf8());
+        if (options.ownDatabases) {
+            m_dbs.emplace();
+            setenv("TOBRASK_DB_DIR", m_dbs->folder().toLocal8Bit().constData(), 1);
+            const QString server = options.access == testsupport::Access::Server
+                                       ? testsupport::testServer()
+                                       : QStringLiteral("nil");
+            writeDataFile("QibClientServ.ini", (server + QStringLiteral("\r\n") +
+                                                options.encodedName + QStringLiteral("\r\n"))
+                                                   .toUtf8());
+        }
         if (const auto& installed = options.installedPrinters)
             printers::setSource([installed = *installed] { return installed; });
         if (const auto& addresses = options.localAddresses)
@@ -94,7 +100,7 @@ public:
     QString dataPath(const QString& name) const { return m_data.filePath(name); }
 
     // The tablets' database as a test's own connection reaches it.
-    QString tablets() const { return m_dbs.tabletsText(m_access); }
+    QString tablets() const { return m_dbs->tabletsText(m_access); }
     void onTablets(const QString& statement) { testsupport::executeSql(tablets(), statement); }
     QList<QStringList> tabletRows(const QString& select, const QStringList& columns) const {
         return testsupport::selectRows(tablets(), select, columns);
@@ -109,7 +115,7 @@ public:
     }
 
     // The main database as a test's own connection reaches it.
-    QString mainDatabase() const { return m_dbs.mainText(m_access); }
+    QString mainDatabase() const { return m_dbs->mainText(m_access); }
 
     messages::Recorder recorder;
 
@@ -122,7 +128,7 @@ protected:
 
 private:
     testsupport::Access m_access;
-    testsupport::TestDatabases m_dbs;
+    std::optional<testsupport::TestDatabases> m_dbs;
     QTemporaryDir m_data;
     std::unique_ptr<TFormPalms> m_form;
 };
