@@ -43,7 +43,7 @@ struct WindowOptions {
         printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"};
     std::optional<QStringList> localAddresses = QStringList{"10.0.0.2", "192.168.1.7"};
     // The establishment's name as the library gives it (the second line of its file).
-    QString encodedName;
+    QString encodedName{};
     // Without them, the test points the window at databases and writes the library's file
     // itself.
     bool ownDatabases = true;
