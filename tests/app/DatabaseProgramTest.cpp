@@ -1,107 +1,40 @@
 // The real program and its databases, against Firebird servers of the test's own: where a
 // local database path goes, what a failed start-up leaves to the point of sale, what the
 // program's log says of its start-up, and a server that freezes while the program polls.
-#include "platform/LockedFile.h"
-#include "platform/Windows1252.h"
 #include "tests/support/OwnFirebirdServer.h"
-#include "tests/support/TestDatabases.h"
+#include "tests/support/ProgramUnderTest.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <ostream>
 
 namespace {
 
 using testsupport::OwnFirebirdServer;
-using Rows = QList<QStringList>;
 
-QByteArray line(const QString& text) {
-    return windows1252::encode(text) + "\r\n";
-}
-
-class ProgramStartup : public ::testing::Test {
+class ProgramStartup : public ::testing::Test, public testsupport::ProgramUnderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_runtime.isValid());
-        ASSERT_TRUE(m_data.isValid());
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
-        m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
-        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
-        m_environment.insert("LC_ALL", "C.UTF-8");
+    ProgramStartup() {
+        environment().insert("LC_ALL", "C.UTF-8");
+        forwardStandardError();
     }
-    void TearDown() override {
-        stopProgram();
-        if (HasFailure())
-            std::fprintf(stderr, "program's log:\n%s\n", log().toUtf8().constData());
-    }
+    // Before its server stops: the program may use the server's folder.
+    void TearDown() override { stopProgram(); }
 
     // The program's Firebird client finds "this machine's" server through the server's
     // own folder: its firebird.conf names the port loopback connects to.
     void useClientConfigurationOf(const OwnFirebirdServer& server) {
-        m_environment.insert("FIREBIRD", server.folder());
-        m_environment.insert("FIREBIRD_LOCK", server.lockFolder());
-    }
-    void writeLibraryAddress(const QString& address) {
-        write("QibClientServ.ini", line(address) + line(""));
-    }
-    void write(const char* name, const QByteArray& bytes) {
-        lockedfile::writeAll(m_data.filePath(name), bytes);
+        environment().insert("FIREBIRD", server.folder());
+        environment().insert("FIREBIRD_LOCK", server.lockFolder());
     }
 
-    void startProgram() {
-        m_program.setProcessEnvironment(m_environment);
-        m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
-        ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
-    }
-    void stopProgram() {
-        if (m_program.state() == QProcess::NotRunning)
-            return;
-        m_program.terminate();
-        if (!m_program.waitForFinished(30000)) {
-            m_program.kill();
-            m_program.waitForFinished(10000);
-        }
-    }
-    bool running() const { return m_program.state() == QProcess::Running; }
-
-    QString log() const {
-        QFile file(m_data.filePath("interface-cuvora.log"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    // The first log line that holds the text, once it is there (polled while the program
-    // runs, up to the time given), in the log from the offset given on.
-    std::optional<QString> waitForLogLine(const QString& text, int seconds = 30,
-                                          qsizetype from = 0) {
-        for (int i = 0; i <= seconds * 10; ++i) {
-            for (const QString& entry : log().mid(from).split(u'\n'))
-                if (entry.contains(text))
-                    return entry;
-            if (!running())
-                break;
-            QThread::msleep(100);
-        }
-        return std::nullopt;
-    }
-
-    QTemporaryDir m_runtime;
-    QTemporaryDir m_data;
-    // Started by the tests that need it; it outlives the program, which may use its folder.
+    // Started by the tests that need it.
     OwnFirebirdServer m_server;
-    testsupport::TestDatabases m_dbs;
-    QProcessEnvironment m_environment;
-    QProcess m_program;
 };
 
 // --- A local path -----------------------------------------------------------------------
@@ -110,39 +43,30 @@ TEST_F(ProgramStartup, ALocalPathGoesThroughTheServerOfThisMachineAndSharesTheFi
     OwnFirebirdServer& server = m_server;
     server.start();
     useClientConfigurationOf(server);
-    writeLibraryAddress("nil");
-    const QString mainText = server.address() + u':' + m_dbs.mainPath();
-    const QString tabletsText = server.address() + u':' + m_dbs.tabletsPath();
-    testsupport::executeSql(mainText,
-                            "insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
-    testsupport::executeSql(mainText, "insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+    writeQibClientServ("nil");
+    setServer(server.address());
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+    onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
     startProgram();
 
     const std::optional<QString> started = waitForLogLine("Início: ");
     ASSERT_TRUE(started);
     EXPECT_TRUE(started->contains(QStringLiteral("banco principal '%1' pelo servidor Firebird "
                                                  "desta máquina")
-                                      .arg(m_dbs.mainPath())))
+                                      .arg(databases().mainPath())))
         << started->toStdString();
     EXPECT_TRUE(started->contains(QStringLiteral("banco dos tablets '%1' pelo servidor Firebird "
                                                  "desta máquina")
-                                      .arg(m_dbs.tabletsPath())))
+                                      .arg(databases().tabletsPath())))
         << started->toStdString();
 
     // The point of sale and the tablets reach the same files through the server, and the
     // program moves what a tablet sends.
-    testsupport::executeSql(tabletsText,
-                            "insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
-                            "Quant, Valor, Texto) values (1, '000012', '0', '9', '3', 'P1', "
-                            "'agua', 1, 4, '** Sem complemento **')");
-    bool moved = false;
-    for (int i = 0; i < 150 && running() && !moved; ++i) {
-        moved = testsupport::selectRows(mainText, "select codigo from mesa", {"codigo"}) ==
-                Rows{{"P1"}};
-        if (!moved)
-            QThread::msleep(200);
-    }
-    EXPECT_TRUE(moved);
+    onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
+              "Texto) values (1, '000012', '0', '9', '3', 'P1', 'agua', 1, 4, "
+              "'** Sem complemento **')");
+    EXPECT_TRUE(
+        waitFor([&] { return main("select codigo from mesa", {"codigo"}) == Rows{{"P1"}}; }, 30));
     EXPECT_TRUE(running());
     EXPECT_FALSE(log().contains("Erro mostrado")) << log().toStdString();
 }
@@ -153,7 +77,7 @@ TEST_F(ProgramStartup, WithoutAServerHereALocalPathOpensEmbeddedAndSaysSo) {
     server.start();
     server.stop();
     useClientConfigurationOf(server);
-    writeLibraryAddress("nil");
+    writeQibClientServ("nil");
     startProgram();
 
     const std::optional<QString> started = waitForLogLine("Início: ");
@@ -161,9 +85,9 @@ TEST_F(ProgramStartup, WithoutAServerHereALocalPathOpensEmbeddedAndSaysSo) {
     EXPECT_TRUE(started->contains(
         QStringLiteral("banco principal '%1' localmente pelo motor embutido (enquanto o programa "
                        "roda, nenhum outro programa pode abrir este arquivo)")
-            .arg(m_dbs.mainPath())))
+            .arg(databases().mainPath())))
         << started->toStdString();
-    EXPECT_TRUE(started->contains(QStringLiteral("pasta de dados '%1'").arg(m_data.path())))
+    EXPECT_TRUE(started->contains(QStringLiteral("pasta de dados '%1'").arg(dataFolder())))
         << started->toStdString();
     EXPECT_TRUE(started->contains("; impressoras: ")) << started->toStdString();
     EXPECT_TRUE(started->endsWith("leitura dos tablets a cada 5 s.")) << started->toStdString();
@@ -200,16 +124,16 @@ TEST_P(FailedStartup, LeavesThePointOfSaleItsDatabaseAndNamesTheCause) {
     switch (c.failure) {
     case Failure::UnreachableServer:
         address = dead;
-        writeLibraryAddress(dead);
+        writeQibClientServ(dead);
         break;
     case Failure::UnreachableServerOfSetupRede:
         address = dead;
-        writeLibraryAddress("192.168.0.10");
-        write("SetupRede.Ini", line(dead));
+        writeQibClientServ("192.168.0.10");
+        writeSetupRede(dead);
         break;
     case Failure::TabletsDatabaseMissing:
-        writeLibraryAddress(server.address());
-        ASSERT_TRUE(QFile::remove(m_dbs.tabletsPath()));
+        writeQibClientServ(server.address());
+        ASSERT_TRUE(QFile::remove(databases().tabletsPath()));
         break;
     }
     startProgram();
@@ -218,7 +142,7 @@ TEST_P(FailedStartup, LeavesThePointOfSaleItsDatabaseAndNamesTheCause) {
     const std::optional<QString> shown = waitForLogLine("Erro mostrado: Banco de dados não");
     ASSERT_TRUE(shown) << "FormShow's error";
     EXPECT_TRUE(shown->contains(QStringLiteral("Banco de dados não conectado: dos tablets '%1:%2'")
-                                    .arg(address, m_dbs.tabletsPath())))
+                                    .arg(address, databases().tabletsPath())))
         << shown->toStdString();
     EXPECT_FALSE(log().contains("Unexpected end of command")) << log().toStdString();
     EXPECT_TRUE(log().contains(" Erro ao Conectar servidor..."));
@@ -230,18 +154,16 @@ TEST_P(FailedStartup, LeavesThePointOfSaleItsDatabaseAndNamesTheCause) {
     EXPECT_TRUE(failed->contains(QStringLiteral("(servidor '%1' de %2, usuário SYSDBA)")
                                      .arg(address, QString::fromUtf8(c.settingsFile))))
         << failed->toStdString();
-    EXPECT_TRUE(log().contains(
-        QStringLiteral("O banco principal volta ao caminho local '%1'").arg(m_dbs.mainPath())))
+    EXPECT_TRUE(log().contains(QStringLiteral("O banco principal volta ao caminho local '%1'")
+                                   .arg(databases().mainPath())))
         << log().toStdString();
 
     // The point of sale, through the server, while the program runs.
     ASSERT_TRUE(running());
-    const QString mainText = server.address() + u':' + m_dbs.mainPath();
+    setServer(server.address());
     try {
-        EXPECT_EQ(testsupport::selectRows(mainText, "select count(*) as n from CabMesa", {"n"}),
-                  Rows{{"0"}});
-        testsupport::executeSql(
-            mainText, "insert into CabMesa (mesa, vendedor, STATUS) values ('7', '', '0')");
+        EXPECT_EQ(main("select count(*) as n from CabMesa", {"n"}), Rows{{"0"}});
+        onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('7', '', '0')");
     } catch (const std::exception& error) {
         ADD_FAILURE() << "the point of sale could not open its database: " << error.what();
     }
@@ -279,16 +201,17 @@ class IgnoredAddress : public ProgramStartup,
 
 TEST_P(IgnoredAddress, IsLoggedNamedWithItsReason) {
     const IgnoredAddressCase& c = GetParam();
-    writeLibraryAddress(QString::fromUtf8(c.library));
+    writeQibClientServ(QString::fromUtf8(c.library));
     if (c.setupRede)
-        write("SetupRede.Ini", line(QString::fromUtf8(c.setupRede)));
+        writeSetupRede(QString::fromUtf8(c.setupRede));
     startProgram();
 
     const std::optional<QString> started = waitForLogLine("Início: ");
     ASSERT_TRUE(started);
     EXPECT_TRUE(log().contains(QString::fromUtf8(c.logged))) << log().toStdString();
     // The rule's outcome: the local paths.
-    EXPECT_TRUE(started->contains(QStringLiteral("banco principal '%1' ").arg(m_dbs.mainPath())))
+    EXPECT_TRUE(
+        started->contains(QStringLiteral("banco principal '%1' ").arg(databases().mainPath())))
         << started->toStdString();
 }
 
@@ -320,28 +243,24 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProgramStartup, AFrozenServerIsLoggedAfterTheThresholdAndAgainWhenItAnswers) {
     OwnFirebirdServer& server = m_server;
     server.start();
-    writeLibraryAddress(server.address());
-    m_environment.insert("CUVORA_DB_SILENCE_SECONDS", "1");
-    const QString mainText = server.address() + u':' + m_dbs.mainPath();
-    const QString tabletsText = server.address() + u':' + m_dbs.tabletsPath();
-    testsupport::executeSql(mainText,
-                            "insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
-    testsupport::executeSql(mainText, "insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+    writeQibClientServ(server.address());
+    environment().insert("CUVORA_DB_SILENCE_SECONDS", "1");
+    setServer(server.address());
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('12', '3', '0')");
+    onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
     const auto tabletItem = [&](int id) {
-        testsupport::executeSql(
-            tabletsText, QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, "
-                                        "Nomep, Quant, Valor, Texto) values (%1, '000012', '0', "
-                                        "'9', '3', 'P%1', 'agua', 1, 4, 'gelada')")
-                             .arg(id));
+        onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
+                                 "Quant, Valor, Texto) values (%1, '000012', '0', '9', '3', "
+                                 "'P%1', 'agua', 1, 4, 'gelada')")
+                      .arg(id));
     };
     const auto waitForItems = [&](int count) {
-        for (int i = 0; i < 150 && running(); ++i) {
-            if (testsupport::selectRows(mainText, "select count(*) as n from mesa", {"n"}) ==
-                Rows{{QString::number(count)}})
-                return true;
-            QThread::msleep(200);
-        }
-        return false;
+        return waitFor(
+            [&] {
+                return main("select count(*) as n from mesa", {"n"}) ==
+                       Rows{{QString::number(count)}};
+            },
+            30);
     };
     startProgram();
     tabletItem(1);
@@ -355,7 +274,7 @@ TEST_F(ProgramStartup, AFrozenServerIsLoggedAfterTheThresholdAndAgainWhenItAnswe
     const std::optional<QString> silent = waitForLogLine(" não responde há ", 20, frozenFrom);
     ASSERT_TRUE(silent);
     EXPECT_TRUE(
-        silent->contains(QStringLiteral("O banco de dados %1 não responde há 1 s").arg(mainText)))
+        silent->contains(QStringLiteral("O banco de dados %1 não responde há 1 s").arg(mainText())))
         << silent->toStdString();
     EXPECT_TRUE(running());
     QThread::sleep(2);
@@ -365,7 +284,7 @@ TEST_F(ProgramStartup, AFrozenServerIsLoggedAfterTheThresholdAndAgainWhenItAnswe
     const std::optional<QString> answered = waitForLogLine(" respondeu após ", 20, frozenFrom);
     ASSERT_TRUE(answered);
     EXPECT_TRUE(
-        answered->contains(QStringLiteral("O banco de dados %1 respondeu após ").arg(mainText)))
+        answered->contains(QStringLiteral("O banco de dados %1 respondeu após ").arg(mainText())))
         << answered->toStdString();
     const int seconds =
         answered->section(QStringLiteral("respondeu após "), 1).section(u' ', 0, 0).toInt();

@@ -1,16 +1,11 @@
 // The name encoder as a technician runs it: what it prints must decode to the name, and the
 // name written so must head a real bill of the program.
 #include "app/TextCodec.h"
-#include "platform/LockedFile.h"
 #include "platform/Windows1252.h"
-#include "tests/support/TestDatabases.h"
+#include "tests/support/ProgramUnderTest.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -77,10 +72,6 @@ TEST(EncodeName, RefusesWhatTheCodecCannotBringBack) {
     }
 }
 
-QByteArray line(const QString& text) {
-    return windows1252::encode(text) + "\r\n";
-}
-
 // The real program through the private server, answering one bill request on a port file.
 TEST(EncodeName, TheNameWrittenSoHeadsARealBill) {
     CUVORA_REQUIRE_FB_SERVER();
@@ -88,63 +79,27 @@ TEST(EncodeName, TheNameWrittenSoHeadsARealBill) {
     const EncoderRun run = encoder({name});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
 
-    QTemporaryDir runtime;
-    QTemporaryDir data;
-    QTemporaryDir ports;
-    ASSERT_TRUE(runtime.isValid() && data.isValid() && ports.isValid());
-    const testsupport::TestDatabases dbs;
-    const QString bill = ports.filePath("conta.txt");
-    lockedfile::writeAll(data.filePath("QibClientServ.ini"),
-                         line(testsupport::testServer()) + run.out.chopped(1) + "\r\n");
-    // DozEdiz.INI: the bill to its port file, the kitchens printing nothing.
-    QByteArray settings;
-    for (int i = 0; i < 19; ++i) {
-        const bool kitchen = i == 1 || (i >= 4 && i <= 6);
-        settings += line(i == 0    ? QStringLiteral("Informar Porta")
-                         : kitchen ? QStringLiteral("Nao Imprimir")
-                         : i == 14 ? bill
-                                   : QString());
-    }
-    lockedfile::writeAll(data.filePath("DozEdiz.INI"), settings);
-
-    const auto onServer = [](const QString& path) {
-        return testsupport::databaseText(path, testsupport::Access::Server);
-    };
-    testsupport::executeSql(onServer(dbs.mainPath()),
-                            "insert into CabMesa (mesa, vendedor, STATUS) values "
-                            "('000012', '3', '0')");
-    testsupport::executeSql(onServer(dbs.tabletsPath()),
-                            "insert into mesa (id, mesa, COZINHA, Quant) values "
-                            "(9, '000012', '7', 2)");
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtime.path());
-    environment.insert("TOBRASK_BARES_DIR", data.path());
-    environment.insert("TOBRASK_DB_DIR", dbs.folder());
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
-    ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
+    testsupport::ProgramUnderTest program;
+    const QString bill = program.portFile("conta.txt");
+    program.writeQibClientServ(program.server(), QString::fromLatin1(run.out.chopped(1)));
+    // The bill to its port file, the kitchens printing nothing.
+    program.writeDozEdiz({.destinations = {"Informar Porta", "Nao Imprimir", "Nao Imprimir",
+                                           "Nao Imprimir", "Nao Imprimir"},
+                          .ports = {bill}});
+    program.onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
+    program.onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (9, '000012', '7', 2)");
+    ASSERT_NO_FATAL_FAILURE(program.startProgram());
 
     // The first cycle runs about seven seconds after start-up.
     QByteArray printed;
-    for (int i = 0; i < 200 && program.state() == QProcess::Running; ++i) {
-        QFile file(bill);
-        if (file.open(QIODevice::ReadOnly) && (printed = file.readAll()).contains("Fechamento"))
-            break;
-        QThread::msleep(200);
-    }
-    program.terminate();
-    if (!program.waitForFinished(30000)) {
-        program.kill();
-        program.waitForFinished(10000);
-    }
+    program.waitFor([&] { return (printed = testsupport::readFile(bill)).contains("Fechamento"); },
+                    40);
+    program.stopProgram();
     // 16 characters: 18 - 8 = 10 blanks before the name.
     EXPECT_TRUE(printed.contains("\r\n           Seja Bem Vindo\r\n          " +
                                  windows1252::encode(name) + "\r\n"))
         << printed.constData() << "\nprogram's output:\n"
-        << program.readAllStandardError().constData();
+        << program.program().readAllStandardError().constData();
 }
 
 } // namespace

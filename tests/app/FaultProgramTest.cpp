@@ -4,10 +4,9 @@
 // row. Whatever happens, no item may be lost, and what the program showed and could not
 // print is in its log.
 #include "app/TextConventions.h"
-#include "platform/LockedFile.h"
-#include "platform/Windows1252.h"
 #include "tests/support/OwnFirebirdServer.h"
 #include "tests/support/PdfQueues.h"
+#include "tests/support/ProgramUnderTest.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QCoreApplication>
@@ -15,16 +14,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -40,92 +36,30 @@
 
 namespace {
 
-using Rows = QList<QStringList>;
+using testsupport::readFile;
 
-QByteArray line(const QString& text) {
-    return windows1252::encode(text) + "\r\n";
-}
-
-class ProgramUnderFaults : public ::testing::Test {
+class ProgramUnderFaults : public ::testing::Test, public testsupport::ProgramUnderTest {
 protected:
-    void SetUp() override {
-        CUVORA_REQUIRE_FB_SERVER();
-        ASSERT_TRUE(m_runtime.isValid());
-        ASSERT_TRUE(m_data.isValid());
-        ASSERT_TRUE(m_ports.isValid());
-        m_server = testsupport::testServer();
+    ProgramUnderFaults() {
         // Every kitchen printer and the bill to its own file unless a test says otherwise.
         for (int i = 0; i < 5; ++i) {
-            m_boxes[i] = QStringLiteral("Informar Porta");
-            m_portFields[i] = port(QStringLiteral("porta%1.txt").arg(i));
+            m_printers.destinations[i] = QStringLiteral("Informar Porta");
+            m_printers.ports[i] = portFile(QStringLiteral("porta%1.txt").arg(i));
         }
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
-        m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
-        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
-        m_environment.insert("LC_ALL", "C.UTF-8");
+        environment().insert("LC_ALL", "C.UTF-8");
+        forwardStandardError();
     }
-    void TearDown() override {
-        stopProgram();
-        if (HasFailure())
-            std::fprintf(stderr, "program's log:\n%s\n", log().toUtf8().constData());
-    }
+    void SetUp() override { CUVORA_REQUIRE_FB_SERVER(); }
 
-    // Boxes 0 (bill) to 4 (kitchen 4) and their port fields, as DozEdiz.INI gives them.
-    void writeSettings() {
-        QByteArray settings;
-        for (const QString& value :
-             {m_boxes[0], m_boxes[1], QStringLiteral("1"), QStringLiteral("1"), m_boxes[2],
-              m_boxes[3], m_boxes[4], QStringLiteral("N"), QString(), QString(), QString(),
-              QString(), QString(), QStringLiteral("9"), m_portFields[0], m_portFields[1],
-              m_portFields[2], m_portFields[3], m_portFields[4]})
-            settings += line(value);
-        write("DozEdiz.INI", settings);
-        write("QibClientServ.ini", line(m_server) + line(""));
-    }
-
+    // Written at each start: the test may have changed the printers or the server.
     void startProgram() {
-        writeSettings();
-        m_program.setProcessEnvironment(m_environment);
-        if (m_standardErrorFile.isEmpty())
-            m_program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        else
-            m_program.setStandardErrorFile(m_standardErrorFile, QIODevice::Append);
-        m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
-        ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
-    }
-    void stopProgram() {
-        if (m_program.state() == QProcess::NotRunning)
-            return;
-        m_program.terminate();
-        if (!m_program.waitForFinished(30000)) {
-            m_program.kill();
-            m_program.waitForFinished(10000);
-        }
+        writeDozEdiz(m_printers);
+        writeQibClientServ(server());
+        ProgramUnderTest::startProgram();
     }
 
-    QString port(const QString& name) const { return m_ports.filePath(name); }
-    void write(const char* name, const QByteArray& bytes) {
-        lockedfile::writeAll(m_data.filePath(name), bytes);
-    }
-    static QByteArray read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QString log() const { return QString::fromUtf8(read(m_data.filePath("interface-cuvora.log"))); }
     qsizetype errorBoxes() const { return log().count(QStringLiteral("Erro mostrado: ")); }
 
-    QString mainText() const { return m_server + u':' + m_dbs.mainPath(); }
-    QString tabletsText() const { return m_server + u':' + m_dbs.tabletsPath(); }
-    void onMain(const QString& statement) { testsupport::executeSql(mainText(), statement); }
-    void onTablets(const QString& statement) { testsupport::executeSql(tabletsText(), statement); }
-    Rows main(const QString& select, const QStringList& columns) {
-        return testsupport::selectRows(mainText(), select, columns);
-    }
-    Rows tablets(const QString& select, const QStringList& columns) {
-        return testsupport::selectRows(tabletsText(), select, columns);
-    }
     int count(const Rows& rows) { return rows.value(0).value(0).toInt(); }
     int tabletItemsLeft() {
         return count(tablets("select count(*) as n from mesa where COZINHA = '9'", {"n"}));
@@ -155,17 +89,6 @@ protected:
         return codes;
     }
 
-    // Polls until done() holds, the program ends or the time is up.
-    bool waitFor(const std::function<bool()>& done, int seconds) {
-        for (int i = 0; i < seconds * 5; ++i) {
-            if (done())
-                return true;
-            if (m_program.state() != QProcess::Running)
-                return false;
-            QThread::msleep(200);
-        }
-        return done();
-    }
     // Longer than one polling period, so a cycle that was going to run has run.
     static void waitPastOneCycle() { QThread::sleep(6); }
     // A tablet's open transaction, in isql-fb, that holds the row of one item until the
@@ -186,16 +109,7 @@ protected:
         ASSERT_TRUE(said.contains("rowheld")) << said.constData();
     }
 
-    QString m_server;
-    QString m_boxes[5];
-    QString m_portFields[5];
-    QTemporaryDir m_runtime;
-    QTemporaryDir m_data;
-    QTemporaryDir m_ports;
-    testsupport::TestDatabases m_dbs;
-    QProcessEnvironment m_environment;
-    QString m_standardErrorFile; // the program's standard error goes here when set
-    QProcess m_program;
+    testsupport::PrinterSettings m_printers;
 };
 
 // The server dies while the 'EXCLUIR' update of one item waits for its row (a tablet holds it
@@ -204,7 +118,7 @@ protected:
 TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
     testsupport::OwnFirebirdServer server;
     ASSERT_NO_FATAL_FAILURE(server.start());
-    m_server = server.address();
+    setServer(server.address());
     constexpr int kItems = 300;
     constexpr int kHeld = 150;
     tableAndWaiter();
@@ -230,7 +144,7 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
     // Polling stays stopped: the server is back, the program moves nothing more.
     ASSERT_NO_FATAL_FAILURE(server.start());
     waitPastOneCycle();
-    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(program().state(), QProcess::Running);
     EXPECT_EQ(errorBoxes(), 1);
     EXPECT_EQ(mainItems(), movedBeforeTheFault);
 
@@ -250,7 +164,7 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchLosesNothing) {
     }
     EXPECT_LE(duplicated, 1);
     EXPECT_EQ(errorBoxes(), 1);
-    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(program().state(), QProcess::Running);
 }
 
 // A stop request while one item's 'EXCLUIR' update waits for its row (a tablet holds it
@@ -274,9 +188,9 @@ TEST_F(ProgramUnderFaults, AStopMidPassLogsTheMovedItemsTicket) {
         QStringLiteral("select count(*) as n from mesa where codigo = 'P%1'").arg(kHeld);
     ASSERT_TRUE(waitFor([&] { return count(main(held, {"n"})) == 1; }, 40));
     QThread::msleep(500);
-    ASSERT_EQ(::kill(static_cast<pid_t>(m_program.processId()), SIGTERM), 0);
-    ASSERT_TRUE(m_program.waitForFinished(5000));
-    EXPECT_EQ(m_program.exitCode(), 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(program().processId()), SIGTERM), 0);
+    ASSERT_TRUE(program().waitForFinished(5000));
+    EXPECT_EQ(program().exitCode(), 0);
 
     const QString text = log();
     const QString lost =
@@ -285,7 +199,7 @@ TEST_F(ProgramUnderFaults, AStopMidPassLogsTheMovedItemsTicket) {
             "gravados estão no banco principal (impressora 1, destino 'Informar Porta', porta "
             "'%1'): "
             "sinal SIGTERM recebido e não atendido em 3 s\n--- pedido ---\n")
-            .arg(m_portFields[1]);
+            .arg(m_printers.ports[1]);
     const qsizetype start = text.indexOf(lost);
     const qsizetype end = text.indexOf(QStringLiteral("\n--- fim do pedido ---"), start);
     ASSERT_GE(start, 0) << text.toStdString();
@@ -314,9 +228,9 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
     ASSERT_FALSE(HasFailure());
     ASSERT_EQ(queue.run("cupsreject"), 0);
 
-    m_boxes[0] = QStringLiteral("Recusa");
-    m_portFields[1] = QStringLiteral("/dev/full");
-    m_boxes[2] = QStringLiteral("Recusa");
+    m_printers.destinations[0] = QStringLiteral("Recusa");
+    m_printers.ports[1] = QStringLiteral("/dev/full");
+    m_printers.destinations[2] = QStringLiteral("Recusa");
     tableAndWaiter();
     tabletItems(1, 60, {1, 2, 3});
     ASSERT_NO_FATAL_FAILURE(startProgram());
@@ -343,7 +257,7 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
         const QString code = QStringLiteral(" COD:P%1\n").arg(id);
         // Printer numbers go 1, 2, 3 by id % 3 = 0, 1, 2.
         EXPECT_EQ(text.count(code), id % 3 == 2 ? 0 : 1) << code.toStdString();
-        EXPECT_EQ(read(m_portFields[3]).contains(code.toLatin1().replace("\n", "\r\n")),
+        EXPECT_EQ(readFile(m_printers.ports[3]).contains(code.toLatin1().replace("\n", "\r\n")),
                   id % 3 == 2 && id > 60)
             << code.toStdString();
     }
@@ -378,10 +292,10 @@ TEST_F(ProgramUnderFaults, FailingPrintersLoseNoItemAndLogTheirTickets) {
 // goes to the log whole, the other printers' passes and the next cycle run; a bill for it
 // stops polling with the error box and keeps its request.
 TEST_F(ProgramUnderFaults, APortThatTakesNoDataTimesOut) {
-    const QString pipe = port(QStringLiteral("lp0"));
+    const QString pipe = portFile(QStringLiteral("lp0"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    m_portFields[0] = pipe;
-    m_portFields[1] = pipe;
+    m_printers.ports[0] = pipe;
+    m_printers.ports[1] = pipe;
     tableAndWaiter();
     tabletItems(1, 6, {1, 2});
     ASSERT_NO_FATAL_FAILURE(startProgram());
@@ -399,7 +313,7 @@ TEST_F(ProgramUnderFaults, APortThatTakesNoDataTimesOut) {
     for (int id = 1; id <= 10; ++id) {
         const QString code = QStringLiteral(" COD:P%1\n").arg(id);
         EXPECT_EQ(log().count(code), 1 - id % 2) << code.toStdString();
-        EXPECT_EQ(read(m_portFields[2]).contains(code.toLatin1().replace("\n", "\r\n")),
+        EXPECT_EQ(readFile(m_printers.ports[2]).contains(code.toLatin1().replace("\n", "\r\n")),
                   id % 2 == 1 && id > 6)
             << code.toStdString();
     }
@@ -411,7 +325,7 @@ TEST_F(ProgramUnderFaults, APortThatTakesNoDataTimesOut) {
                                    .arg(pipe)))
         << log().toStdString();
     EXPECT_EQ(tablets("select id from mesa", {"id"}), Rows{{"900"}});
-    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(program().state(), QProcess::Running);
 }
 
 // A destination text that is no keyword and names no installed printer (a typo) prints on
@@ -421,9 +335,9 @@ TEST_F(ProgramUnderFaults, ADestinationNamingNoPrinterPrintsOnTheDefaultAndSaysS
     CUVORA_REQUIRE_CUPS_SERVER();
     testsupport::PdfQueueWatch toDefault(QStringLiteral("PDF"));
     testsupport::PdfQueueWatch toKitchen(QStringLiteral("Cozinha"));
-    m_boxes[0] = QStringLiteral("Caixa1");
-    m_boxes[1] = QStringLiteral("Cozinah");
-    m_boxes[2] = QStringLiteral("cozinha");
+    m_printers.destinations[0] = QStringLiteral("Caixa1");
+    m_printers.destinations[1] = QStringLiteral("Cozinah");
+    m_printers.destinations[2] = QStringLiteral("cozinha");
     tableAndWaiter();
     tabletItems(1, 4, {1, 2});
     ASSERT_NO_FATAL_FAILURE(startProgram());
@@ -454,8 +368,8 @@ TEST_F(ProgramUnderFaults, ADestinationNamingNoPrinterPrintsOnTheDefaultAndSaysS
 // "Visualizar" where there is no screen to show the preview: the ticket and the bill go to
 // the log whole, like a ticket that could not be printed, and polling goes on.
 TEST_F(ProgramUnderFaults, APreviewWithoutAScreenGoesToTheLogWhole) {
-    m_boxes[0] = QStringLiteral(" Visualizar ");
-    m_boxes[1] = QStringLiteral("Visualizar");
+    m_printers.destinations[0] = QStringLiteral(" Visualizar ");
+    m_printers.destinations[1] = QStringLiteral("Visualizar");
     tableAndWaiter();
     tabletItems(1, 3, {1});
     ASSERT_NO_FATAL_FAILURE(startProgram());
@@ -484,14 +398,14 @@ TEST_F(ProgramUnderFaults, APreviewWithoutAScreenGoesToTheLogWhole) {
     EXPECT_TRUE(bill.left(billEnd).contains("SIMPLES CONFERENCIA DA CONTA"));
     EXPECT_TRUE(bill.left(billEnd).contains("Com/Mesa: 12"));
     EXPECT_EQ(errorBoxes(), 0);
-    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(program().state(), QProcess::Running);
 }
 
 // pedido.INI that another program holds: the cycle stops before any item of the pass moves.
 TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
-    write("pedido.INI", "7\r\n");
+    writePedido(7);
     const int held =
-        ::open(QFile::encodeName(m_data.filePath("pedido.INI")).constData(), O_RDONLY | O_CLOEXEC);
+        ::open(QFile::encodeName(dataFile("pedido.INI")).constData(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_SH), 0);
     tableAndWaiter();
@@ -501,7 +415,7 @@ TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
     EXPECT_TRUE(log().contains("pedido.INI")) << log().toStdString();
     EXPECT_TRUE(log().contains(QString::fromUtf8("A leitura dos pedidos dos tablets parou por um "
                                                  "erro: cannot write ") +
-                               m_data.filePath("pedido.INI")))
+                               dataFile("pedido.INI")))
         << log().toStdString();
     EXPECT_TRUE(log().contains(QString::fromUtf8("Ela fica parada até o programa ser iniciado "
                                                  "de novo.")));
@@ -516,8 +430,8 @@ TEST_F(ProgramUnderFaults, AnOrderCounterThatCannotBeWrittenMovesNothing) {
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
     EXPECT_EQ(mainItems(), 20);
-    EXPECT_TRUE(read(m_portFields[1]).startsWith("PEDIDO       :7\r\n"));
-    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "8\r\n");
+    EXPECT_TRUE(readFile(m_printers.ports[1]).startsWith("PEDIDO       :7\r\n"));
+    EXPECT_EQ(readFile(dataFile("pedido.INI")), "8\r\n");
 }
 
 // A row whose id and vend are not numbers sits among good ones through several cycles and a
@@ -607,7 +521,7 @@ TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
     testsupport::OwnFirebirdServer server;
     if (c.waiting == StopCase::FrozenServer) {
         ASSERT_NO_FATAL_FAILURE(server.start());
-        m_server = server.address();
+        setServer(server.address());
     }
     std::optional<VirtualScreen> screen;
     tableAndWaiter();
@@ -623,9 +537,9 @@ TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
         }
         break;
     case StopCase::PortTakingNoData: {
-        const QString pipe = port(QStringLiteral("lp0"));
+        const QString pipe = portFile(QStringLiteral("lp0"));
         ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-        m_portFields[1] = pipe;
+        m_printers.ports[1] = pipe;
         tabletItems(1, 3, {1});
         ASSERT_NO_FATAL_FAILURE(startProgram());
         // Moved: the ticket now waits for the port.
@@ -636,10 +550,10 @@ TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
         screen.emplace();
         if (screen->display().isEmpty())
             GTEST_SKIP() << "no Xvfb";
-        m_environment.insert("QT_QPA_PLATFORM", "xcb");
-        m_environment.insert("DISPLAY", screen->display());
+        environment().insert("QT_QPA_PLATFORM", "xcb");
+        environment().insert("DISPLAY", screen->display());
         // No server answers there: the start-up's message box waits for its OK.
-        m_server = QStringLiteral("127.0.0.1/%1").arg(testsupport::freeLoopbackPort());
+        setServer(QStringLiteral("127.0.0.1/%1").arg(testsupport::freeLoopbackPort()));
         ASSERT_NO_FATAL_FAILURE(startProgram());
         ASSERT_TRUE(waitFor(
             [&] { return log().contains("Mensagem mostrada:  Erro ao Conectar servidor..."); },
@@ -647,19 +561,19 @@ TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
         QThread::sleep(1);
         break;
     }
-    ASSERT_EQ(m_program.state(), QProcess::Running);
+    ASSERT_EQ(program().state(), QProcess::Running);
 
     QElapsedTimer elapsed;
     elapsed.start();
-    ASSERT_EQ(::kill(static_cast<pid_t>(m_program.processId()), c.signal), 0);
-    const bool ended = m_program.waitForFinished(5000);
+    ASSERT_EQ(::kill(static_cast<pid_t>(program().processId()), c.signal), 0);
+    const bool ended = program().waitForFinished(5000);
     EXPECT_TRUE(ended) << "still running after " << elapsed.elapsed() << " ms";
     if (c.waiting == StopCase::FrozenServer)
         server.thaw();
     if (!ended)
         return;
-    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_program.exitCode(), 0);
+    EXPECT_EQ(program().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program().exitCode(), 0);
     const QString name = c.signal == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT");
     const QString forced =
         QStringLiteral("Sinal %1 recebido e não atendido em 3 s (a interface espera o banco de "
@@ -674,7 +588,7 @@ TEST_P(StopRequests, EndTheProgramWithinFiveSeconds) {
         const QString lost = QStringLiteral("Pedido da cozinha não impresso (impressora 1, destino "
                                             "'Informar Porta', porta '%1'): Cannot open %1: a stop "
                                             "was requested\n--- pedido ---\n")
-                                 .arg(port(QStringLiteral("lp0")));
+                                 .arg(portFile(QStringLiteral("lp0")));
         const QString text = log();
         const qsizetype start = text.indexOf(lost);
         const qsizetype end = text.indexOf(QStringLiteral("\n--- fim do pedido ---"), start);
@@ -705,27 +619,27 @@ INSTANTIATE_TEST_SUITE_P(
 // into the counter (a preloaded library of the tests' own); started again, the ticket takes
 // the number the counter held.
 TEST_F(ProgramUnderFaults, AKillWhileTheCounterIsWrittenKeepsItsAdvance) {
-    write("pedido.INI", "41\r\n");
+    writePedido(41);
     tableAndWaiter();
     tabletItems(1, 3, {1});
-    m_environment.insert("LD_PRELOAD", QStringLiteral(CUVORA_KILL_AT_WRITE_PATH));
-    m_environment.insert("CUVORA_KILL_AT_WRITE", "pedido.INI");
+    environment().insert("LD_PRELOAD", QStringLiteral(CUVORA_KILL_AT_WRITE_PATH));
+    environment().insert("CUVORA_KILL_AT_WRITE", "pedido.INI");
     // Under AddressSanitizer the preloaded library comes ahead of its runtime.
-    m_environment.insert("ASAN_OPTIONS",
-                         m_environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    environment().insert("ASAN_OPTIONS",
+                         environment().value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     ASSERT_NO_FATAL_FAILURE(startProgram());
-    ASSERT_TRUE(m_program.waitForFinished(40000)) << log().toStdString();
-    EXPECT_EQ(m_program.exitStatus(), QProcess::CrashExit);
-    EXPECT_EQ(read(m_data.filePath("pedido.INI")), QByteArray("41\r\n"));
+    ASSERT_TRUE(program().waitForFinished(40000)) << log().toStdString();
+    EXPECT_EQ(program().exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(readFile(dataFile("pedido.INI")), QByteArray("41\r\n"));
     EXPECT_EQ(mainItems(), 0);
 
-    m_environment.remove("LD_PRELOAD");
-    m_environment.remove("CUVORA_KILL_AT_WRITE");
+    environment().remove("LD_PRELOAD");
+    environment().remove("CUVORA_KILL_AT_WRITE");
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
-    EXPECT_TRUE(read(m_portFields[1]).startsWith("PEDIDO       :41\r\n"))
-        << read(m_portFields[1]).constData();
-    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "42\r\n");
+    EXPECT_TRUE(readFile(m_printers.ports[1]).startsWith("PEDIDO       :41\r\n"))
+        << readFile(m_printers.ports[1]).constData();
+    EXPECT_EQ(readFile(dataFile("pedido.INI")), "42\r\n");
     EXPECT_EQ(errorBoxes(), 0);
 }
 
@@ -733,22 +647,23 @@ TEST_F(ProgramUnderFaults, AKillWhileTheCounterIsWrittenKeepsItsAdvance) {
 // does. The lost kitchen tickets are shown whole on standard error, the program says once,
 // through the error box, that its log cannot be written, and polling goes on.
 TEST_F(ProgramUnderFaults, ALogThatCannotBeWrittenIsReportedOnceAndTicketsStayWhole) {
-    const QString logFile = m_data.filePath("interface-cuvora.log");
+    const QString logFile = dataFile("interface-cuvora.log");
     ASSERT_TRUE(QFile::link("/dev/full", logFile));
     // Reading /dev/full never ends: the link goes before anything reads the log.
     const auto unlink = qScopeGuard([&] { QFile::remove(logFile); });
-    m_portFields[1] = QStringLiteral("/dev/full");
-    m_standardErrorFile = m_ports.filePath("stderr.txt");
+    m_printers.ports[1] = QStringLiteral("/dev/full");
+    const QString standardError = portFile("stderr.txt");
+    appendStandardErrorTo(standardError);
     tableAndWaiter();
     tabletItems(1, 4, {1});
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
     tabletItems(5, 8, {1});
     ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 20));
-    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_EQ(program().state(), QProcess::Running);
     EXPECT_EQ(mainItems(), 8);
 
-    const QString shown = QString::fromUtf8(read(m_standardErrorFile));
+    const QString shown = QString::fromUtf8(readFile(standardError));
     EXPECT_EQ(shown.count(QString::fromUtf8("Erro mostrado: O log do programa não pode ser "
                                             "gravado (") +
                           logFile + QStringLiteral(": No space left on device)")),

@@ -1,5 +1,4 @@
-#include "platform/LockedFile.h"
-#include "tests/support/TestDatabases.h"
+#include "tests/support/ProgramUnderTest.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,53 +20,24 @@
 namespace {
 
 // Real copies of the program, each in its own process, on one data folder.
-class SingleInstanceProgram : public ::testing::Test {
+class SingleInstanceProgram : public ::testing::Test, public testsupport::ProgramUnderTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_runtime.isValid());
-        ASSERT_TRUE(m_data.isValid());
-        lockedfile::writeAll(m_data.filePath("QibClientServ.ini"), "nil\r\n\r\n");
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
-        m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
-        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
-    }
-    void TearDown() override {
-        for (QProcess* process : {&m_first, &m_third}) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(10000);
-            }
-        }
-    }
-
-    void launch(QProcess& process) { launch(process, m_environment); }
-    void launch(QProcess& process, const QProcessEnvironment& environment,
-                const QStringList& prefix = {}) {
-        process.setProcessEnvironment(environment);
-        if (prefix.isEmpty())
-            process.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
-        else
-            process.start(prefix.first(),
-                          prefix.mid(1) + QStringList{QStringLiteral(CUVORA_PROGRAM_PATH)});
-        ASSERT_TRUE(process.waitForStarted(10000)) << process.errorString().toStdString();
-    }
+    SingleInstanceProgram() { writeQibClientServ("nil"); }
 
     // True once some process holds the program's lock (polled, up to a minute).
-    bool lockIsHeldByAnotherProcess(QProcess& holder) {
-        const QByteArray path = m_data.filePath("InterfaceCuvoraTablet22").toLocal8Bit();
-        for (int i = 0; i < 600 && holder.state() == QProcess::Running; ++i) {
-            const int fd = ::open(path.constData(), O_RDONLY);
-            if (fd >= 0) {
+    bool lockIsHeldByAnotherProcess(const QProcess& holder) const {
+        const QByteArray path = dataFile("InterfaceCuvoraTablet22").toLocal8Bit();
+        return testsupport::waitWhileRunning(
+            holder,
+            [&] {
+                const int fd = ::open(path.constData(), O_RDONLY);
+                if (fd < 0)
+                    return false;
                 const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
                 ::close(fd);
-                if (held)
-                    return true;
-            }
-            QThread::msleep(100);
-        }
-        return false;
+                return held;
+            },
+            60);
     }
 
     static bool refusedAsASecondCopy(QProcess& second) {
@@ -78,28 +48,25 @@ protected:
                                                "outra cópia do aplicativo."));
     }
 
-    QTemporaryDir m_runtime;
-    QTemporaryDir m_data;
-    testsupport::TestDatabases m_dbs;
-    QProcessEnvironment m_environment;
-    QProcess m_first;
+    void TearDown() override { stop(m_third); }
+
     QProcess m_third;
 };
 
 TEST_F(SingleInstanceProgram, ASecondCopyIsRefusedUntilTheFirstHasDied) {
-    launch(m_first);
-    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first));
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(program()));
 
     QProcess second;
-    launch(second);
+    ASSERT_NO_FATAL_FAILURE(startCopy(second, environment()));
     EXPECT_TRUE(refusedAsASecondCopy(second));
-    EXPECT_EQ(m_first.state(), QProcess::Running);
+    EXPECT_EQ(program().state(), QProcess::Running);
 
     // A copy that dies leaves its lock behind, as Windows abandons a mutex.
-    m_first.kill();
-    ASSERT_TRUE(m_first.waitForFinished(10000));
+    program().kill();
+    ASSERT_TRUE(program().waitForFinished(10000));
 
-    launch(m_third);
+    ASSERT_NO_FATAL_FAILURE(startCopy(m_third, environment()));
     EXPECT_TRUE(lockIsHeldByAnotherProcess(m_third));
     EXPECT_EQ(m_third.state(), QProcess::Running);
     EXPECT_FALSE(QString::fromUtf8(m_third.readAllStandardError()).contains("outra cópia"));
@@ -116,8 +83,8 @@ TEST_F(SingleInstanceProgram, ASecondCopyIsRefusedUntilTheFirstHasDied) {
 TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
     QTemporaryDir otherRuntime;
     ASSERT_TRUE(otherRuntime.isValid());
-    launch(m_first);
-    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first));
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(program()));
 
     struct Case {
         const char* what;
@@ -134,39 +101,39 @@ TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
     // mktemp -d makes, keeps it out) and the data folder; the lock file is readable by all.
     const QStringList asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
     if (::geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty() &&
-        QProcess::execute("setpriv",
-                          asNobody.mid(1) + QStringList{"test", "-x", CUVORA_PROGRAM_PATH}) == 0) {
-        ASSERT_TRUE(QFile::setPermissions(m_data.path(), QFile::permissions(m_data.path()) |
-                                                             QFileDevice::ExeOther |
-                                                             QFileDevice::ReadOther));
+        QProcess::execute("setpriv", asNobody.mid(1) + QStringList{"test", "-x", programPath()}) ==
+            0) {
+        ASSERT_TRUE(QFile::setPermissions(dataFolder(), QFile::permissions(dataFolder()) |
+                                                            QFileDevice::ExeOther |
+                                                            QFileDevice::ReadOther));
         cases.push_back({"another user",
                          [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, asNobody});
     }
     for (const Case& c : cases) {
-        QProcessEnvironment environment = m_environment;
-        c.change(environment);
+        QProcessEnvironment changed = environment();
+        c.change(changed);
         QProcess second;
-        launch(second, environment, c.prefix);
+        ASSERT_NO_FATAL_FAILURE(startCopy(second, changed, c.prefix));
         EXPECT_TRUE(refusedAsASecondCopy(second)) << c.what;
-        EXPECT_EQ(m_first.state(), QProcess::Running) << c.what;
+        EXPECT_EQ(program().state(), QProcess::Running) << c.what;
     }
 }
 
 // Where there is no display and no platform is named (a service at boot), the program
 // chooses to run offscreen instead of aborting.
 TEST_F(SingleInstanceProgram, RunsHeadlessWithoutADisplay) {
-    QProcessEnvironment environment = m_environment;
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(name);
-    launch(m_first, environment);
-    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first)) << m_first.readAllStandardError().constData();
+        environment().remove(name);
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(program()))
+        << program().readAllStandardError().constData();
     QThread::sleep(3); // past the first polling cycle
-    EXPECT_EQ(m_first.state(), QProcess::Running);
-    m_first.terminate();
-    ASSERT_TRUE(m_first.waitForFinished(30000));
-    EXPECT_EQ(m_first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_first.exitCode(), 0);
-    EXPECT_FALSE(m_first.readAllStandardError().contains("could not connect to display"));
+    EXPECT_EQ(program().state(), QProcess::Running);
+    program().terminate();
+    ASSERT_TRUE(program().waitForFinished(30000));
+    EXPECT_EQ(program().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program().exitCode(), 0);
+    EXPECT_FALSE(program().readAllStandardError().contains("could not connect to display"));
 }
 
 // tools/run.sh, as a technician runs it: it builds the program and the maker's library and
@@ -191,24 +158,24 @@ TEST_F(SingleInstanceProgram, RunScriptBuildsOnlyTheProgramAndStartsIt) {
         ASSERT_TRUE(shim.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                         QFileDevice::ExeOwner));
     }
-    QProcessEnvironment environment = m_environment;
+    QProcessEnvironment environment = this->environment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TOBRASK_DB_DIR"})
         environment.remove(name);
     environment.insert("PATH", shims.path() + u':' + environment.value("PATH"));
     environment.insert("CUVORA_BUILD_DIR", QStringLiteral(CUVORA_BINARY_DIR));
-    QFile::remove(m_data.filePath("QibClientServ.ini")); // run.sh writes its own
+    QFile::remove(dataFile("QibClientServ.ini")); // run.sh writes its own
 
-    m_first.setProcessEnvironment(environment);
-    m_first.setProcessChannelMode(QProcess::MergedChannels);
-    m_first.start("bash", {qEnvironmentVariable("CUVORA_SOURCE_DIR") + "/tools/run.sh"});
-    ASSERT_TRUE(m_first.waitForStarted(10000));
-    ASSERT_TRUE(lockIsHeldByAnotherProcess(m_first)) << m_first.readAll().constData();
-    EXPECT_TRUE(QFile::exists(m_data.filePath("DRAVCUVORA22.FDB")));
-    EXPECT_TRUE(QFile::exists(m_data.filePath("DRAVPALMS.FDB")));
-    m_first.terminate();
-    ASSERT_TRUE(m_first.waitForFinished(30000));
-    EXPECT_EQ(m_first.exitCode(), 0);
-    EXPECT_FALSE(m_first.readAll().contains("could not connect to display"));
+    program().setProcessEnvironment(environment);
+    program().setProcessChannelMode(QProcess::MergedChannels);
+    program().start("bash", {qEnvironmentVariable("CUVORA_SOURCE_DIR") + "/tools/run.sh"});
+    ASSERT_TRUE(program().waitForStarted(10000));
+    ASSERT_TRUE(lockIsHeldByAnotherProcess(program())) << program().readAll().constData();
+    EXPECT_TRUE(QFile::exists(dataFile("DRAVCUVORA22.FDB")));
+    EXPECT_TRUE(QFile::exists(dataFile("DRAVPALMS.FDB")));
+    program().terminate();
+    ASSERT_TRUE(program().waitForFinished(30000));
+    EXPECT_EQ(program().exitCode(), 0);
+    EXPECT_FALSE(program().readAll().contains("could not connect to display"));
 
     // The build it asked for: the two targets, whose commands compile nothing of tests/ or
     // bench/.

@@ -2,94 +2,36 @@
 // tablets: their orders must reach the main database, the kitchen monitor and the kitchen
 // ports, and their bill request must be answered.
 #include "app/TextConventions.h"
-#include "platform/LockedFile.h"
 #include "platform/Windows1252.h"
-#include "tests/support/TestDatabases.h"
+#include "tests/support/ProgramUnderTest.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace {
 
-using testsupport::Access;
-using Rows = QList<QStringList>;
+using testsupport::readFile;
 
-QByteArray line(const QString& text) {
-    return windows1252::encode(text) + "\r\n";
-}
-
-class PollingProgram : public ::testing::Test {
+class PollingProgram : public ::testing::Test, public testsupport::ProgramUnderTest {
 protected:
     void SetUp() override {
         CUVORA_REQUIRE_FB_SERVER();
-        ASSERT_TRUE(m_runtime.isValid());
-        ASSERT_TRUE(m_data.isValid());
-        ASSERT_TRUE(m_ports.isValid());
-        write("QibClientServ.ini", line(testsupport::testServer()) + line(""));
-
+        writeQibClientServ(server());
         // Kitchen 1 and 3 and the bill go to files, kitchen 2 to the monitor.
-        QByteArray settings;
-        for (const QString& value :
-             {QStringLiteral("Informar Porta"), QStringLiteral("Informar Porta"),
-              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("Monitor Cozinha"),
-              QStringLiteral("Informar Porta"), QStringLiteral("Nao Imprimir"), QStringLiteral("N"),
-              QString(), QString(), QString(), QString(), QString(), QStringLiteral("9"),
-              port("conta.txt"), port("cozinha1.txt"), port("cozinha2.txt"), port("cozinha3.txt"),
-              port("cozinha4.txt")})
-            settings += line(value);
-        write("DozEdiz.INI", settings);
-
-        m_environment = QProcessEnvironment::systemEnvironment();
-        m_environment.insert("XDG_RUNTIME_DIR", m_runtime.path());
-        m_environment.insert("TOBRASK_BARES_DIR", m_data.path());
-        m_environment.insert("TOBRASK_DB_DIR", m_dbs.folder());
-        m_environment.insert("QT_QPA_PLATFORM", "offscreen");
+        writeDozEdiz(
+            {.destinations = {"Informar Porta", "Informar Porta", "Monitor Cozinha",
+                              "Informar Porta", "Nao Imprimir"},
+             .feedLines = "1",
+             .groupItems = "N",
+             .ticketFontSize = "9",
+             .ports = {portFile("conta.txt"), portFile("cozinha1.txt"), portFile("cozinha2.txt"),
+                       portFile("cozinha3.txt"), portFile("cozinha4.txt")}});
         // A Brazilian restaurant: decimal commas on tickets and bills.
-        m_environment.insert("LC_ALL", "pt_BR.UTF-8");
-    }
-    void TearDown() override {
-        if (m_program.state() != QProcess::NotRunning) {
-            m_program.terminate();
-            if (!m_program.waitForFinished(30000)) {
-                m_program.kill();
-                m_program.waitForFinished(10000);
-            }
-        }
-        if (HasFailure())
-            std::fprintf(stderr, "program's output:\n%s\n",
-                         m_program.readAllStandardError().constData());
+        environment().insert("LC_ALL", "pt_BR.UTF-8");
     }
 
-    QString port(const char* name) const { return m_ports.filePath(name); }
-    void write(const char* name, const QByteArray& bytes) {
-        lockedfile::writeAll(m_data.filePath(name), bytes);
-    }
-    QByteArray read(const QString& path) const {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
-    void onMain(const QString& statement) {
-        testsupport::executeSql(m_dbs.mainText(Access::Server), statement);
-    }
-    void onTablets(const QString& statement) {
-        testsupport::executeSql(m_dbs.tabletsText(Access::Server), statement);
-    }
-    Rows main(const QString& select, const QStringList& columns) {
-        return testsupport::selectRows(m_dbs.mainText(Access::Server), select, columns);
-    }
-    Rows tablets(const QString& select, const QStringList& columns) {
-        return testsupport::selectRows(m_dbs.tabletsText(Access::Server), select, columns);
-    }
     void tabletItem(int id, const char* imp, const QString& nomep, const QString& texto,
                     const char* quant = "2", const char* valor = "10") {
         onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
@@ -99,25 +41,6 @@ protected:
                            QString::fromLatin1(quant), QString::fromLatin1(valor),
                            quotedSql(texto)));
     }
-
-    // Polls until done() holds, the program ends or the time is up.
-    bool waitFor(const std::function<bool()>& done, int seconds) {
-        for (int i = 0; i < seconds * 5; ++i) {
-            if (done())
-                return true;
-            if (m_program.state() != QProcess::Running)
-                return false;
-            QThread::msleep(200);
-        }
-        return done();
-    }
-
-    QTemporaryDir m_runtime;
-    QTemporaryDir m_data;
-    QTemporaryDir m_ports;
-    testsupport::TestDatabases m_dbs;
-    QProcessEnvironment m_environment;
-    QProcess m_program;
 };
 
 // The table as the point-of-sale system opens it and the tablets type it: the bill compares
@@ -129,20 +52,12 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
            "'0')");
     onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
     // The point-of-sale system's bill settings: a service charge of 10 %, a cover of 5,00.
-    QStringList setup(23);
-    setup[0] = QStringLiteral("Servico 10%");
-    setup[1] = QStringLiteral("10");
-    setup[2] = QStringLiteral("5");
-    setup[10] = QStringLiteral("Volte sempre");
-    setup[22] = QStringLiteral("Couvert");
-    QByteArray setupFile;
-    for (const QString& text : setup)
-        setupFile += line(text);
-    write("setup.INI", setupFile);
-
-    m_program.setProcessEnvironment(m_environment);
-    m_program.start(QStringLiteral(CUVORA_PROGRAM_PATH), {});
-    ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
+    writeSetupIni({.serviceChargeLabel = "Servico 10%",
+                   .serviceChargePercent = "10",
+                   .coverCharge = "5",
+                   .footer = {"Volte sempre"},
+                   .coverChargeLabel = "Couvert"});
+    ASSERT_NO_FATAL_FAILURE(startProgram());
 
     // The tablets: extras before their item, the bill request last.
     onTablets("insert into complemento (idmesa, complemento) values (1, 'borda recheada')");
@@ -162,7 +77,7 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
         },
         40);
     ASSERT_TRUE(done);
-    ASSERT_EQ(m_program.state(), QProcess::Running);
+    ASSERT_EQ(program().state(), QProcess::Running);
 
     EXPECT_EQ(
         main("select id, idmesa, codigo, quant, mesa, texto, impressora, nomep, vend from "
@@ -182,10 +97,10 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
               (Rows{{"000012", "3", "0", QString::fromUtf8("Pão d'água"), "bem passado"}}));
     EXPECT_EQ(tablets("select count(*) as n from complemento", {"n"}), (Rows{{"1"}}));
     // Three tickets took 1, 2 and 3.
-    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "4\r\n");
+    EXPECT_EQ(readFile(dataFile("pedido.INI")), "4\r\n");
 
     // The tickets and the bill as they reached their port files.
-    const QByteArray kitchen1 = read(port("cozinha1.txt"));
+    const QByteArray kitchen1 = readFile(portFile("cozinha1.txt"));
     const QList<QByteArray> lines = kitchen1.split('\n');
     ASSERT_GE(lines.size(), 5);
     EXPECT_EQ(lines[0], "PEDIDO       :1\r");
@@ -197,13 +112,14 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
     EXPECT_EQ(rest, "============================\r\n\r\n1/2 CALABRESA\r\n1/2 MUSSARELA\r\n"
                     "QTD: 2     COD:P1\r\n   borda recheada\r\nsem cebola\r\n"
                     "- - - - - - - - - - - - - - - - - - -\r\n\r\n.\r\n.\r\n");
-    const QByteArray kitchen3 = read(port("cozinha3.txt"));
+    const QByteArray kitchen3 = readFile(portFile("cozinha3.txt"));
     EXPECT_TRUE(kitchen3.startsWith("PEDIDO       :3\r\n")) << kitchen3.constData();
     EXPECT_TRUE(kitchen3.contains("SUCO DE MA\xE7\xE3\r\n")) << kitchen3.constData();
-    EXPECT_FALSE(QFile::exists(port("cozinha2.txt")));
+    EXPECT_FALSE(QFile::exists(portFile("cozinha2.txt")));
     // The bill on the bill printer's port: every moved item of the table at its price, the
     // charges of setup.INI, the share of two people. Only the closing time varies.
-    QStringList bill = windows1252::decode(read(port("conta.txt"))).split(QStringLiteral("\r\n"));
+    QStringList bill =
+        windows1252::decode(readFile(portFile("conta.txt"))).split(QStringLiteral("\r\n"));
     ASSERT_GE(bill.size(), 10);
     EXPECT_TRUE(bill[9].startsWith("Fechamento:")) << bill[9].toStdString();
     bill[9] = QStringLiteral("Fechamento:");
@@ -247,7 +163,7 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
     tabletItem(4, "1", QStringLiteral("agua"), QString());
     EXPECT_TRUE(waitFor(
         [this] { return tablets("select count(*) as n from mesa", {"n"}) == Rows{{"0"}}; }, 20));
-    EXPECT_EQ(read(m_data.filePath("pedido.INI")), "5\r\n");
+    EXPECT_EQ(readFile(dataFile("pedido.INI")), "5\r\n");
 }
 
 } // namespace
