@@ -109,7 +109,7 @@ protected:
         ASSERT_TRUE(said.contains("rowheld")) << said.constData();
     }
 
-    testsupport::PrinterSettings m_printers;
+    DozEdizSettings m_printers;
 };
 
 // The server dies while the 'EXCLUIR' update of one item waits for its row (a tablet holds it

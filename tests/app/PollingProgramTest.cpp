@@ -24,8 +24,9 @@ protected:
             {.destinations = {"Informar Porta", "Informar Porta", "Monitor Cozinha",
                               "Informar Porta", "Nao Imprimir"},
              .feedLines = "1",
+             .feedLinesAgain = "1",
              .groupItems = "N",
-             .ticketFontSize = "9",
+             .fontSize = "9",
              .ports = {portFile("conta.txt"), portFile("cozinha1.txt"), portFile("cozinha2.txt"),
                        portFile("cozinha3.txt"), portFile("cozinha4.txt")}});
         // A Brazilian restaurant: decimal commas on tickets and bills.

@@ -57,16 +57,8 @@ void ProgramUnderTest::writeSetupRede(const QString& server) const {
     writeDataFile(QStringLiteral("SetupRede.Ini"), {server});
 }
 
-void ProgramUnderTest::writeDozEdiz(const PrinterSettings& settings) const {
-    const auto& [bill, kitchen1, kitchen2, kitchen3, kitchen4] = settings.destinations;
-    QStringList lines = {bill,     kitchen1, settings.feedLines, settings.feedLines,
-                         kitchen2, kitchen3, kitchen4,           settings.groupItems};
-    for (const QString& address : settings.addresses)
-        lines.append(address);
-    lines.append(settings.ticketFontSize);
-    for (const QString& port : settings.ports)
-        lines.append(port);
-    writeDataFile(QStringLiteral("DozEdiz.INI"), lines);
+void ProgramUnderTest::writeDozEdiz(const DozEdizSettings& settings) const {
+    settings.write(dataFile(QStringLiteral("DozEdiz.INI")));
 }
 
 void ProgramUnderTest::writeSetupIni(const BillSettings& settings) const {

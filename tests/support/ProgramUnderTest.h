@@ -19,6 +19,7 @@
 // std::runtime_error when a folder cannot be made; the start's failures are gtest failures
 // of the calling test.
 
+#include "app/core/DozEdizSettings.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QByteArray>
@@ -34,17 +35,6 @@
 #include <optional>
 
 namespace testsupport {
-
-// DozEdiz.INI, the program's printer settings. Printer box 0 is the bill's, 1 to 4 the
-// kitchen printers'.
-struct PrinterSettings {
-    std::array<QString, 5> destinations{};
-    QString feedLines{};  // after a kitchen ticket; the file holds it twice
-    QString groupItems{}; // "S" or "N"
-    std::array<QString, 5> addresses{};
-    QString ticketFontSize{};
-    std::array<QString, 5> ports{}; // for "Informar Porta"
-};
 
 // setup.INI, the point-of-sale system's bill settings.
 struct BillSettings {
@@ -80,7 +70,7 @@ public:
     void writeQibClientServ(const QString& server, const QString& encodedName = {}) const;
     // SetupRede.Ini: the server's address.
     void writeSetupRede(const QString& server) const;
-    void writeDozEdiz(const PrinterSettings& settings) const;
+    void writeDozEdiz(const DozEdizSettings& settings) const;
     void writeSetupIni(const BillSettings& settings) const;
     // pedido.INI: the number of the next kitchen ticket.
     void writePedido(int nextOrder) const;
