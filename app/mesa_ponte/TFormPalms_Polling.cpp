@@ -2,6 +2,7 @@
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"
+#include "app/core/Destination.h"
 #include "app/core/HeldTicket.h"
 #include "app/core/KitchenTicketLines.h"
 #include "app/core/PassFilter.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-const QString kMonitor = QStringLiteral("Monitor Cozinha");
 const QString kOrderCounter = QStringLiteral("pedido.INI");
 constexpr int kLastPrinter = 5;
 
@@ -341,7 +341,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
     QComboBox* const boxes[] = {nullptr, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox2};
     QLineEdit* const ports[] = {nullptr, Edit30, Edit31, Edit32, Edit33, Edit30};
     const QString destination =
-        printer == 0 ? QStringLiteral("Nao Imprimir") : boxes[printer]->currentText();
+        printer == 0 ? destinationtext::nowhere : boxes[printer]->currentText();
     const QString port = printer == 0 ? QString() : ports[printer]->text();
 
     MesaPalm.open({QStringLiteral("select * from mesa where mesa = ") + q(table) +
@@ -450,9 +450,13 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
              q(item("Nomep").asText()) + u',', q(FloatToSqlText(item("Quant").asFloat())) + u',',
              q(StripAccents(textPiece(item("texto").asText(), 1, 28))) + u')'});
     };
-    if (printer == kLastPrinter && trimText(ComboBox3->currentText()) == kMonitor)
+    const auto isMonitor = [](const QString& text) {
+        return Destination::parse(text, DestinationUse::KitchenTicket).kind ==
+               Destination::Kind::KitchenMonitor;
+    };
+    if (printer == kLastPrinter && isMonitor(ComboBox3->currentText()))
         fileForMonitor();
-    if (trimText(destination) == kMonitor)
+    if (isMonitor(destination))
         fileForMonitor();
 
     Atualiza.execute(
