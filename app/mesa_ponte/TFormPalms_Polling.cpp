@@ -5,12 +5,11 @@
 #include "app/core/Destination.h"
 #include "app/core/HeldTicket.h"
 #include "app/core/KitchenTicketLines.h"
+#include "app/core/OrderCounter.h"
 #include "app/core/PassFilter.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/TableNumber.h"
 #include "app/db/DatabaseError.h"
-#include "platform/DataFolder.h"
-#include "platform/LockedFile.h"
 #include "platform/RegionalSettings.h"
 
 #include <QComboBox>
@@ -28,7 +27,6 @@
 
 namespace {
 
-const QString kOrderCounter = QStringLiteral("pedido.INI");
 constexpr int kLastPrinter = 5;
 
 const QString kSelectTables = QStringLiteral("select * from CabMesa ");
@@ -529,17 +527,14 @@ bool TFormPalms::tabletRowIsReadable(bool item) {
 // The number of the next kitchen ticket from pedido.INI, which is written back advanced
 // before any item of the pass moves.
 QString TFormPalms::takeOrderNumber() {
-    QString number;
-    if (datafolder::fileExists(kOrderCounter))
-        number = ReadNumberedLines(datafolder::filePath(kOrderCounter)).line(0);
+    QString number = OrderCounter::read().next;
     // 64 bits: a counter never wraps to negative numbers.
     std::optional<qint64> value = readInt64(number);
     if (!value || *value == std::numeric_limits<qint64>::max()) {
         number = QStringLiteral("1");
         value = 1;
     }
-    lockedfile::writeAll(datafolder::filePath(kOrderCounter),
-                         QByteArray::number(*value + 1) + "\r\n");
+    OrderCounter{QString::number(*value + 1)}.write();
     return number;
 }
 
