@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/SettingsFile.h"
-#include "app/core/TabJunta.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
@@ -142,8 +141,6 @@ public:
     db::Table Fechar{
         LogonP, QStringLiteral("FECHAR"), {QStringLiteral("FECHAR"), QStringLiteral("ABRIR")}};
     db::Table Promocao{LogonP, QStringLiteral("PROMOCAO"), {QStringLiteral("PROMOCAO")}};
-    // The grouping of a bill's items.
-    ::TabJunta TabJunta;
 
     // Title bar.
     QFrame* Panel3 = nullptr;
