@@ -1,9 +1,9 @@
 #include "app/UnitVisao.h"
 
 #include "app/RichTextWriter.h"
-#include "app/SettingsFile.h"
 #include "app/TextConventions.h"
-#include "platform/DataFolder.h"
+#include "app/core/BillSetup.h"
+#include "app/core/ReportFont.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
 #include "platform/printing/PrinterSelection.h"
@@ -49,6 +49,32 @@ QToolButton* flatButton(QWidget* parent, const char* name, QStyle::StandardPixma
     return button;
 }
 
+// The installed printers, the first selected.
+void listInstalledPrinters(QComboBox* box) {
+    const QStringList installed = printers::installed().names;
+    box->clear();
+    box->addItems(installed);
+    box->setCurrentIndex(installed.isEmpty() ? -1 : 0);
+}
+
+// Every entry equal to the printer's name, trimmed, is selected in turn, so the last one
+// stays selected; a blank name selects none.
+void preselectPrinter(QComboBox* box, const QString& printer) {
+    const QString wanted = trimText(printer);
+    if (wanted.isEmpty())
+        return;
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i) == wanted)
+            box->setCurrentIndex(i);
+    }
+}
+
+void setPointSize(QTextEdit* text, int points) {
+    QFont font = text->font();
+    font.setPointSize(points);
+    text->setFont(font);
+}
+
 } // namespace
 
 const QString TFormVisao::SaveDialogFilter = QStringLiteral("Arquivo Word (*.Doc)|*.DOC");
@@ -75,10 +101,23 @@ void TFormVisao::buildStoredLayout() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
+    buildTitleBar();
+    column->addWidget(Panel24);
+    buildReportText();
+    column->addWidget(impvalto);
+
+    connect(SpeedButton2, &QToolButton::clicked, this,
+            handlerguard::guarded([this] { SpeedButton2Click(); }));
+    connect(SpeedButton3, &QToolButton::clicked, this,
+            handlerguard::guarded([this] { SpeedButton3Click(); }));
+    connect(SpeedButton4, &QToolButton::clicked, this,
+            handlerguard::guarded([this] { SpeedButton4Click(); }));
+}
+
+void TFormVisao::buildTitleBar() {
     Panel24 = named(new QFrame(Panel1), "Panel24");
     Panel24->setFixedHeight(43);
     fillBackground(Panel24, QColor(43, 87, 154));
-    column->addWidget(Panel24);
 
     // The title bar's stored TqkSmartImage, shared with the main window's; empty until the
     // imaging library has registered that class.
@@ -114,55 +153,22 @@ void TFormVisao::buildStoredLayout() {
     for (QWidget* control :
          std::initializer_list<QWidget*>{ComboBox2, SpeedButton2, SpeedButton3, SpeedButton4})
         control->raise();
+}
 
+void TFormVisao::buildReportText() {
     impvalto = named(new QTextEdit(Panel1), "impvalto");
     impvalto->setReadOnly(true);
     impvalto->setAcceptRichText(false);
     impvalto->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     impvalto->setFont(fonts::windowsFontPoints(kLucidaConsole, kDefaultFontSize));
     fillBackground(impvalto, QColor(211, 211, 214));
-    column->addWidget(impvalto);
-
-    connect(SpeedButton2, &QToolButton::clicked, this,
-            handlerguard::guarded([this] { SpeedButton2Click(); }));
-    connect(SpeedButton3, &QToolButton::clicked, this,
-            handlerguard::guarded([this] { SpeedButton3Click(); }));
-    connect(SpeedButton4, &QToolButton::clicked, this,
-            handlerguard::guarded([this] { SpeedButton4Click(); }));
 }
 
+// A step that fails leaves the steps after it undone.
 void TFormVisao::FormCreate() {
-    // 1: the installed printers, the first selected.
-    const QStringList installed = printers::installed().names;
-    ComboBox2->clear();
-    ComboBox2->addItems(installed);
-    ComboBox2->setCurrentIndex(installed.isEmpty() ? -1 : 0);
-
-    // 2: the printer named in setup.INI; the last entry equal to it stays selected.
-    if (datafolder::fileExists(QStringLiteral("setup.INI"))) {
-        const NumberedLines setup =
-            ReadNumberedLines(datafolder::filePath(QStringLiteral("setup.INI")));
-        const QString wanted = trimText(setup.line(12));
-        if (!wanted.isEmpty()) {
-            for (int i = 0; i < ComboBox2->count(); ++i) {
-                if (ComboBox2->itemText(i) == wanted)
-                    ComboBox2->setCurrentIndex(i);
-            }
-        }
-    }
-
-    // 3: the font size.
-    int size = kDefaultFontSize;
-    if (datafolder::fileExists(QStringLiteral("fonte.INI"))) {
-        const NumberedLines fonte =
-            ReadNumberedLines(datafolder::filePath(QStringLiteral("fonte.INI")));
-        if (const std::optional<int> read = readInt(fonte.line(0)))
-            size = *read;
-    }
-    QFont font = impvalto->font();
-    // A size Qt cannot take keeps the default, as the window library ignores it.
-    font.setPointSize(size > 0 ? size : kDefaultFontSize);
-    impvalto->setFont(font);
+    listInstalledPrinters(ComboBox2);
+    preselectPrinter(ComboBox2, BillSetup::read().previewPrinter);
+    setPointSize(impvalto, ReportFont::read().pointSize());
 }
 
 void TFormVisao::SpeedButton2Click() {

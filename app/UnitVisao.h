@@ -41,4 +41,6 @@ public:
 
 private:
     void buildStoredLayout();
+    void buildTitleBar();
+    void buildReportText();
 };

@@ -1,7 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
-#include "app/TextConventions.h"
 #include "app/UnitVisao.h"
+#include "app/core/Destination.h"
 #include "app/core/ProgramLog.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
@@ -10,6 +10,7 @@
 #include "platform/printing/TextPortFile.h"
 #include "platform/widgets/ModalSeam.h"
 
+#include <QFont>
 #include <QTextEdit>
 
 #include <memory>
@@ -18,6 +19,51 @@ namespace {
 
 QStringList impvaltoLines(const QTextEdit* impvalto) {
     return impvalto->toPlainText().split(u'\n');
+}
+
+// Nobody would see a preview without a screen: the report is kept in the log instead, as
+// a ticket that could not be printed.
+void preview(QWidget* parent, const QTextEdit* impvalto, const QString& destination,
+             TFormPalms::ReportKind kind) {
+    if (!modal::hasScreen()) {
+        const bool ticket = kind == TFormPalms::ReportKind::KitchenTicket;
+        programlog::write(
+            QStringLiteral("%1 (destino '%2'): não há tela para a pré-visualização\n--- %3 "
+                           "---\n%4\n--- %5 ---")
+                .arg(ticket ? QStringLiteral("Pedido da cozinha não mostrado")
+                            : QStringLiteral("Conta não mostrada"),
+                     destination, ticket ? QStringLiteral("pedido") : QStringLiteral("conta"),
+                     impvalto->toPlainText(),
+                     ticket ? QStringLiteral("fim do pedido") : QStringLiteral("fim da conta")));
+        return;
+    }
+    const auto window = std::make_unique<TFormVisao>(parent);
+    window->impvalto->setPlainText(impvalto->toPlainText());
+    modal::exec(*window);
+}
+
+void writeToPort(const QString& port, const QStringList& lines) {
+    printing::TextPortFile file(port);
+    for (const QString& line : lines)
+        file.writeLine(line);
+    file.close();
+}
+
+// A name that is no printer (a typo) prints on the default one; said once per run.
+void print(const QString& name, const QFont& font, const QStringList& lines,
+           QSet<QString>& reportedUnknown) {
+    const int index = printing::indexOfPrinter(printers::installed().names, name);
+    const QString printer = printing::printerAt(index);
+    if (index < 0 && !reportedUnknown.contains(name)) {
+        reportedUnknown.insert(name);
+        programlog::write(QStringLiteral("Destino '%1' não é uma impressora instalada: impresso na "
+                                         "impressora padrão '%2'.")
+                              .arg(name, printer));
+    }
+    printing::PrinterTextDevice device(printer, fonts::mapped(font));
+    for (const QString& line : lines)
+        device.writeLine(line);
+    device.close();
 }
 
 } // namespace
@@ -29,50 +75,21 @@ void TFormPalms::SendReport(const QString& destination, const QString& port, Rep
         return;
     }
 
-    const QString trimmed = trimText(destination);
-    if (kind == ReportKind::KitchenTicket && trimmed == QLatin1String("Monitor Cozinha"))
-        return; // the cycle has filed the items in cozinha2 already
-    if (trimmed == QLatin1String("Visualizar")) {
-        // Nobody would see it: kept in the log instead, as a ticket that could not be printed.
-        if (!modal::hasScreen()) {
-            const bool ticket = kind == ReportKind::KitchenTicket;
-            programlog::write(
-                QStringLiteral("%1 (destino '%2'): não há tela para a pré-visualização\n--- %3 "
-                               "---\n%4\n--- %5 ---")
-                    .arg(ticket ? QStringLiteral("Pedido da cozinha não mostrado")
-                                : QStringLiteral("Conta não mostrada"),
-                         destination, ticket ? QStringLiteral("pedido") : QStringLiteral("conta"),
-                         impvalto->toPlainText(),
-                         ticket ? QStringLiteral("fim do pedido")
-                                : QStringLiteral("fim da conta")));
-            return;
-        }
-        const auto preview = std::make_unique<TFormVisao>(this);
-        preview->impvalto->setPlainText(impvalto->toPlainText());
-        modal::exec(*preview);
+    const Destination target = Destination::parse(destination, kind == ReportKind::KitchenTicket
+                                                                   ? DestinationUse::KitchenTicket
+                                                                   : DestinationUse::Bill);
+    switch (target.kind) {
+    case Destination::Kind::KitchenMonitor: // the cycle has filed the items in cozinha2 already
+    case Destination::Kind::Nowhere:
+        return;
+    case Destination::Kind::Preview:
+        preview(this, impvalto, destination, kind);
+        return;
+    case Destination::Kind::Port:
+        writeToPort(port, lines);
+        return;
+    case Destination::Kind::Printer:
+        print(target.printer, impvalto->font(), lines, m_reportedUnknownPrinters);
         return;
     }
-    if (trimmed == QLatin1String("Nao Imprimir"))
-        return;
-    // Untrimmed on purpose: " Informar Porta" names a printer, so the default one prints.
-    if (destination == QLatin1String("Informar Porta")) {
-        printing::TextPortFile file(port);
-        for (const QString& line : lines)
-            file.writeLine(line);
-        file.close();
-        return;
-    }
-    const int index = printing::indexOfPrinter(printers::installed().names, destination);
-    const QString printer = printing::printerAt(index);
-    // A name that is no printer (a typo) prints on the default one; said once per run.
-    if (index < 0 && !m_reportedUnknownPrinters.contains(destination)) {
-        m_reportedUnknownPrinters.insert(destination);
-        programlog::write(QStringLiteral("Destino '%1' não é uma impressora instalada: impresso na "
-                                         "impressora padrão '%2'.")
-                              .arg(destination, printer));
-    }
-    printing::PrinterTextDevice device(printer, fonts::mapped(impvalto->font()));
-    for (const QString& line : lines)
-        device.writeLine(line);
-    device.close();
 }

@@ -2,14 +2,14 @@
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"
+#include "app/core/Destination.h"
 #include "app/core/HeldTicket.h"
 #include "app/core/KitchenTicketLines.h"
+#include "app/core/OrderCounter.h"
 #include "app/core/PassFilter.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/TableNumber.h"
 #include "app/db/DatabaseError.h"
-#include "platform/DataFolder.h"
-#include "platform/LockedFile.h"
 #include "platform/RegionalSettings.h"
 
 #include <QComboBox>
@@ -27,8 +27,6 @@
 
 namespace {
 
-const QString kMonitor = QStringLiteral("Monitor Cozinha");
-const QString kOrderCounter = QStringLiteral("pedido.INI");
 constexpr int kLastPrinter = 5;
 
 const QString kSelectTables = QStringLiteral("select * from CabMesa ");
@@ -341,7 +339,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
     QComboBox* const boxes[] = {nullptr, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox2};
     QLineEdit* const ports[] = {nullptr, Edit30, Edit31, Edit32, Edit33, Edit30};
     const QString destination =
-        printer == 0 ? QStringLiteral("Nao Imprimir") : boxes[printer]->currentText();
+        printer == 0 ? destinationtext::nowhere : boxes[printer]->currentText();
     const QString port = printer == 0 ? QString() : ports[printer]->text();
 
     MesaPalm.open({QStringLiteral("select * from mesa where mesa = ") + q(table) +
@@ -450,9 +448,13 @@ void TFormPalms::moveItem(int printer, const QString& destination, const QString
              q(item("Nomep").asText()) + u',', q(FloatToSqlText(item("Quant").asFloat())) + u',',
              q(StripAccents(textPiece(item("texto").asText(), 1, 28))) + u')'});
     };
-    if (printer == kLastPrinter && trimText(ComboBox3->currentText()) == kMonitor)
+    const auto isMonitor = [](const QString& text) {
+        return Destination::parse(text, DestinationUse::KitchenTicket).kind ==
+               Destination::Kind::KitchenMonitor;
+    };
+    if (printer == kLastPrinter && isMonitor(ComboBox3->currentText()))
         fileForMonitor();
-    if (trimText(destination) == kMonitor)
+    if (isMonitor(destination))
         fileForMonitor();
 
     Atualiza.execute(
@@ -525,17 +527,14 @@ bool TFormPalms::tabletRowIsReadable(bool item) {
 // The number of the next kitchen ticket from pedido.INI, which is written back advanced
 // before any item of the pass moves.
 QString TFormPalms::takeOrderNumber() {
-    QString number;
-    if (datafolder::fileExists(kOrderCounter))
-        number = ReadNumberedLines(datafolder::filePath(kOrderCounter)).line(0);
+    QString number = OrderCounter::read().next;
     // 64 bits: a counter never wraps to negative numbers.
     std::optional<qint64> value = readInt64(number);
     if (!value || *value == std::numeric_limits<qint64>::max()) {
         number = QStringLiteral("1");
         value = 1;
     }
-    lockedfile::writeAll(datafolder::filePath(kOrderCounter),
-                         QByteArray::number(*value + 1) + "\r\n");
+    OrderCounter{QString::number(*value + 1)}.write();
     return number;
 }
 

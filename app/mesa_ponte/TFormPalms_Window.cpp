@@ -1,5 +1,6 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
+#include "app/core/Destination.h"
 #include "platform/Fonts.h"
 #include "platform/rtl/Classes.h"
 #include "platform/widgets/ApplicationTitle.h"
@@ -484,7 +485,7 @@ void TFormPalms::Timer1Timer() {
 namespace {
 
 void showPortPanelFor(const QComboBox* box, QWidget* portPanel) {
-    if (box->currentText() == QLatin1String("Informar Porta"))
+    if (Destination::namesPort(box->currentText()))
         portPanel->show();
 }
 

@@ -1,4 +1,6 @@
 #include "app/UnitVisao.h"
+#include "app/core/BillSetup.h"
+#include "app/core/ReportFont.h"
 
 #include "platform/LockedFile.h"
 #include "platform/Printers.h"
@@ -45,12 +47,16 @@ protected:
     void writeDataFile(const char* name, const QByteArray& bytes) {
         lockedfile::writeAll(m_data.filePath(name), bytes);
     }
-    // setup.INI with the printer in line 12.
-    void writeSetup(const QByteArray& printer) {
-        QByteArray bytes;
-        for (int i = 0; i < 12; ++i)
-            bytes += "x\r\n";
-        writeDataFile("setup.INI", bytes + printer + "\r\n");
+    // setup.INI naming the printer to preselect, its charges and footers filled.
+    void writeSetup(const QString& printer) {
+        BillSetup{.serviceLabel = "x",
+                  .service = "x",
+                  .coverPerPerson = "x",
+                  .firstFooter = "x",
+                  .secondFooter = "x",
+                  .previewPrinter = printer,
+                  .coverLabel = "x"}
+            .write();
     }
     QString dataPath(const char* name) const { return m_data.filePath(name); }
 
@@ -65,7 +71,7 @@ private:
 
 struct PreselectionCase {
     const char* name;
-    std::optional<QByteArray> setupLine12;
+    std::optional<QString> setupLine12;
     QString selected;
 };
 
@@ -84,12 +90,12 @@ TEST_P(Preselection, SelectsThePrinterOfSetupLine12) {
 INSTANTIATE_TEST_SUITE_P(
     SetupIni, Preselection,
     ::testing::Values(PreselectionCase{"NoSetupIni", std::nullopt, "PDF"},
-                      PreselectionCase{"Named", QByteArray("Cozinha"), "Cozinha"},
-                      PreselectionCase{"TrimmedBeforeComparing", QByteArray("  Caixa Bar "),
+                      PreselectionCase{"Named", QString("Cozinha"), "Cozinha"},
+                      PreselectionCase{"TrimmedBeforeComparing", QString("  Caixa Bar "),
                                        "Caixa Bar"},
-                      PreselectionCase{"NotInstalled", QByteArray("Balcao"), "PDF"},
-                      PreselectionCase{"CaseMatters", QByteArray("cozinha"), "PDF"},
-                      PreselectionCase{"Blank", QByteArray("   "), "PDF"}),
+                      PreselectionCase{"NotInstalled", QString("Balcao"), "PDF"},
+                      PreselectionCase{"CaseMatters", QString("cozinha"), "PDF"},
+                      PreselectionCase{"Blank", QString("   "), "PDF"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(VisaoFixture, NoPrinterInstalledSelectsNothing) {
@@ -130,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(FonteIni, FontSize,
 // shows, the window is made all the same and the later steps are not done.
 TEST_F(VisaoFixture, AFailingStepShowsTheErrorBoxAndTheWindowIsStillMade) {
     writeSetup("Cozinha");
-    writeDataFile("fonte.INI", "11\r\n");
+    ReportFont{"11"}.write();
     // Another open file description holding the lock, as another program would.
     const int fd = ::open(dataPath("setup.INI").toLocal8Bit().constData(), O_RDWR);
     ASSERT_GE(fd, 0);
@@ -156,7 +162,7 @@ TEST_P(Save, WritesRichTextUnderTheTypedNameWithDocAppended) {
     const SaveCase& c = GetParam();
     QTemporaryDir out;
     modals.onSaveFileName = [&](const QString&) { return out.filePath(c.typed); };
-    writeDataFile("fonte.INI", "9\r\n");
+    ReportFont{"9"}.write();
     TFormVisao form;
     form.impvalto->setPlainText("CONTA Mesa: 000012\nCaipirinha de limão\n\nTotal: 12,50");
     form.SpeedButton3->click();

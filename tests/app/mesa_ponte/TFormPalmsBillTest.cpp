@@ -1,6 +1,8 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextCodec.h"
+#include "app/core/BillSetup.h"
+#include "app/core/ReportFont.h"
 #include "app/db/DatabaseError.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
@@ -58,18 +60,15 @@ QStringList footer(const QStringList& footerLines) {
     return lines;
 }
 
-// setup.INI with the given service (line 1) and cover charge (line 2), the labels and the
-// two footer lines, CR LF ended.
-QByteArray setupFile(const QString& service, const QString& cover) {
-    QStringList lines(23);
-    lines[0] = "Taxa de servico";
-    lines[1] = service;
-    lines[2] = cover;
-    lines[10] = "Obrigado pela preferencia";
-    lines[11] = "Volte sempre";
-    lines[12] = "PDF";
-    lines[22] = "Couvert artistico";
-    return (lines.join("\r\n") + "\r\n").toLatin1();
+// setup.INI with the given service and cover charge, the labels and the two footer lines.
+BillSetup billSetup(const QString& service, const QString& cover) {
+    return {.serviceLabel = "Taxa de servico",
+            .service = service,
+            .coverPerPerson = cover,
+            .firstFooter = "Obrigado pela preferencia",
+            .secondFooter = "Volte sempre",
+            .previewPrinter = "PDF",
+            .coverLabel = "Couvert artistico"};
 }
 const QStringList kSetupFooters = {"Obrigado pela preferencia", "Volte sempre"};
 
@@ -161,8 +160,8 @@ class WholeBill : public testsupport::FirebirdTest {};
 
 TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
     BillFixture fixture(access());
-    fixture.writeDataFile("setup.INI", setupFile("10", "5"));
-    fixture.writeDataFile("fonte.INI", "9\r\n");
+    billSetup("10", "5").write();
+    ReportFont{"9"}.write();
     fixture.onMain("insert into CabMesa (mesa, vendedor, Hora, Delivery, Valor) values "
                    "('12', '3', '19:30', 0, 0)");
     fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
@@ -201,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(Firebird, WholeBill, testsupport::allAccesses(), testsu
 
 struct BillCase {
     const char* name;
-    std::optional<QByteArray> setup = setupFile("0", "0");
+    std::optional<BillSetup> setup = billSetup("0", "0");
+    QByteArray setupBytes{}; // written as setup.INI instead, when not empty
     QList<Item> items = {{"1", "PRATO DO DIA", 50, 1}};
     bool cabMesa = true;
     double delivery = 0;
@@ -220,8 +220,10 @@ class GoldenBill : public ::testing::TestWithParam<BillCase> {};
 TEST_P(GoldenBill, LineByLine) {
     const BillCase& c = GetParam();
     BillFixture fixture;
-    if (c.setup)
-        fixture.writeDataFile("setup.INI", *c.setup);
+    if (!c.setupBytes.isEmpty())
+        fixture.writeDataFile("setup.INI", c.setupBytes);
+    else if (c.setup)
+        c.setup->write();
     if (c.cabMesa)
         fixture.onMain(QStringLiteral("insert into CabMesa (mesa, vendedor, Hora, Delivery, "
                                       "Valor) values ('12', '%1', '19:30', %2, %3)")
@@ -304,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
                          "Desp p/Pessoas [4]             13,75",
                      }},
         BillCase{.name = "ServiceOfTenPercentOnFifty",
-                 .setup = setupFile("10", "0"),
+                 .setup = billSetup("10", "0"),
                  .expectedBody =
                      {
                          "PRATO DO DIA        1  50,00   50,00",
@@ -319,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                      }},
         // Only a zero written as "0" switches the service off.
         BillCase{.name = "ServiceWrittenAsZeroWithDecimalsPrints",
-                 .setup = setupFile("0,00", "0"),
+                 .setup = billSetup("0,00", "0"),
                  .expectedBody =
                      {
                          "PRATO DO DIA        1  50,00   50,00",
@@ -333,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
                          "Desp p/Pessoas [4]             12,50",
                      }},
         BillCase{.name = "CoverOfFiveForFourPeople",
-                 .setup = setupFile("0", "5"),
+                 .setup = billSetup("0", "5"),
                  .expectedBody =
                      {
                          "PRATO DO DIA        1  50,00   50,00",
@@ -395,10 +397,10 @@ INSTANTIATE_TEST_SUITE_P(
                  .expectedBody = kPlainFifty},
         // Bad input: the fall-backs, never a wrong amount.
         BillCase{.name = "SetupLinesThatAreNotNumbers",
-                 .setup = setupFile("dez", "cinco"),
+                 .setup = billSetup("dez", "cinco"),
                  .expectedBody = kPlainFifty},
         BillCase{.name = "SetupFileOfOneLine",
-                 .setup = QByteArray("Taxa de servico\r\n"),
+                 .setupBytes = "Taxa de servico\r\n",
                  .expectedBody = kPlainFifty,
                  .expectedFooters = {}},
         BillCase{
@@ -417,7 +419,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Desp p/Pessoas [4]              0,00",
                 }},
         BillCase{.name = "NoPeopleCountGivesNoShareAndACoverOfNothing",
-                 .setup = setupFile("0", "5"),
+                 .setup = billSetup("0", "5"),
                  .people = std::nullopt,
                  .expectedBody =
                      {
@@ -510,7 +512,7 @@ TEST(Bill, EachRequestGetsAFreshBill) {
 TEST(Bill, APeopleCountThatIsNotANumberGivesNoShareAndACoverOfNothing) {
     for (const char* people : {"'quatro'", "''", "'0,0'"}) {
         BillFixture fixture;
-        fixture.writeDataFile("setup.INI", setupFile("0", "5"));
+        billSetup("0", "5").write();
         fixture.onMain("insert into CabMesa (mesa, vendedor, Hora, Delivery, Valor) values "
                        "('12', '3', '19:30', 0, 0)");
         fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
@@ -556,7 +558,7 @@ TEST(Bill, ADatabaseErrorLeavesTheComposer) {
 
 TEST(Bill, ASetupFileHeldForWritingLeavesTheComposer) {
     BillFixture fixture;
-    fixture.writeDataFile("setup.INI", setupFile("10", "5"));
+    billSetup("10", "5").write();
     fixture.addRequest(1, "12", 4);
     fixture.start();
     const int fd = ::open(fixture.dataPath("setup.INI").toLocal8Bit().constData(), O_RDWR);
