@@ -63,8 +63,8 @@ QStringList billHeading(const BillInputs& bill) {
             kDoubleRule};
 }
 
-BillPart billItems(const QList<BillItem>& items, bool grouping) {
-    TabJunta groups;
+BillPart billItems(const QList<BillItem>& items, bool grouping, TabJunta& groups) {
+    groups.clear();
     for (const BillItem& item : items) {
         const QString key = trimText(item.code) + u' ' + item.name + u' ' + price(item.price, 8);
         TabJunta::Row* same = groups.findKey(key);
@@ -136,8 +136,8 @@ QStringList billClosing(const BillInputs& bill, double total) {
     return lines;
 }
 
-QStringList billLines(const BillInputs& bill) {
-    const BillPart items = billItems(bill.items, bill.grouping);
+QStringList billLines(const BillInputs& bill, TabJunta& groups) {
+    const BillPart items = billItems(bill.items, bill.grouping, groups);
     const BillPart charges = billCharges(bill, items.total);
     return billHeading(bill) + items.lines + charges.lines + billClosing(bill, charges.total);
 }

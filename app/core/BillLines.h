@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/BillSetup.h"
+#include "app/core/TabJunta.h"
 
 #include <QDateTime>
 #include <QList>
@@ -42,12 +43,12 @@ struct BillPart {
 // and the column titles.
 QStringList billHeading(const BillInputs& bill);
 // One line an item, or a group of equal items, in the text order of their codes, then the
-// items' total.
-BillPart billItems(const QList<BillItem>& items, bool grouping);
+// items' total. The rows are gathered in groups, emptied first (the window keeps its own).
+BillPart billItems(const QList<BillItem>& items, bool grouping, TabJunta& groups);
 // The delivery fee, the service and cover charges on the items' total, and the total.
 BillPart billCharges(const BillInputs& bill, double itemsTotal);
 // The advance, the share per person, the footers and the paper's feed.
 QStringList billClosing(const BillInputs& bill, double total);
 
 // The whole bill: heading, items, charges and closing.
-QStringList billLines(const BillInputs& bill);
+QStringList billLines(const BillInputs& bill, TabJunta& groups);

@@ -1,11 +1,8 @@
 #pragma once
 
 #include "app/SettingsFile.h"
-<<<<<<< HEAD
 #include "app/core/DozEdizSettings.h"
 #include "app/core/TabJunta.h"
-=======
->>>>>>> bill
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
@@ -147,6 +144,8 @@ public:
     db::Table Fechar{
         LogonP, QStringLiteral("FECHAR"), {QStringLiteral("FECHAR"), QStringLiteral("ABRIR")}};
     db::Table Promocao{LogonP, QStringLiteral("PROMOCAO"), {QStringLiteral("PROMOCAO")}};
+    // The grouping of a bill's items.
+    ::TabJunta TabJunta;
 
     // Title bar.
     QFrame* Panel3 = nullptr;

@@ -43,6 +43,6 @@ void TFormPalms::ComposeBill() {
                            MesaItem.field(QStringLiteral("Valor")).asFloat(),
                            MesaItem.field(QStringLiteral("Quant")).asFloat()});
 
-    for (const QString& line : billLines(bill))
+    for (const QString& line : billLines(bill, TabJunta))
         addReportLine(line);
 }

@@ -53,11 +53,11 @@ TEST_F(PollingProgram, MovesTheTabletsOrdersAndAnswersTheirBillRequest) {
            "'0')");
     onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
     // The point-of-sale system's bill settings: a service charge of 10 %, a cover of 5,00.
-    writeSetupIni({.serviceChargeLabel = "Servico 10%",
-                   .serviceChargePercent = "10",
-                   .coverCharge = "5",
-                   .footer = {"Volte sempre"},
-                   .coverChargeLabel = "Couvert"});
+    writeSetupIni({.serviceLabel = "Servico 10%",
+                   .service = "10",
+                   .coverPerPerson = "5",
+                   .firstFooter = "Volte sempre",
+                   .coverLabel = "Couvert"});
     ASSERT_NO_FATAL_FAILURE(startProgram());
 
     // The tablets: extras before their item, the bill request last.

@@ -1,5 +1,6 @@
 #include "tests/support/ProgramUnderTest.h"
 
+#include "app/core/OrderCounter.h"
 #include "platform/LockedFile.h"
 #include "platform/Windows1252.h"
 
@@ -61,20 +62,12 @@ void ProgramUnderTest::writeDozEdiz(const DozEdizSettings& settings) const {
     settings.write(dataFile(QStringLiteral("DozEdiz.INI")));
 }
 
-void ProgramUnderTest::writeSetupIni(const BillSettings& settings) const {
-    QStringList lines(23);
-    lines[0] = settings.serviceChargeLabel;
-    lines[1] = settings.serviceChargePercent;
-    lines[2] = settings.coverCharge;
-    lines[10] = settings.footer[0];
-    lines[11] = settings.footer[1];
-    lines[12] = settings.previewPrinter;
-    lines[22] = settings.coverChargeLabel;
-    writeDataFile(QStringLiteral("setup.INI"), lines);
+void ProgramUnderTest::writeSetupIni(const BillSetup& settings) const {
+    writeDataFile(BillSetup::fileName, settings.toLines());
 }
 
 void ProgramUnderTest::writePedido(int nextOrder) const {
-    writeDataFile(QStringLiteral("pedido.INI"), {QString::number(nextOrder)});
+    writeDataFile(OrderCounter::fileName, OrderCounter{QString::number(nextOrder)}.toLines());
 }
 
 void ProgramUnderTest::onMain(const QString& statement) const {

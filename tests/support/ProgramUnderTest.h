@@ -19,6 +19,7 @@
 // std::runtime_error when a folder cannot be made; the start's failures are gtest failures
 // of the calling test.
 
+#include "app/core/BillSetup.h"
 #include "app/core/DozEdizSettings.h"
 #include "tests/support/TestDatabases.h"
 
@@ -35,16 +36,6 @@
 #include <optional>
 
 namespace testsupport {
-
-// setup.INI, the point-of-sale system's bill settings.
-struct BillSettings {
-    QString serviceChargeLabel{};
-    QString serviceChargePercent{};
-    QString coverCharge{}; // per person
-    std::array<QString, 2> footer{};
-    QString previewPrinter{};
-    QString coverChargeLabel{};
-};
 
 class ProgramUnderTest {
 public:
@@ -70,8 +61,9 @@ public:
     void writeQibClientServ(const QString& server, const QString& encodedName = {}) const;
     // SetupRede.Ini: the server's address.
     void writeSetupRede(const QString& server) const;
+    // DozEdiz.INI and setup.INI through the program's own records.
     void writeDozEdiz(const DozEdizSettings& settings) const;
-    void writeSetupIni(const BillSettings& settings) const;
+    void writeSetupIni(const BillSetup& settings) const;
     // pedido.INI: the number of the next kitchen ticket.
     void writePedido(int nextOrder) const;
 

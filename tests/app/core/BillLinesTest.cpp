@@ -85,7 +85,8 @@ class Items : public CommaLocale, public ::testing::WithParamInterface<ItemsCase
 
 TEST_P(Items, AreGroupedOrderedAndSummed) {
     const ItemsCase& c = GetParam();
-    const BillPart part = billItems(c.items, c.grouping);
+    TabJunta groups;
+    const BillPart part = billItems(c.items, c.grouping, groups);
     EXPECT_EQ(part.lines, c.lines);
     EXPECT_DOUBLE_EQ(part.total, c.total);
 }
@@ -153,7 +154,8 @@ TEST_P(Bill, ChargesAndSharesLineByLine) {
     const BillCase& c = GetParam();
     QStringList expected = c.lines;
     expected += QStringList(8, QString());
-    EXPECT_EQ(billLines(c.bill).mid(13), expected);
+    TabJunta groups;
+    EXPECT_EQ(billLines(c.bill, groups).mid(13), expected);
 }
 
 BillInputs fifty(BillInputs bill) {
@@ -238,7 +240,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BillUnderAPoint, CoverWrittenWithACommaIsOff) {
     setRegionalSettings(RegionalSettings::point());
     BillInputs bill = fifty({.people = "4", .setup = chargesOf("0", "0,00")});
-    const BillPart items = billItems(bill.items, bill.grouping);
+    TabJunta groups;
+    const BillPart items = billItems(bill.items, bill.grouping, groups);
     EXPECT_EQ(billCharges(bill, items.total).lines,
               (QStringList{kSubtotalRule, "Total                          50.00", "", ""}));
     bill.setup.coverPerPerson = "2.5";
