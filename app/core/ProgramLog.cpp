@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,8 +82,9 @@ void reportFailure(const QString& text) {
 
 } // namespace
 
-void setFailureReport(std::function<void(const QString& message)> report) {
-    g_failureReport = std::move(report);
+std::function<void(const QString& message)>
+setFailureReport(std::function<void(const QString& message)> report) {
+    return std::exchange(g_failureReport, std::move(report));
 }
 
 void write(const QString& line) {

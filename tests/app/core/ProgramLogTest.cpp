@@ -19,17 +19,15 @@ namespace {
 // What the log reports, for as long as it lives.
 class ReportedFailures {
 public:
-    ReportedFailures() {
-        programlog::setFailureReport(
-            [this](const QString& message) { m_reported.push_back(message); });
-    }
-    ~ReportedFailures() { programlog::setFailureReport({}); }
+    ReportedFailures() = default;
     ReportedFailures(const ReportedFailures&) = delete;
     ReportedFailures& operator=(const ReportedFailures&) = delete;
     const std::vector<QString>& reported() const { return m_reported; }
 
 private:
     std::vector<QString> m_reported;
+    programlog::ScopedFailureReport m_report{
+        [this](const QString& message) { m_reported.push_back(message); }};
 };
 
 // Standard error into a file for as long as it lives.

@@ -92,9 +92,6 @@ public:
         EXPECT_TRUE(m_data.isValid());
         setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
         setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
-        setRegionalSettings(RegionalSettings::comma());
         const QString server =
             access == Access::Server ? testsupport::testServer() : QStringLiteral("nil");
         writeDataFile(
@@ -103,10 +100,6 @@ public:
     }
     ~BillFixture() {
         m_form.reset();
-        db::setFbFailureInjector({});
-        printers::setSource({});
-        networkaddresses::setSource({});
-        resetRegionalSettings();
         unsetenv("TOBRASK_BARES_DIR");
         unsetenv("TOBRASK_DB_DIR");
     }
@@ -161,6 +154,9 @@ public:
 
 private:
     Access m_access;
+    printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
+    networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
     QTemporaryDir m_data;
     TestDatabases m_dbs;
     std::unique_ptr<TFormPalms> m_form;

@@ -47,7 +47,6 @@ protected:
     void TearDown() override {
         m_form.reset();
         m_dbs.reset();
-        printers::setSource({});
         unsetenv("TOBRASK_BARES_DIR");
         unsetenv("TOBRASK_DB_DIR");
     }
@@ -78,7 +77,7 @@ class NothingPrinted : public Destinations,
 // No printer is installed, so anything that tried to print would raise.
 TEST_P(NothingPrinted, IsPreviewedOrDropped) {
     const NothingPrintedCase& c = GetParam();
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     QString previewed;
     modals.onExec = [&](QDialog& dialog) {
         previewed = static_cast<TFormVisao&>(dialog).impvalto->toPlainText();
@@ -124,13 +123,13 @@ TEST_F(Destinations, APortInAMissingFolderRaises) {
 }
 
 TEST_F(Destinations, WithNoPrinterInstalledPrintingRaises) {
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     EXPECT_THROW(form().SendReport("Cozinha", {}, Kind::KitchenTicket), printing::PrinterError);
     EXPECT_THROW(form().SendReport("", {}, Kind::Bill), printing::PrinterError);
 }
 
 TEST_F(Destinations, TheSinkTakesTheReportInsteadOfSendingIt) {
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     QStringList received;
     form().reportSink = [&](const QString& destination, const QString& port, Kind kind,
                             const QStringList& lines) {
@@ -158,7 +157,7 @@ class Printed : public Destinations, public ::testing::WithParamInterface<Printe
 TEST_P(Printed, ArrivesOnTheQueue) {
     CUVORA_REQUIRE_CUPS_SERVER();
     const PrintedCase& c = GetParam();
-    printers::setSource({});
+    const printers::ScopedSource cups({});
     testsupport::PdfQueueWatch watch(QString::fromLatin1(c.queue));
     const char* other = QByteArray(c.queue) == "PDF" ? "Cozinha" : "PDF";
     testsupport::PdfQueueWatch otherWatch(QString::fromLatin1(other));

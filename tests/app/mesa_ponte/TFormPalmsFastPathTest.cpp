@@ -345,17 +345,12 @@ void expectSame(const std::vector<Outcome>& fast, const std::vector<Outcome>& pl
 
 class Environment {
 public:
-    Environment() {
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
-        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-        setRegionalSettings(RegionalSettings::comma());
-    }
-    ~Environment() {
-        resetRegionalSettings();
-        printers::setSource({});
-        networkaddresses::setSource({});
-    }
+    Environment() { setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus")); }
+
+private:
+    printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
+    networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
 };
 
 class FastPathDifferential : public ::testing::TestWithParam<Schema> {};

@@ -77,17 +77,10 @@ public:
         const QString server =
             access == Access::Server ? testsupport::testServer() : QStringLiteral("nil");
         writeDataFile("QibClientServ.ini", (server + "\r\n\r\n").toUtf8());
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-        setRegionalSettings(RegionalSettings::comma());
     }
     ~PollingFixture() {
         m_form.reset();
-        db::setFbFailureInjector({});
-        resetRegionalSettings();
-        printers::setSource({});
-        networkaddresses::setSource({});
         unsetenv("TOBRASK_BARES_DIR");
         unsetenv("TOBRASK_DB_DIR");
     }
@@ -184,6 +177,9 @@ public:
 
 private:
     Access m_access;
+    printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
+    networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
     TestDatabases m_dbs;
     QTemporaryDir m_data;
     std::unique_ptr<TFormPalms> m_form;
@@ -886,7 +882,7 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
     QTemporaryDir ports;
     ASSERT_TRUE(ports.isValid());
     const QString missing = ports.filePath(QStringLiteral("nao/existe/LPT1"));
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     f.table("12");
     f.waiter("3", "Ana");
     f.item({.id = 1, .imp = "5", .nomep = "feijoada"});
@@ -962,7 +958,7 @@ TEST(PollingInput, QuotesAndForeignCharactersKeepTheStatementsWhole) {
     // A date the main database's character set cannot hold.
     RegionalSettings settings = RegionalSettings::comma();
     settings.shortDateFormat = QString::fromUtf8("%d.%m ő ł");
-    setRegionalSettings(settings);
+    const ScopedRegionalSettings unholdable(settings);
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
     EXPECT_TRUE(f.tabletItems().isEmpty());
@@ -1024,7 +1020,7 @@ TEST(PollingInput, AFullWidthApostropheCannotEndTheStatement) {
     form.ComboBox2->setEditText("Monitor Cozinha");
     RegionalSettings settings = RegionalSettings::comma();
     settings.shortDateFormat = QString::fromUtf8("%d\uFF07%m");
-    setRegionalSettings(settings);
+    const ScopedRegionalSettings unholdable(settings);
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
     EXPECT_TRUE(f.tabletItems().isEmpty());

@@ -49,15 +49,11 @@ public:
     StartupFixture() {
         EXPECT_TRUE(m_data.isValid());
         setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2", "192.168.1.7"}; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     }
     ~StartupFixture() {
         m_form.reset();
-        db::setFbFailureInjector({});
-        printers::setSource({});
-        networkaddresses::setSource({});
+        m_failures.reset();
         unsetenv("TOBRASK_BARES_DIR");
         unsetenv("TOBRASK_DB_DIR");
     }
@@ -80,6 +76,8 @@ public:
     }
     void stop() { m_form.reset(); }
     TFormPalms& form() { return *m_form; }
+    // Asked before each libfbclient call until the window is gone.
+    void injectFailures(db::FbFailureInjector injector) { m_failures.emplace(std::move(injector)); }
 
     messages::Recorder recorder;
 
@@ -92,6 +90,13 @@ public:
     }
 
 private:
+    printers::ScopedSource m_printers{[] {
+        return printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"};
+    }};
+    networkaddresses::ScopedSource m_addresses{[] {
+        return QStringList{"10.0.0.2", "192.168.1.7"};
+    }};
+    std::optional<db::ScopedFbFailureInjector> m_failures;
     QTemporaryDir m_data;
     std::unique_ptr<TFormPalms> m_form;
 };
@@ -117,7 +122,7 @@ TEST_P(ServerAddress, DecidesTheDatabaseTexts) {
     fixture.setLibraryAnswers(c.library);
     if (c.setupRede)
         fixture.writeDataFile("SetupRede.Ini", *c.setupRede);
-    db::setFbFailureInjector(
+    fixture.injectFailures(
         [](db::FbCall call) { return call == db::FbCall::AttachDatabase ? kNetworkError : 0L; });
 
     TFormPalms& form = fixture.start();
@@ -162,7 +167,7 @@ TEST(ServerAddressFile, IsFoundWhateverTheCaseOfItsName) {
     fixture.useDatabaseFolder(databases.path());
     fixture.setLibraryAnswers("192.168.0.10");
     fixture.writeDataFile("SETUPREDE.INI", "10.1.1.5\r\n");
-    db::setFbFailureInjector(
+    fixture.injectFailures(
         [](db::FbCall call) { return call == db::FbCall::AttachDatabase ? kNetworkError : 0L; });
     EXPECT_EQ(fixture.start().ServerAddress, QStringLiteral("10.1.1.5"));
 }
@@ -209,13 +214,14 @@ protected:
     // Statements the window executes while it starts.
     int statementsOfAStart() {
         int executed = 0;
-        db::setFbFailureInjector([&executed](db::FbCall call) {
-            if (call == db::FbCall::ExecuteStatement)
-                ++executed;
-            return 0L;
-        });
-        m_fixture->start();
-        db::setFbFailureInjector({});
+        {
+            const db::ScopedFbFailureInjector counting([&executed](db::FbCall call) {
+                if (call == db::FbCall::ExecuteStatement)
+                    ++executed;
+                return 0L;
+            });
+            m_fixture->start();
+        }
         m_fixture->stop();
         return executed;
     }

@@ -40,14 +40,10 @@ public:
         const QString server = access == testsupport::Access::Server ? testsupport::testServer()
                                                                      : QStringLiteral("nil");
         writeDataFile("QibClientServ.ini", (server + QStringLiteral("\r\n\r\n")).toUtf8());
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2", "192.168.1.7"}; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     }
     ~WindowFixture() {
         m_form.reset();
-        printers::setSource({});
-        networkaddresses::setSource({});
         unsetenv("TOBRASK_BARES_DIR");
         unsetenv("TOBRASK_DB_DIR");
     }
@@ -89,6 +85,12 @@ public:
 
 private:
     testsupport::Access m_access;
+    printers::ScopedSource m_printers{[] {
+        return printers::InstalledPrinters{{"PDF", "Cozinha"}, "PDF"};
+    }};
+    networkaddresses::ScopedSource m_addresses{[] {
+        return QStringList{"10.0.0.2", "192.168.1.7"};
+    }};
     testsupport::TestDatabases m_dbs;
     QTemporaryDir m_data;
     std::unique_ptr<TFormPalms> m_form;
