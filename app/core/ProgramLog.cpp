@@ -1,5 +1,6 @@
 #include "app/core/ProgramLog.h"
 
+#include "app/core/ProgramClock.h"
 #include "platform/DataFolder.h"
 
 #include <QCoreApplication>
@@ -89,7 +90,7 @@ setFailureReport(std::function<void(const QString& message)> report) {
 
 void write(const QString& line) {
     const QByteArray entry =
-        (QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
+        (programclock::now().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
     writeToStandardError(entry);
 
     const QString path = datafolder::filePath(QStringLiteral("interface-cuvora.log"));

@@ -5,6 +5,7 @@
 #include "app/core/HeldTicket.h"
 #include "app/core/KitchenTicketLines.h"
 #include "app/core/PassFilter.h"
+#include "app/core/ProgramClock.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/TableNumber.h"
 #include "app/db/DatabaseError.h"
@@ -507,5 +508,5 @@ QString TFormPalms::takeOrderNumber() {
 }
 
 QDateTime TFormPalms::now() const {
-    return clock ? clock() : QDateTime::currentDateTime();
+    return programclock::now();
 }

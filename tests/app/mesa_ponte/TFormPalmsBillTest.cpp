@@ -1,6 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextCodec.h"
+#include "app/core/ProgramClock.h"
 #include "app/db/DatabaseError.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
@@ -133,7 +134,6 @@ public:
 
     TFormPalms& start() {
         m_form = std::make_unique<TFormPalms>();
-        m_form->clock = [] { return kClosing; };
         return *m_form;
     }
     TFormPalms& form() { return *m_form; }
@@ -157,6 +157,7 @@ private:
     printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
     networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
     ScopedRegionalSettings m_settings{RegionalSettings::comma()};
+    programclock::ScopedClock m_clock{[] { return kClosing; }};
     QTemporaryDir m_data;
     TestDatabases m_dbs;
     std::unique_ptr<TFormPalms> m_form;

@@ -5,6 +5,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextConventions.h"
+#include "app/core/ProgramClock.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "platform/LockedFile.h"
@@ -213,7 +214,6 @@ public:
                     ", " + quoted(extra[1]) + ")");
 
         form = std::make_unique<TFormPalms>();
-        form->clock = [] { return kNow; };
         form->reportSink = [this](const QString& destination, const QString& port,
                                   TFormPalms::ReportKind kind, const QStringList& lines) {
             m_tickets.append(destination + u'|' + port + u'|' +
@@ -351,6 +351,7 @@ private:
     printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
     networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
     ScopedRegionalSettings m_settings{RegionalSettings::comma()};
+    programclock::ScopedClock m_clock{[] { return kNow; }};
 };
 
 class FastPathDifferential : public ::testing::TestWithParam<Schema> {};

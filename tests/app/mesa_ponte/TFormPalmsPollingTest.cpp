@@ -1,6 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextConventions.h"
+#include "app/core/ProgramClock.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
@@ -87,7 +88,6 @@ public:
 
     TFormPalms& start() {
         m_form = std::make_unique<TFormPalms>();
-        m_form->clock = [] { return kNow; };
         m_form->reportSink = [this](const QString& destination, const QString& port, Kind kind,
                                     const QStringList& lines) {
             sent.push_back({destination, port, kind, lines, m_form->impvalto->font().pointSize()});
@@ -180,6 +180,7 @@ private:
     printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
     networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
     ScopedRegionalSettings m_settings{RegionalSettings::comma()};
+    programclock::ScopedClock m_clock{[] { return kNow; }};
     TestDatabases m_dbs;
     QTemporaryDir m_data;
     std::unique_ptr<TFormPalms> m_form;

@@ -1,0 +1,50 @@
+#include "app/core/ProgramClock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+namespace {
+
+const QDateTime kEvening(QDate(2024, 3, 9), QTime(18, 5, 7));
+
+TEST(ProgramClock, AScopedClockServesEveryThreadAndLocalTimeComesBack) {
+    {
+        const programclock::ScopedClock clock([] { return kEvening; });
+        EXPECT_EQ(programclock::now(), kEvening);
+        EXPECT_EQ(std::async(std::launch::async, [] { return programclock::now(); }).get(),
+                  kEvening);
+        {
+            const programclock::ScopedClock later([] { return kEvening.addSecs(60); });
+            EXPECT_EQ(programclock::now(), kEvening.addSecs(60));
+        }
+        EXPECT_EQ(programclock::now(), kEvening);
+    }
+    const QDateTime before = QDateTime::currentDateTime();
+    const QDateTime now = programclock::now();
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, QDateTime::currentDateTime());
+}
+
+// Another thread (the log's writers) reads the clock while a test replaces it.
+TEST(ProgramClock, ReadsWhileTheClockIsReplaced) {
+    std::atomic<bool> done{false};
+    auto reader = std::async(std::launch::async, [&done] {
+        int read = 0;
+        while (!done.load()) {
+            const QDateTime now = programclock::now();
+            if (now.isValid())
+                ++read;
+        }
+        return read;
+    });
+    for (int i = 0; i < 1000; ++i) {
+        const programclock::ScopedClock clock([i] { return kEvening.addSecs(i); });
+        EXPECT_EQ(programclock::now(), kEvening.addSecs(i));
+    }
+    done = true;
+    EXPECT_GT(reader.get(), 0);
+}
+
+} // namespace
