@@ -15,6 +15,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -31,10 +32,6 @@
 #include <memory>
 #include <random>
 #include <vector>
-
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -32,10 +33,6 @@
 #include <tuple>
 
 // Readable texts in failure messages.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 using testsupport::Access;

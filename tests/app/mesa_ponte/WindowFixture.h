@@ -13,6 +13,7 @@
 #include "platform/Printers.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QTemporaryDir>
@@ -21,12 +22,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <ostream>
-
-// Readable texts in the failures of the tests.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace windowtest {
 
