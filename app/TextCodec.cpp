@@ -88,6 +88,6 @@ QString TextCodec(const QString& mode, const QString& source) {
     return {};
 }
 
-void setProcessMessagesHook(std::function<void()> hook) {
-    processMessagesHook() = std::move(hook);
+std::function<void()> setProcessMessagesHook(std::function<void()> hook) {
+    return std::exchange(processMessagesHook(), std::move(hook));
 }

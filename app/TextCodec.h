@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,4 +14,7 @@
 QString TextCodec(const QString& mode, const QString& source);
 
 // What encoding calls before each character; a no-op until the window layer sets it.
-void setProcessMessagesHook(std::function<void()> hook);
+// Returns the hook it replaces.
+std::function<void()> setProcessMessagesHook(std::function<void()> hook);
+// The hook for as long as it lives.
+using ScopedProcessMessagesHook = ScopedSeam<std::function<void()>, &setProcessMessagesHook>;

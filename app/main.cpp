@@ -6,7 +6,9 @@
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "platform/printing/TextPortFile.h"
+#include "platform/threading/Timer.h"
 #include "platform/widgets/ApplicationTitle.h"
+#include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MainWindowQuit.h"
 #include "platform/widgets/MessageSeam.h"
 #include "platform/widgets/QtClipboardBackend.h"
@@ -88,6 +90,8 @@ int main(int argc, char* argv[]) {
                           message.text);
     });
     programlog::setFailureReport(messages::showStandardError);
+    // An error leaving a timer's tick is shown, and so logged, as one leaving any handler.
+    threading::setTickErrorReport(handlerguard::showException);
 
     // Held until the process ends; the kernel drops it when a copy dies.
     SingleInstanceLock instance;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -48,8 +49,8 @@ QStringList localIPv4Addresses() {
     return source ? source() : systemAddresses();
 }
 
-void setSource(Source source) {
-    currentSource() = std::move(source);
+Source setSource(Source source) {
+    return std::exchange(currentSource(), std::move(source));
 }
 
 } // namespace networkaddresses

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "platform/ScopedSeam.h"
+
 #include <functional>
 
 // The host's IPv4 interface addresses, as Windows' host-name look-up lists them: every
@@ -12,7 +14,9 @@ namespace networkaddresses {
 QStringList localIPv4Addresses();
 
 using Source = std::function<QStringList()>;
-// An empty source restores the system's list.
-void setSource(Source source);
+// An empty source restores the system's list. Returns the source it replaces.
+Source setSource(Source source);
+// The source for as long as it lives.
+using ScopedSource = ScopedSeam<Source, &setSource>;
 
 } // namespace networkaddresses

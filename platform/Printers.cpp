@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <utility>
 
 namespace printers {
 
@@ -39,8 +40,8 @@ InstalledPrinters installed() {
     return source ? source() : fromCups();
 }
 
-void setSource(Source source) {
-    currentSource() = std::move(source);
+Source setSource(Source source) {
+    return std::exchange(currentSource(), std::move(source));
 }
 
 } // namespace printers

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/ScopedSeam.h"
+
 #include <functional>
 
 // The printers installed on the machine: CUPS's destinations in CUPS's order, and
@@ -17,7 +19,9 @@ struct InstalledPrinters {
 InstalledPrinters installed();
 
 using Source = std::function<InstalledPrinters()>;
-// An empty source restores CUPS.
-void setSource(Source source);
+// An empty source restores CUPS. Returns the source it replaces.
+Source setSource(Source source);
+// The source for as long as it lives.
+using ScopedSource = ScopedSeam<Source, &setSource>;
 
 } // namespace printers

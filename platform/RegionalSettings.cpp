@@ -63,9 +63,22 @@ const RegionalSettings& regionalSettings() {
     return fromLocale;
 }
 
-void setRegionalSettings(const RegionalSettings& settings) { explicitSettings() = settings; }
+void setRegionalSettings(const RegionalSettings& settings) {
+    explicitSettings() = settings;
+}
 
-void resetRegionalSettings() { explicitSettings().reset(); }
+void resetRegionalSettings() {
+    explicitSettings().reset();
+}
+
+ScopedRegionalSettings::ScopedRegionalSettings(const RegionalSettings& settings)
+    : m_previous(explicitSettings()) {
+    explicitSettings() = settings;
+}
+
+ScopedRegionalSettings::~ScopedRegionalSettings() {
+    explicitSettings() = m_previous;
+}
 
 QString formatShortDate(const QDateTime& when) {
     return strftimeText(regionalSettings().shortDateFormat, when);

@@ -78,6 +78,60 @@ CompareKey textKey(const ColumnComparison& column, const QString& text) {
 
 } // namespace
 
+QString columnCatalogueSelect(const QString& table, const QStringList& columns) {
+    return QStringLiteral(
+               "select trim(rf.rdb$field_name) as name, f.rdb$field_type as type, "
+               "f.rdb$field_scale as scale, trim(cs.rdb$character_set_name) as charset, "
+               "coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) as collation_id, "
+               "trim(co.rdb$collation_name) as collation, "
+               "case when f.rdb$computed_blr is null then 0 else 1 end as computed, "
+               "case when r.rdb$view_blr is null then 0 else 1 end as is_view, "
+               "(select count(*) from rdb$triggers t where t.rdb$relation_name = '%1' "
+               "and coalesce(t.rdb$trigger_inactive, 0) = 0 and coalesce(t.rdb$system_flag, 0) = "
+               "0) "
+               "as table_triggers, "
+               "(select count(*) from rdb$triggers t where t.rdb$relation_name is null "
+               "and coalesce(t.rdb$trigger_inactive, 0) = 0 and coalesce(t.rdb$system_flag, 0) = "
+               "0) "
+               "as database_triggers "
+               "from rdb$relation_fields rf "
+               "join rdb$relations r on r.rdb$relation_name = rf.rdb$relation_name "
+               "join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
+               "left join rdb$character_sets cs on cs.rdb$character_set_id = "
+               "f.rdb$character_set_id "
+               "left join rdb$collations co on co.rdb$character_set_id = f.rdb$character_set_id "
+               "and co.rdb$collation_id = coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) "
+               "where rf.rdb$relation_name = '%1' and rf.rdb$field_name in ('%2')")
+        .arg(table, columns.join(QStringLiteral("', '")));
+}
+
+CatalogueColumns describeCatalogueColumns(const db::ResultSet& catalogue,
+                                          const QStringList& names) {
+    CatalogueColumns described;
+    described.columns.resize(static_cast<std::size_t>(names.size()));
+    for (qsizetype row = 0; row < catalogue.rowCount(); ++row) {
+        const auto column = [&](const char* name) {
+            return catalogue.field(row, QString::fromLatin1(name));
+        };
+        const qsizetype index = names.indexOf(column("name").asText());
+        if (index < 0)
+            continue;
+        ColumnDefinition definition;
+        definition.fieldType = static_cast<int>(column("type").asInteger());
+        definition.scale = static_cast<int>(column("scale").asInteger());
+        definition.characterSet = column("charset").asText();
+        definition.collationId = static_cast<int>(column("collation_id").asInteger());
+        definition.collationName = column("collation").asText();
+        // A view's column may be an expression, which may raise.
+        definition.computed =
+            column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
+        described.columns[static_cast<std::size_t>(index)] = describeColumn(definition);
+        described.tableTriggers = column("table_triggers").asInteger() != 0;
+        described.databaseTriggers = column("database_triggers").asInteger() != 0;
+    }
+    return described;
+}
+
 ColumnComparison describeColumn(const ColumnDefinition& column) {
     ColumnComparison comparison;
     // A computed column evaluates an expression, which may raise.

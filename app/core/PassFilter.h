@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/db/Field.h"
+#include "app/db/ResultSet.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,6 +45,19 @@ struct ColumnDefinition {
     bool computed = false;
 };
 ColumnComparison describeColumn(const ColumnDefinition& column);
+
+// The catalogue read of some columns of a table: a row per column with its name, type,
+// scale, charset, collation_id, collation, computed and is_view, and the counts of the
+// table's (table_triggers) and the database's (database_triggers) active user triggers.
+QString columnCatalogueSelect(const QString& table, const QStringList& columns);
+
+// What that read says of the named columns.
+struct CatalogueColumns {
+    std::vector<std::optional<ColumnComparison>> columns; // in the names' order; none: not listed
+    std::optional<bool> tableTriggers;                    // none: no named column listed
+    bool databaseTriggers = false;
+};
+CatalogueColumns describeCatalogueColumns(const db::ResultSet& catalogue, const QStringList& names);
 
 // What a value or a quoted text compares as: equal to nothing (NULL), possibly equal to
 // anything, or equal exactly to the values of the same key.

@@ -1,5 +1,6 @@
 #include "app/core/ProgramLog.h"
 
+#include "app/core/ProgramClock.h"
 #include "platform/DataFolder.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,13 +83,14 @@ void reportFailure(const QString& text) {
 
 } // namespace
 
-void setFailureReport(std::function<void(const QString& message)> report) {
-    g_failureReport = std::move(report);
+std::function<void(const QString& message)>
+setFailureReport(std::function<void(const QString& message)> report) {
+    return std::exchange(g_failureReport, std::move(report));
 }
 
 void write(const QString& line) {
     const QByteArray entry =
-        (QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
+        (programclock::now().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
     writeToStandardError(entry);
 
     const QString path = datafolder::filePath(QStringLiteral("interface-cuvora.log"));

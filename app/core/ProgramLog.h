@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,7 +19,11 @@ namespace programlog {
 void write(const QString& line);
 
 // Where the first failure of the log file is reported (the program shows the error box).
-void setFailureReport(std::function<void(const QString& message)> report);
+// Returns the report it replaces.
+using FailureReport = std::function<void(const QString& message)>;
+FailureReport setFailureReport(FailureReport report);
+// The report for as long as it lives.
+using ScopedFailureReport = ScopedSeam<FailureReport, &setFailureReport>;
 
 // Test seam: the next failure of the log file is reported again.
 void forgetReportedFailure();

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace db {
@@ -27,18 +28,22 @@ public:
             m_thread.join();
     }
 
-    void setReport(SilentCallReport report) {
+    SilentCallReport setReport(SilentCallReport report) {
         const std::lock_guard lock(m_mutex);
+        SilentCallReport previous = m_report ? *m_report : SilentCallReport{};
         m_report = std::make_shared<const SilentCallReport>(std::move(report));
         if (!*m_report)
             m_report.reset();
+        return previous;
     }
-    void setThreshold(milliseconds threshold) {
+    milliseconds setThreshold(milliseconds threshold) {
+        milliseconds previous;
         {
             const std::lock_guard lock(m_mutex);
-            m_threshold = threshold;
+            previous = std::exchange(m_threshold, threshold);
         }
         m_wake.notify_all();
+        return previous;
     }
     milliseconds threshold() {
         const std::lock_guard lock(m_mutex);
@@ -144,12 +149,12 @@ Watchdog& watchdog() {
 
 } // namespace
 
-void setSilentCallReport(SilentCallReport report) {
-    watchdog().setReport(std::move(report));
+SilentCallReport setSilentCallReport(SilentCallReport report) {
+    return watchdog().setReport(std::move(report));
 }
 
-void setSilentCallThreshold(std::chrono::milliseconds threshold) {
-    watchdog().setThreshold(threshold);
+std::chrono::milliseconds setSilentCallThreshold(std::chrono::milliseconds threshold) {
+    return watchdog().setThreshold(threshold);
 }
 
 std::chrono::milliseconds silentCallThreshold() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <QString>
 
 #include <chrono>
@@ -23,9 +25,13 @@ struct SilentCall {
 using SilentCallReport = std::function<void(const SilentCall&)>;
 
 // An empty report stops watching. Calls that already run keep the report they started with.
-void setSilentCallReport(SilentCallReport report);
-// 30 s unless set.
-void setSilentCallThreshold(std::chrono::milliseconds threshold);
+// Returns the report it replaces.
+SilentCallReport setSilentCallReport(SilentCallReport report);
+// 30 s unless set. Returns the threshold it replaces.
+std::chrono::milliseconds setSilentCallThreshold(std::chrono::milliseconds threshold);
+// The report and the threshold for as long as they live.
+using ScopedSilentCallReport = ScopedSeam<SilentCallReport, &setSilentCallReport>;
+using ScopedSilentCallThreshold = ScopedSeam<std::chrono::milliseconds, &setSilentCallThreshold>;
 std::chrono::milliseconds silentCallThreshold();
 
 // One call, from construction to destruction, on the thread that makes it.

@@ -44,8 +44,8 @@ std::vector<long> statusCodes(const ISC_STATUS* status) {
 
 } // namespace
 
-void setFbFailureInjector(FbFailureInjector injector) {
-    failureInjector() = std::move(injector);
+FbFailureInjector setFbFailureInjector(FbFailureInjector injector) {
+    return std::exchange(failureInjector(), std::move(injector));
 }
 
 namespace detail {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <functional>
 
 namespace db {
@@ -26,8 +28,10 @@ enum class FbCall {
 // For tests: when set, the injector is asked before each libfbclient call; a non-zero
 // Firebird status code (isc_network_error, ...) makes that call fail with that code, as if
 // libfbclient had answered so, without reaching libfbclient. Zero lets the call through.
-// Not thread-safe: set it while no statement runs.
+// Not thread-safe: set it while no statement runs. Returns the injector it replaces.
 using FbFailureInjector = std::function<long(FbCall)>;
-void setFbFailureInjector(FbFailureInjector injector);
+FbFailureInjector setFbFailureInjector(FbFailureInjector injector);
+// The injector for as long as it lives.
+using ScopedFbFailureInjector = ScopedSeam<FbFailureInjector, &setFbFailureInjector>;
 
 } // namespace db

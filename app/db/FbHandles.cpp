@@ -56,6 +56,7 @@ Attachment Attachment::attach(const QByteArray& database, const QByteArray& para
 Attachment::~Attachment() {
     if (m_handle == 0)
         return;
+    rollBackUnfinished();
     ISC_STATUS_ARRAY status{};
     if (callFb(FbCall::DetachDatabase, status,
                [&] { return isc_detach_database(status, &m_handle); }))
@@ -63,26 +64,40 @@ Attachment::~Attachment() {
     m_handle = 0;
 }
 
-Attachment::Attachment(Attachment&& other) noexcept : m_handle(std::exchange(other.m_handle, 0)) {}
+Attachment::Attachment(Attachment&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, 0)),
+      m_unfinished(std::exchange(other.m_unfinished, {})) {}
 
 Attachment& Attachment::operator=(Attachment&& other) noexcept {
     if (this != &other) {
         Attachment old(std::move(*this));
         m_handle = std::exchange(other.m_handle, 0);
+        m_unfinished = std::exchange(other.m_unfinished, {});
     }
     return *this;
+}
+
+void Attachment::rollBackUnfinished() noexcept {
+    std::vector<FbHandle> unfinished = std::exchange(m_unfinished, {});
+    for (FbHandle& transaction : unfinished) {
+        ISC_STATUS_ARRAY status{};
+        if (callFb(FbCall::RollbackTransaction, status,
+                   [&] { return isc_rollback_transaction(status, &transaction); }))
+            reportIgnored("rolling back", status);
+    }
 }
 
 void Attachment::detach() {
     if (m_handle == 0)
         return;
+    rollBackUnfinished();
     ISC_STATUS_ARRAY status{};
     callFb(FbCall::DetachDatabase, status, [&] { return isc_detach_database(status, &m_handle); });
     m_handle = 0;
     throwOnError(status);
 }
 
-Transaction::Transaction(Attachment& attachment) {
+Transaction::Transaction(Attachment& attachment) : m_attachment(attachment) {
     ISC_STATUS_ARRAY status{};
     callFb(FbCall::StartTransaction, status, [&] {
         return isc_start_transaction(status, &m_handle, 1, attachment.handlePointer(),
@@ -97,8 +112,12 @@ Transaction::~Transaction() {
         return;
     ISC_STATUS_ARRAY status{};
     if (callFb(FbCall::RollbackTransaction, status,
-               [&] { return isc_rollback_transaction(status, &m_handle); }))
+               [&] { return isc_rollback_transaction(status, &m_handle); })) {
         reportIgnored("rolling back", status);
+        // Still open: rolled back again before the next statement and before detaching.
+        if (m_handle != 0)
+            m_attachment.m_unfinished.push_back(m_handle);
+    }
     m_handle = 0;
 }
 

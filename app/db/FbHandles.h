@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <vector>
+
 namespace db {
 
 // libfbclient's handles are integers; zero means none.
@@ -26,9 +28,15 @@ public:
     // Detaches; the handle is cleared whatever the outcome. Throws DatabaseError on failure.
     void detach();
 
+    // Rolls back again the transactions whose rollback failed: Firebird keeps them open,
+    // holding their locks, and refuses to detach while they are. Failures are only reported.
+    void rollBackUnfinished() noexcept;
+
 private:
+    friend class Transaction;
     explicit Attachment(FbHandle handle) noexcept : m_handle(handle) {}
     FbHandle m_handle = 0;
+    std::vector<FbHandle> m_unfinished;
 };
 
 // A read-committed transaction on an attachment, started by the constructor and rolled back
@@ -44,6 +52,7 @@ public:
     void commit();
 
 private:
+    Attachment& m_attachment;
     FbHandle m_handle = 0;
 };
 

@@ -41,6 +41,8 @@ public:
     // The named column of the current row (a NULL field when the result has no rows).
     // Throws when the query is not open or the result has no such column.
     Field field(const QString& name) const;
+    // Every row fetched when it opened.
+    const ResultSet& result() const { return m_result; }
 
 private:
     Connection& m_connection;

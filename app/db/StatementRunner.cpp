@@ -160,6 +160,7 @@ QByteArray withoutTerminator(const QByteArray& statement) {
 
 ResultSet runStatement(Attachment& attachment, const QByteArray& statement) {
     const QByteArray text = withoutTerminator(statement);
+    attachment.rollBackUnfinished();
     Transaction transaction(attachment);
     ResultSet result;
     {

@@ -80,8 +80,6 @@ public:
     // DozEdiz.INI as last read or saved: the ticket's font size falls back on it when the
     // file has gone. Start-up and "Confirmar/Gravar" keep it.
     DozEdizSettings printerSettings;
-    // Test seam: when set, the date and time that tickets, bills and kitchen-monitor rows show.
-    std::function<QDateTime()> clock;
     // Fast skips the passes that surely find no new item (the program's mode); Plain runs
     // every pass of the nesting. Both leave the same databases, tickets and counter; the
     // benchmark and the tests compare them.

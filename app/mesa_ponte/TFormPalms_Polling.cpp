@@ -7,6 +7,7 @@
 #include "app/core/KitchenTicketLines.h"
 #include "app/core/OrderCounter.h"
 #include "app/core/PassFilter.h"
+#include "app/core/ProgramClock.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/TableNumber.h"
 #include "app/db/DatabaseError.h"
@@ -33,26 +34,10 @@ const QString kSelectTables = QStringLiteral("select * from CabMesa ");
 const QString kSelectWaiters = QStringLiteral("select * from vendedor ");
 
 // How the tablets' database holds the three columns an item select compares.
-const QString kDescribeItemColumns = QStringLiteral(
-    "select trim(rf.rdb$field_name) as name, f.rdb$field_type as type, "
-    "f.rdb$field_scale as scale, trim(cs.rdb$character_set_name) as charset, "
-    "coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) as collation_id, "
-    "trim(co.rdb$collation_name) as collation, "
-    "case when f.rdb$computed_blr is null then 0 else 1 end as computed, "
-    "case when r.rdb$view_blr is null then 0 else 1 end as is_view, "
-    "(select count(*) from rdb$triggers t where t.rdb$relation_name = 'MESA' "
-    "and coalesce(t.rdb$trigger_inactive, 0) = 0 and coalesce(t.rdb$system_flag, 0) = 0) "
-    "as table_triggers, "
-    "(select count(*) from rdb$triggers t where t.rdb$relation_name is null "
-    "and coalesce(t.rdb$trigger_inactive, 0) = 0 and coalesce(t.rdb$system_flag, 0) = 0) "
-    "as database_triggers "
-    "from rdb$relation_fields rf "
-    "join rdb$relations r on r.rdb$relation_name = rf.rdb$relation_name "
-    "join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
-    "left join rdb$character_sets cs on cs.rdb$character_set_id = f.rdb$character_set_id "
-    "left join rdb$collations co on co.rdb$character_set_id = f.rdb$character_set_id "
-    "and co.rdb$collation_id = coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) "
-    "where rf.rdb$relation_name = 'MESA' and rf.rdb$field_name in ('MESA', 'IMP', 'VEND')");
+const QStringList kItemColumnNames = {QStringLiteral("MESA"), QStringLiteral("IMP"),
+                                      QStringLiteral("VEND")};
+const QString kDescribeItemColumns =
+    columnCatalogueSelect(QStringLiteral("MESA"), kItemColumnNames);
 
 QString q(const QString& text) {
     return quotedSql(text);
@@ -210,36 +195,19 @@ std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
 // when it is not sure (a column missing, a database trigger). Throws on a database error.
 std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns() {
     erro2.open({kDescribeItemColumns});
-    std::array<ColumnComparison, 3> columns;
-    std::array<bool, 3> described{};
-    bool databaseTriggers = false;
-    const QStringList names = {QStringLiteral("MESA"), QStringLiteral("IMP"),
-                               QStringLiteral("VEND")};
-    for (; !erro2.eof(); erro2.next()) {
-        const auto column = [this](const char* name) {
-            return erro2.field(QString::fromLatin1(name));
-        };
-        const qsizetype index = names.indexOf(column("name").asText());
-        if (index < 0)
-            continue;
-        ColumnDefinition definition;
-        definition.fieldType = static_cast<int>(column("type").asInteger());
-        definition.scale = static_cast<int>(column("scale").asInteger());
-        definition.characterSet = column("charset").asText();
-        definition.collationId = static_cast<int>(column("collation_id").asInteger());
-        definition.collationName = column("collation").asText();
-        // A view's column may be an expression, which may raise.
-        definition.computed =
-            column("computed").asInteger() != 0 || column("is_view").asInteger() != 0;
-        columns[static_cast<std::size_t>(index)] = describeColumn(definition);
-        described[static_cast<std::size_t>(index)] = true;
-        m_tabletItemTriggers = column("table_triggers").asInteger() != 0;
-        databaseTriggers = column("database_triggers").asInteger() != 0;
-    }
+    const CatalogueColumns catalogue = describeCatalogueColumns(erro2.result(), kItemColumnNames);
     erro2.close();
+    if (catalogue.tableTriggers)
+        m_tabletItemTriggers = *catalogue.tableTriggers;
     // A database trigger may write on any commit, even a select's.
-    if (!described[0] || !described[1] || !described[2] || databaseTriggers)
+    if (catalogue.databaseTriggers)
         return std::nullopt;
+    std::array<ColumnComparison, 3> columns;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (!catalogue.columns[i])
+            return std::nullopt;
+        columns[i] = *catalogue.columns[i];
+    }
     return columns;
 }
 
@@ -539,5 +507,5 @@ QString TFormPalms::takeOrderNumber() {
 }
 
 QDateTime TFormPalms::now() const {
-    return clock ? clock() : QDateTime::currentDateTime();
+    return programclock::now();
 }

@@ -50,12 +50,14 @@ Subscribers& subscribers() {
 
 } // namespace
 
-void setSysColorProvider(SysColorProvider provider) {
+SysColorProvider setSysColorProvider(SysColorProvider provider) {
+    SysColorProvider previous;
     {
         std::lock_guard lock(providerMutex());
-        providerStorage() = std::move(provider);
+        previous = std::exchange(providerStorage(), std::move(provider));
     }
     notifySysColorChange();
+    return previous;
 }
 
 SysColorChangeSubscription::SysColorChangeSubscription(std::function<void()> onChange) {

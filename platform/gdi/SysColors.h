@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
 #include "platform/gdi/WinTypes.h"
 
 #include <cstdint>
@@ -57,7 +58,10 @@ namespace gdi {
 using SysColorProvider = std::function<std::optional<COLORREF>(int index)>;
 
 // Replaces the provider and reports the change; an empty function restores the classic colours.
-void setSysColorProvider(SysColorProvider provider);
+// Returns the provider it replaces.
+SysColorProvider setSysColorProvider(SysColorProvider provider);
+// The provider for as long as it lives.
+using ScopedSysColorProvider = ScopedSeam<SysColorProvider, &setSysColorProvider>;
 std::optional<COLORREF> classicSysColor(int index);
 
 // Runs its callback on every system-colour change until it is destroyed. Callbacks run in

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -225,9 +226,10 @@ std::optional<QImage> MemoryClipboardBackend::bitmap() const {
     return m_bitmap;
 }
 
-void setClipboardBackend(std::shared_ptr<ClipboardBackend> backend) {
+std::shared_ptr<ClipboardBackend> setClipboardBackend(std::shared_ptr<ClipboardBackend> backend) {
     freeHandedOut();
-    state().backend = backend ? std::move(backend) : std::make_shared<MemoryClipboardBackend>();
+    return std::exchange(state().backend,
+                         backend ? std::move(backend) : std::make_shared<MemoryClipboardBackend>());
 }
 
 } // namespace gdi

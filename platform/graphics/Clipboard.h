@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
 #include "platform/gdi/WinTypes.h"
 #include "platform/rtl/Classes.h"
 
@@ -76,8 +77,10 @@ private:
     std::optional<QImage> m_bitmap;
 };
 
-// Null restores a fresh in-memory backend.
-void setClipboardBackend(std::shared_ptr<ClipboardBackend> backend);
+// Null restores a fresh in-memory backend. Returns the backend it replaces.
+std::shared_ptr<ClipboardBackend> setClipboardBackend(std::shared_ptr<ClipboardBackend> backend);
+// The backend for as long as it lives.
+using ScopedClipboardBackend = ScopedSeam<std::shared_ptr<ClipboardBackend>, &setClipboardBackend>;
 
 } // namespace gdi
 

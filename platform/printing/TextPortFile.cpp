@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -128,8 +129,8 @@ void TextPortFile::writeLine(const QString& line) {
     }
 }
 
-void TextPortFile::setStopRequested(std::function<bool()> predicate) {
-    stopRequested() = std::move(predicate);
+std::function<bool()> TextPortFile::setStopRequested(std::function<bool()> predicate) {
+    return std::exchange(stopRequested(), std::move(predicate));
 }
 
 void TextPortFile::close() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <QString>
 
 #include <chrono>
@@ -27,13 +29,17 @@ public:
     void writeLine(const QString& line);
     void close();
 
-    // Whether a stop has been requested; set once, before any port is opened.
-    static void setStopRequested(std::function<bool()> stopRequested);
+    // Whether a stop has been requested; set once, before any port is opened. Returns the
+    // predicate it replaces.
+    static std::function<bool()> setStopRequested(std::function<bool()> stopRequested);
 
 private:
     QString m_path;
     std::chrono::milliseconds m_timeout;
     int m_fd = -1;
 };
+
+// The stop predicate for as long as it lives.
+using ScopedStopRequested = ScopedSeam<std::function<bool()>, &TextPortFile::setStopRequested>;
 
 } // namespace printing

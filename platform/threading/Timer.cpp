@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 #include <set>
+#include <utility>
 
 namespace threading {
 
@@ -35,6 +36,29 @@ struct TimerRegistry {
         std::call_once(hooked, [] { qAddPreRoutine(applicationMade); });
     }
 };
+
+namespace {
+
+TickErrorReport& tickErrorReport() {
+    static TickErrorReport report;
+    return report;
+}
+
+void writeToStandardError(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(std::move(error));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "timer handler failed: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "timer handler failed\n");
+    }
+}
+
+} // namespace
+
+TickErrorReport setTickErrorReport(TickErrorReport report) {
+    return std::exchange(tickErrorReport(), std::move(report));
+}
 
 Timer::Timer() = default;
 
@@ -86,10 +110,18 @@ void Timer::tick() {
     const std::function<void()> handler = OnTimer;
     try {
         handler();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "timer handler failed: %s\n", e.what());
     } catch (...) {
-        std::fprintf(stderr, "timer handler failed\n");
+        const TickErrorReport report = tickErrorReport();
+        if (!report) {
+            writeToStandardError(std::current_exception());
+            return;
+        }
+        try {
+            report(std::current_exception());
+        } catch (...) {
+            // Nothing may leave the Qt event loop's slot.
+            writeToStandardError(std::current_exception());
+        }
     }
 }
 

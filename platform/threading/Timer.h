@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <QtGlobal>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -13,8 +16,8 @@ namespace threading {
 // The window library's timer: while enabled, runs OnTimer on the main thread every
 // Interval milliseconds once a Qt event loop runs (a timer enabled before the
 // QCoreApplication exists starts ticking with it, and stops when it goes). Used on the
-// main thread only; an exception from OnTimer is reported on stderr. OnTimer may free the
-// timer.
+// main thread only; an exception from OnTimer goes to the tick error report (below). OnTimer
+// may free the timer.
 class Timer {
 public:
     Timer();
@@ -45,5 +48,13 @@ private:
     qintptr m_tag = 0;
     std::unique_ptr<QTimer> m_qtTimer;
 };
+
+// Where an exception that leaves OnTimer is handed: the program hands it to the window
+// library's handler guard, which shows every error leaving a handler. Without a report it is
+// written to standard error. Main thread only. Returns the report it replaces.
+using TickErrorReport = std::function<void(std::exception_ptr error)>;
+TickErrorReport setTickErrorReport(TickErrorReport report);
+// The report for as long as it lives.
+using ScopedTickErrorReport = ScopedSeam<TickErrorReport, &setTickErrorReport>;
 
 } // namespace threading

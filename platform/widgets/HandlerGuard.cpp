@@ -2,6 +2,8 @@
 
 #include "platform/widgets/MessageSeam.h"
 
+#include <utility>
+
 namespace handlerguard {
 
 QString messageOf(const std::exception& error) {
@@ -14,6 +16,16 @@ void showError(const std::exception& error) {
 
 void showUnknownError() {
     messages::showStandardError(QStringLiteral("Unknown error"));
+}
+
+void showException(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(std::move(error));
+    } catch (const std::exception& caught) {
+        showError(caught);
+    } catch (...) {
+        showUnknownError();
+    }
 }
 
 } // namespace handlerguard

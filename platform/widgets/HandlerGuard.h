@@ -13,6 +13,9 @@ namespace handlerguard {
 QString messageOf(const std::exception& error);
 void showUnknownError();
 void showError(const std::exception& error);
+// Shows a caught exception as run() does; for the errors of timer ticks
+// (threading::setTickErrorReport).
+void showException(std::exception_ptr error);
 
 template <typename Handler> void run(Handler&& handler) noexcept {
     try {

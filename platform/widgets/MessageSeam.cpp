@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <utility>
 
 namespace messages {
 
@@ -64,8 +65,8 @@ void show(const Shown& message) {
 
 } // namespace
 
-void setTranscript(std::function<void(const Shown& message)> function) {
-    transcript() = std::move(function);
+Transcript setTranscript(Transcript function) {
+    return std::exchange(transcript(), std::move(function));
 }
 
 void showMessage(const QString& text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedSeam.h"
+
 #include <QString>
 
 #include <functional>
@@ -35,8 +37,12 @@ public:
 };
 
 // Every message is also handed here before it is shown, whatever the backend (the program
-// keeps a transcript in its log). An empty function hands nothing.
-void setTranscript(std::function<void(const Shown& message)> transcript);
+// keeps a transcript in its log). An empty function hands nothing. Returns the transcript it
+// replaces.
+using Transcript = std::function<void(const Shown& message)>;
+Transcript setTranscript(Transcript transcript);
+// The transcript for as long as it lives.
+using ScopedTranscript = ScopedSeam<Transcript, &setTranscript>;
 
 void showMessage(const QString& text);
 void messageBox(const QString& text, const QString& caption, Icon icon);

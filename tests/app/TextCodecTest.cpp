@@ -108,12 +108,8 @@ TEST(TextCodec, ModesAndEmptySources) {
 
 class ProcessMessagesHook : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setProcessMessagesHook([this] { ++m_calls; });
-    }
-    void TearDown() override { setProcessMessagesHook({}); }
-
     int m_calls = 0;
+    ScopedProcessMessagesHook m_hook{[this] { ++m_calls; }};
 };
 
 TEST_F(ProcessMessagesHook, RunsOncePerCharacterWhenEncoding) {

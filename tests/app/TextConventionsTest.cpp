@@ -12,8 +12,7 @@ namespace {
 
 class TextConventions : public ::testing::Test {
 protected:
-    void SetUp() override { setRegionalSettings(RegionalSettings::comma()); }
-    void TearDown() override { resetRegionalSettings(); }
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
 };
 
 TEST_F(TextConventions, TrimRemovesControlCodesAndBlanksOnly) {
@@ -86,7 +85,7 @@ TEST_F(TextConventions, RejectsAnythingElseAsANumber) {
 }
 
 TEST_F(TextConventions, PointSeparatorReadsPointOnly) {
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(readFloat(QStringLiteral(" 1.5 ")), 1.5);
     EXPECT_FALSE(readFloat(QStringLiteral("1,5")));
 }
@@ -145,7 +144,7 @@ TEST_P(Pictures, WritesUnderBothSeparators) {
     const QString picture = QString::fromLatin1(c.picture);
     const QString expected = QString::fromLatin1(c.comma);
     EXPECT_EQ(formatFloat(picture, c.value), expected);
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(formatFloat(picture, c.value), QString(expected).replace(u',', u'.'));
 }
 
@@ -213,7 +212,7 @@ TEST_F(TextConventions, FloatTextIsShortestFormOfFifteenDigits) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(floatToText(c.value), QString::fromLatin1(c.comma)) << c.comma;
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(floatToText(2.5), QStringLiteral("2.5"));
     EXPECT_EQ(floatToText(1.5e20), QStringLiteral("1.5E20"));
 }

@@ -13,14 +13,14 @@ QString blanks(int count) {
 
 class UnitBibliotecapalm : public ::testing::Test {
 protected:
-    void SetUp() override { setRegionalSettings(RegionalSettings::comma()); }
-    void TearDown() override { resetRegionalSettings(); }
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
 };
 
 class SqlText : public UnitBibliotecapalm, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(SqlText, AlwaysThreeDecimalsAndAPoint) {
-    setRegionalSettings(GetParam() ? RegionalSettings::comma() : RegionalSettings::point());
+    const ScopedRegionalSettings settings(GetParam() ? RegionalSettings::comma()
+                                                     : RegionalSettings::point());
     const struct {
         double value;
         const char* text;
@@ -72,7 +72,7 @@ TEST_F(UnitBibliotecapalm, FormatFloatRightPadsAtMostNineteenBlanks) {
     EXPECT_EQ(FormatFloatRight(QStringLiteral("######0.00"), 12, 12.345),
               blanks(7) + QStringLiteral("12,35"));
     EXPECT_EQ(FormatFloatRight(QStringLiteral("0.00"), -1, 5), QStringLiteral("5,00"));
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(FormatFloatRight(QStringLiteral("0.00"), 7, 5), blanks(3) + QStringLiteral("5.00"));
 }
 
@@ -121,7 +121,7 @@ TEST_F(UnitBibliotecapalm, ReceiptItemLineUnderAComma) {
 }
 
 TEST_F(UnitBibliotecapalm, ReceiptItemLineUnderAPoint) {
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(ReceiptItemLine(QStringLiteral("Agua"), QStringLiteral("2.5"), QStringLiteral("3"),
                               QStringLiteral("7.5")),
               QStringLiteral("Agua") + blanks(12) + blanks(2) + QStringLiteral("2.5") + blanks(3) +

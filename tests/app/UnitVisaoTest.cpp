@@ -37,12 +37,10 @@ protected:
         setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
         installPrinters({"PDF", "Cozinha", "Caixa Bar"}, "PDF");
     }
-    ~VisaoFixture() override {
-        printers::setSource({});
-        unsetenv("TOBRASK_BARES_DIR");
-    }
+    ~VisaoFixture() override { unsetenv("TOBRASK_BARES_DIR"); }
     void installPrinters(QStringList names, QString defaultPrinter) {
-        printers::setSource([=] { return printers::InstalledPrinters{names, defaultPrinter}; });
+        m_printers.reset();
+        m_printers.emplace([=] { return printers::InstalledPrinters{names, defaultPrinter}; });
     }
     void writeDataFile(const char* name, const QByteArray& bytes) {
         lockedfile::writeAll(m_data.filePath(name), bytes);
@@ -65,6 +63,7 @@ protected:
 
 private:
     QTemporaryDir m_data;
+    std::optional<printers::ScopedSource> m_printers;
 };
 
 // --- FormCreate -----------------------------------------------------------------------
@@ -214,7 +213,7 @@ TEST_F(VisaoFixture, ASaveThatFailsShowsTheErrorBoxAndTheWindowStays) {
 
 TEST_F(VisaoFixture, PrintsOnTheChosenPrinter) {
     CUVORA_REQUIRE_CUPS_SERVER();
-    printers::setSource({}); // the private cupsd's queues
+    const printers::ScopedSource cups({}); // the private cupsd's queues
     TFormVisao form;
     form.ComboBox2->setCurrentIndex(form.ComboBox2->findText("Cozinha"));
     form.impvalto->setPlainText("PREVIA\n\n1 x CAFE");

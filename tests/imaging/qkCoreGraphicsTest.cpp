@@ -25,13 +25,14 @@ TEST(AlphaColors, Conversions) {
 }
 
 TEST(AlphaColors, SystemColoursComeFromTheProvider) {
-    gdi::setSysColorProvider([](int index) -> std::optional<COLORREF> {
-        if (index == COLOR_BTNFACE)
-            return RGB(1, 2, 3);
-        return std::nullopt;
-    });
-    EXPECT_EQ(qkColorToAlphaColor(clBtnFace, 255), 0xFF010203u);
-    gdi::setSysColorProvider({});
+    {
+        const gdi::ScopedSysColorProvider provider([](int index) -> std::optional<COLORREF> {
+            if (index == COLOR_BTNFACE)
+                return RGB(1, 2, 3);
+            return std::nullopt;
+        });
+        EXPECT_EQ(qkColorToAlphaColor(clBtnFace, 255), 0xFF010203u);
+    }
     EXPECT_EQ(qkColorToAlphaColor(clBtnFace, 255), qkAlphaColorFromARGB(255, 0xF0, 0xF0, 0xF0));
 }
 

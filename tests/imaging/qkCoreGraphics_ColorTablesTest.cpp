@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -23,13 +24,14 @@ TqkAlphaColor opaque(COLORREF c) {
 class ColorTables : public ::testing::Test {
 protected:
     void SetUp() override {
-        gdi::setSysColorProvider({});
+        m_classic.emplace(gdi::SysColorProvider{});
         qkCoreGraphicsInitialization();
     }
     void TearDown() override {
         qkCoreGraphicsFinalization();
-        gdi::setSysColorProvider({});
+        m_classic.reset();
     }
+    std::optional<gdi::ScopedSysColorProvider> m_classic;
 
     static void expectCounts() {
         EXPECT_EQ(TqkAlphaColors::NamedColors().size(), 174);
@@ -124,7 +126,7 @@ TEST_F(ColorTables, SystemColoursStartAsWindowsClassicScheme) {
 }
 
 TEST_F(ColorTables, ProviderChangeRefreshesSystemColours) {
-    gdi::setSysColorProvider([](int index) -> std::optional<COLORREF> {
+    const gdi::ScopedSysColorProvider provider([](int index) -> std::optional<COLORREF> {
         if (index == COLOR_WINDOW)
             return RGB(0x12, 0x34, 0x56);
         if (index == COLOR_BTNFACE)
@@ -146,7 +148,8 @@ TEST_F(ColorTables, ShutDownStopsFollowingChanges) {
     EXPECT_TRUE(TqkAlphaColors::NamedColors().isEmpty());
     EXPECT_TRUE(TqkAlphaColors::Css2SystemColors().isEmpty());
     EXPECT_TRUE(TqkAlphaColors::ColorInfoList().empty());
-    gdi::setSysColorProvider([](int) -> std::optional<COLORREF> { return RGB(9, 9, 9); });
+    const gdi::ScopedSysColorProvider provider(
+        [](int) -> std::optional<COLORREF> { return RGB(9, 9, 9); });
     EXPECT_TRUE(TqkAlphaColors::NamedColors().isEmpty()) << "no refresh after shut-down";
 
     qkCoreGraphicsInitialization(); // starts again with the tables whole

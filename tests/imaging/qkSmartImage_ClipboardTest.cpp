@@ -3,6 +3,8 @@
 #include "imaging/qkGDIPlusClasses_Registration.h"
 #include "platform/graphics/Clipboard.h"
 
+#include <optional>
+
 namespace {
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ImagingEnvironment);
@@ -12,9 +14,9 @@ class SmartImageClipboard : public ::testing::Test {
 protected:
     void SetUp() override {
         m_backend = std::make_shared<gdi::MemoryClipboardBackend>();
-        gdi::setClipboardBackend(m_backend);
+        m_installed.emplace(m_backend);
     }
-    void TearDown() override { gdi::setClipboardBackend(nullptr); }
+    void TearDown() override { m_installed.reset(); }
 
     static WORD pngFormat() { return qkImageClipboardFormat(TqkImageDataFormat::qkImagePng); }
 
@@ -27,6 +29,7 @@ protected:
     }
 
     std::shared_ptr<gdi::MemoryClipboardBackend> m_backend;
+    std::optional<gdi::ScopedClipboardBackend> m_installed;
 };
 
 const QByteArray& greenPng() {

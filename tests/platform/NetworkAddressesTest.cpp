@@ -16,9 +16,10 @@ TEST(NetworkAddresses, SystemListHoldsOnlyNonLoopbackIPv4) {
 }
 
 TEST(NetworkAddresses, TestsCanReplaceTheSource) {
-    networkaddresses::setSource([] { return QStringList{"10.0.0.2", "192.168.1.7"}; });
+    const networkaddresses::ScopedSource source([] {
+        return QStringList{"10.0.0.2", "192.168.1.7"};
+    });
     EXPECT_EQ(networkaddresses::localIPv4Addresses(), (QStringList{"10.0.0.2", "192.168.1.7"}));
-    networkaddresses::setSource({});
 }
 
 } // namespace

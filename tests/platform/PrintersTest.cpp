@@ -7,11 +7,12 @@
 namespace {
 
 TEST(Printers, TestsCanReplaceTheSource) {
-    printers::setSource([] { return printers::InstalledPrinters{{"Cozinha", "Caixa"}, "Caixa"}; });
+    const printers::ScopedSource source([] {
+        return printers::InstalledPrinters{{"Cozinha", "Caixa"}, "Caixa"};
+    });
     const printers::InstalledPrinters list = printers::installed();
     EXPECT_EQ(list.names, (QStringList{"Cozinha", "Caixa"}));
     EXPECT_EQ(list.defaultPrinter, QStringLiteral("Caixa"));
-    printers::setSource({});
 }
 
 TEST(Printers, AnUnreachableCupsHasNoPrinters) {

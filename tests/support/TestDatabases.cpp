@@ -133,20 +133,15 @@ void FirebirdTest::SetUp() {
 }
 
 ScopedFbFailure::ScopedFbFailure(db::FbCall call, long firebirdCode, int skip)
-    : m_failed(std::make_shared<bool>(false)) {
-    auto remaining = std::make_shared<int>(skip);
-    db::setFbFailureInjector([=, failed = m_failed](db::FbCall made) -> long {
-        if (made != call || *failed)
-            return 0;
-        if ((*remaining)-- > 0)
-            return 0;
-        *failed = true;
-        return firebirdCode;
-    });
-}
-
-ScopedFbFailure::~ScopedFbFailure() {
-    db::setFbFailureInjector({});
-}
+    : m_failed(std::make_shared<bool>(false)),
+      m_injector(
+          [=, failed = m_failed, remaining = std::make_shared<int>(skip)](db::FbCall made) -> long {
+              if (made != call || *failed)
+                  return 0;
+              if ((*remaining)-- > 0)
+                  return 0;
+              *failed = true;
+              return firebirdCode;
+          }) {}
 
 } // namespace testsupport

@@ -90,7 +90,6 @@ inline auto allAccesses() {
 class ScopedFbFailure {
 public:
     ScopedFbFailure(db::FbCall call, long firebirdCode, int skip = 0);
-    ~ScopedFbFailure();
     ScopedFbFailure(const ScopedFbFailure&) = delete;
     ScopedFbFailure& operator=(const ScopedFbFailure&) = delete;
 
@@ -98,6 +97,7 @@ public:
 
 private:
     std::shared_ptr<bool> m_failed;
+    db::ScopedFbFailureInjector m_injector;
 };
 
 } // namespace testsupport

@@ -9,9 +9,8 @@ const QString kRule(37, u'-');
 const QString kDoubleRule(37, u'=');
 
 class CommaLocale : public ::testing::Test {
-protected:
-    void SetUp() override { setRegionalSettings(RegionalSettings::comma()); }
-    void TearDown() override { resetRegionalSettings(); }
+private:
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
 };
 
 BillSetup chargesOf(const QString& service, const QString& cover) {
@@ -238,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Under a point the cover text "0,00" reads as no number, so it is off there too.
 TEST(BillUnderAPoint, CoverWrittenWithACommaIsOff) {
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     BillInputs bill = fifty({.people = "4", .setup = chargesOf("0", "0,00")});
     TabJunta groups;
     const BillPart items = billItems(bill.items, bill.grouping, groups);
@@ -246,7 +245,6 @@ TEST(BillUnderAPoint, CoverWrittenWithACommaIsOff) {
               (QStringList{kSubtotalRule, "Total                          50.00", "", ""}));
     bill.setup.coverPerPerson = "2.5";
     EXPECT_EQ(billCharges(bill, items.total).lines.at(0), "Couvert artistico              10.00");
-    resetRegionalSettings();
 }
 
 } // namespace

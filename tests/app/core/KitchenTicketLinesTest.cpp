@@ -8,8 +8,7 @@ namespace {
 
 class CommaLocale : public ::testing::Test {
 protected:
-    void SetUp() override { setRegionalSettings(RegionalSettings::comma()); }
-    void TearDown() override { resetRegionalSettings(); }
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
 };
 
 struct NameCase {

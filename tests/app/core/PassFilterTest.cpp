@@ -119,26 +119,20 @@ TEST(PassFilter, NeverCallsUnequalWhatFirebirdFindsOrCallsSafeWhatRaises) {
         });
     }
 
-    // The columns as the catalogue describes them, as the cycle reads them.
-    const db::ResultSet catalogue = run(QStringLiteral(
-        "select trim(rf.rdb$field_name) as name, f.rdb$field_type as type, "
-        "f.rdb$field_scale as scale, trim(cs.rdb$character_set_name) as charset, "
-        "coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) as collation_id, "
-        "trim(co.rdb$collation_name) as collation "
-        "from rdb$relation_fields rf join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
-        "left join rdb$character_sets cs on cs.rdb$character_set_id = f.rdb$character_set_id "
-        "left join rdb$collations co on co.rdb$character_set_id = f.rdb$character_set_id "
-        "and co.rdb$collation_id = coalesce(rf.rdb$collation_id, f.rdb$collation_id, 0) "
-        "where rf.rdb$relation_name = 'T'"));
+    // The columns as the catalogue describes them, read and mapped as the cycle does.
+    QStringList names;
+    for (const Column& c : kColumns)
+        names.append(QString::fromLatin1(c.name).toUpper());
+    const CatalogueColumns catalogue =
+        describeCatalogueColumns(run(columnCatalogueSelect(QStringLiteral("T"), names)), names);
+    ASSERT_EQ(catalogue.tableTriggers, false);
+    EXPECT_FALSE(catalogue.databaseTriggers);
     std::map<QString, ColumnComparison> comparisons;
-    for (qsizetype row = 0; row < catalogue.rowCount(); ++row) {
-        ColumnDefinition definition;
-        definition.fieldType = static_cast<int>(catalogue.field(row, "type").asInteger());
-        definition.scale = static_cast<int>(catalogue.field(row, "scale").asInteger());
-        definition.characterSet = catalogue.field(row, "charset").asText();
-        definition.collationId = static_cast<int>(catalogue.field(row, "collation_id").asInteger());
-        definition.collationName = catalogue.field(row, "collation").asText();
-        comparisons[catalogue.field(row, "name").asText().toLower()] = describeColumn(definition);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const std::optional<ColumnComparison>& described =
+            catalogue.columns[static_cast<std::size_t>(i)];
+        ASSERT_TRUE(described) << names[i].toStdString();
+        comparisons[names[i].toLower()] = *described;
     }
 
     int claims = 0;

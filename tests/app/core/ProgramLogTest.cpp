@@ -1,5 +1,8 @@
-// The program's log on a data folder that runs out of room: a small tmpfs of its own.
+// The program's log: the time of its entries, and a data folder that runs out of room (a small
+// tmpfs of its own).
 #include "app/core/ProgramLog.h"
+
+#include "app/core/ProgramClock.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,17 +22,15 @@ namespace {
 // What the log reports, for as long as it lives.
 class ReportedFailures {
 public:
-    ReportedFailures() {
-        programlog::setFailureReport(
-            [this](const QString& message) { m_reported.push_back(message); });
-    }
-    ~ReportedFailures() { programlog::setFailureReport({}); }
+    ReportedFailures() = default;
     ReportedFailures(const ReportedFailures&) = delete;
     ReportedFailures& operator=(const ReportedFailures&) = delete;
     const std::vector<QString>& reported() const { return m_reported; }
 
 private:
     std::vector<QString> m_reported;
+    programlog::ScopedFailureReport m_report{
+        [this](const QString& message) { m_reported.push_back(message); }};
 };
 
 // Standard error into a file for as long as it lives.
@@ -56,6 +57,20 @@ private:
     int m_file;
     QString m_path;
 };
+
+// Every entry starts with the program clock's time.
+TEST(ProgramLog, EntriesCarryTheProgramClocksTime) {
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
+    const programclock::ScopedClock clock(
+        [] { return QDateTime(QDate(2024, 3, 9), QTime(18, 5, 7)); });
+    programlog::write(QStringLiteral("linha"));
+    unsetenv("TOBRASK_BARES_DIR");
+    QFile file(data.filePath("interface-cuvora.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("2024-03-09T18:05:07 linha\n"));
+}
 
 class LogOnAFullDisk : public ::testing::Test {
 protected:

@@ -13,17 +13,6 @@ using namespace std::chrono_literals;
 // What the watchdog told, from whichever thread told it.
 class Reports {
 public:
-    Reports() {
-        db::setSilentCallThreshold(50ms);
-        db::setSilentCallReport([this](const db::SilentCall& call) {
-            const std::lock_guard lock(m_mutex);
-            m_calls.push_back(call);
-        });
-    }
-    ~Reports() {
-        db::setSilentCallReport({});
-        db::setSilentCallThreshold(30s);
-    }
     std::vector<db::SilentCall> calls() {
         const std::lock_guard lock(m_mutex);
         return m_calls;
@@ -32,6 +21,11 @@ public:
 private:
     std::mutex m_mutex;
     std::vector<db::SilentCall> m_calls;
+    db::ScopedSilentCallThreshold m_threshold{50ms};
+    db::ScopedSilentCallReport m_report{[this](const db::SilentCall& call) {
+        const std::lock_guard lock(m_mutex);
+        m_calls.push_back(call);
+    }};
 };
 
 // A call that takes its time on this thread, as a frozen server keeps it.
@@ -77,7 +71,7 @@ TEST(CallWatchdog, CallsOnTwoThreadsAreReportedEachWithItsDatabase) {
 
 TEST(CallWatchdog, WithoutAReportNothingIsWatched) {
     Reports reports;
-    db::setSilentCallReport({});
+    const db::ScopedSilentCallReport noReport({});
     slowCall("main.fdb", 300ms);
     EXPECT_TRUE(reports.calls().empty());
 }

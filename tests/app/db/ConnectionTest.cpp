@@ -15,10 +15,8 @@ namespace {
 
 using db::Connection;
 using db::DatabaseError;
-using db::FbCall;
 using testsupport::Access;
 using testsupport::executeSql;
-using testsupport::ScopedFbFailure;
 using testsupport::selectRows;
 using testsupport::TestDatabases;
 
@@ -107,51 +105,6 @@ TEST_P(ConnectionTest, AStatementEndedBySemicolonRuns) {
     connect(m_dbs.mainText(access()));
     m_connection.run("ALTER TABLE MESA   ADD IMPRESSORA VARCHAR(1);");
     m_connection.run("update mesa set impressora = '1'");
-}
-
-// Failures injected through the seam, one call kind at a time.
-TEST_P(ConnectionTest, InjectedFailuresRollBackAndLeaveTheConnectionUsable) {
-    connect(m_dbs.mainText(access()));
-    const FbCall calls[] = {FbCall::StartTransaction, FbCall::AllocateStatement,
-                            FbCall::PrepareStatement, FbCall::ExecuteStatement,
-                            FbCall::CommitTransaction};
-    for (const FbCall call : calls) {
-        {
-            ScopedFbFailure failure(call, isc_lost_db_connection);
-            const DatabaseError error = errorOf([&] {
-                m_connection.run("insert into vendedor (codigo, Nome) values ('9', 'Zé')");
-            });
-            EXPECT_TRUE(failure.failed());
-            EXPECT_EQ(error.firebirdCode(), isc_lost_db_connection);
-            EXPECT_TRUE(
-                error.message().contains("connection lost to database", Qt::CaseInsensitive))
-                << error.what();
-        }
-        EXPECT_EQ(waiterCount(), 0) << static_cast<int>(call);
-    }
-    m_connection.run("insert into vendedor (codigo, Nome) values ('9', 'Zé')");
-    EXPECT_EQ(waiterCount(), 1);
-}
-
-TEST_P(ConnectionTest, InjectedFetchFailureLeavesTheConnectionUsable) {
-    connect(m_dbs.mainText(access()));
-    m_connection.run("insert into vendedor (codigo, Nome) values ('1', 'Ana')");
-    {
-        ScopedFbFailure failure(FbCall::FetchRow, isc_network_error);
-        EXPECT_THROW(m_connection.run("select * from vendedor"), DatabaseError);
-    }
-    EXPECT_EQ(m_connection.run("select * from vendedor").rowCount(), 1);
-}
-
-TEST_P(ConnectionTest, InjectedAttachFailureLeavesNothingAttached) {
-    {
-        ScopedFbFailure failure(FbCall::AttachDatabase, isc_network_error);
-        const DatabaseError error = errorOf([&] { connect(m_dbs.mainText(access())); });
-        EXPECT_TRUE(error.message().contains("Unable to complete network request")) << error.what();
-    }
-    EXPECT_FALSE(m_connection.isConnected());
-    m_connection.connect();
-    EXPECT_TRUE(m_connection.isConnected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Firebird, ConnectionTest, testsupport::allAccesses(),

@@ -10,10 +10,7 @@ namespace {
 using db::DatabaseError;
 using db::Field;
 
-class FieldTest : public ::testing::Test {
-protected:
-    void TearDown() override { resetRegionalSettings(); }
-};
+class FieldTest : public ::testing::Test {};
 
 struct FloatCase {
     double value;
@@ -37,9 +34,11 @@ TEST_F(FieldTest, FloatsReadAsTextAreShortestWithTheSystemSeparator) {
         {0, "0", "0"},
     };
     for (const FloatCase& c : cases) {
-        setRegionalSettings(RegionalSettings::comma());
-        EXPECT_EQ(Field("V", c.value).asText(), QString::fromLatin1(c.comma)) << c.value;
-        setRegionalSettings(RegionalSettings::point());
+        {
+            const ScopedRegionalSettings comma(RegionalSettings::comma());
+            EXPECT_EQ(Field("V", c.value).asText(), QString::fromLatin1(c.comma)) << c.value;
+        }
+        const ScopedRegionalSettings point(RegionalSettings::point());
         EXPECT_EQ(Field("V", c.value).asText(), QString::fromLatin1(c.point)) << c.value;
     }
 }
@@ -62,11 +61,13 @@ TEST_F(FieldTest, TextReadsAsAWholeNumberOnlyWhenItIsOne) {
 }
 
 TEST_F(FieldTest, TextReadsAsAFloatWithTheSystemSeparator) {
-    setRegionalSettings(RegionalSettings::comma());
-    EXPECT_EQ(Field("V", QStringLiteral(" 1,5 ")).asFloat(), 1.5);
-    EXPECT_EQ(Field("V", QStringLiteral("-2E3")).asFloat(), -2000.0);
-    EXPECT_THROW(Field("V", QStringLiteral("1.5")).asFloat(), DatabaseError);
-    setRegionalSettings(RegionalSettings::point());
+    {
+        const ScopedRegionalSettings comma(RegionalSettings::comma());
+        EXPECT_EQ(Field("V", QStringLiteral(" 1,5 ")).asFloat(), 1.5);
+        EXPECT_EQ(Field("V", QStringLiteral("-2E3")).asFloat(), -2000.0);
+        EXPECT_THROW(Field("V", QStringLiteral("1.5")).asFloat(), DatabaseError);
+    }
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(Field("V", QStringLiteral("1.5")).asFloat(), 1.5);
     EXPECT_THROW(Field("V", QStringLiteral("")).asFloat(), DatabaseError);
     EXPECT_THROW(Field("V", QStringLiteral("1.5x")).asFloat(), DatabaseError);

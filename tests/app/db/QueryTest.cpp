@@ -25,8 +25,6 @@ protected:
         m_main.setDatabase(m_dbs.mainText(access()));
         m_main.connect();
     }
-    void TearDown() override { resetRegionalSettings(); }
-
     // close, clear the text, add the lines: as the program uses every query.
     void prepare(std::initializer_list<QString> lines) {
         m_query.close();
@@ -96,7 +94,7 @@ TEST_P(QueryTest, AStatementOfSeveralLinesIsItsLinesJoined) {
     EXPECT_TRUE(m_query.text().startsWith("Insert Into cozinha2 (id,idmesa,hora,mesa,garcom,caixa,"
                                           "produto,quant,compl) values(\nGEN_ID(COZINHA2,1),\n"));
     m_query.execute();
-    setRegionalSettings(RegionalSettings::point());
+    const ScopedRegionalSettings point(RegionalSettings::point());
     EXPECT_EQ(selectRows(m_dbs.mainText(access()), "select * from cozinha2",
                          {"id", "idmesa", "mesa", "produto", "quant", "compl"}),
               (QList<QStringList>{{"1", "7", "000012", "Pão de queijo", "1.5", "sem sal"}}));
@@ -156,7 +154,7 @@ TEST_P(QueryTest, NumberColumnsReadAsTextUnderEitherSeparator) {
     const Case cases[] = {{RegionalSettings::comma(), "2,5", "12,5", "0,5"},
                           {RegionalSettings::point(), "2.5", "12.5", "0.5"}};
     for (const Case& c : cases) {
-        setRegionalSettings(c.settings);
+        const ScopedRegionalSettings settings(c.settings);
         prepare({"select * from CabMesa"});
         m_query.open();
         EXPECT_EQ(m_query.field("Delivery").asText(), c.delivery);

@@ -2,6 +2,7 @@
 
 #include "app/TextCodec.h"
 #include "app/core/BillSetup.h"
+#include "app/core/ProgramClock.h"
 #include "app/core/ReportFont.h"
 #include "app/db/DatabaseError.h"
 #include "platform/LockedFile.h"
@@ -93,12 +94,9 @@ public:
                          .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
                          .localAddresses = QStringList{"10.0.0.2"},
                          .encodedName = TextCodec("C", QStringLiteral("Bar Lisboa"))}) {
-        setRegionalSettings(RegionalSettings::comma());
     }
     ~BillFixture() {
         stop();
-        db::setFbFailureInjector({});
-        resetRegionalSettings();
     }
 
     void onMain(const QString& statement) { testsupport::executeSql(mainDatabase(), statement); }
@@ -120,9 +118,7 @@ public:
     }
 
     TFormPalms& start() {
-        TFormPalms& window = replaceForm();
-        window.clock = [] { return kClosing; };
-        return window;
+        return replaceForm();
     }
 
     // The bill requests as the polling cycle opens them; the first one is composed.
@@ -138,6 +134,8 @@ public:
     QStringList lines() { return form().impvalto->toPlainText().split(u'\n'); }
 
 private:
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
+    programclock::ScopedClock m_clock{[] { return kClosing; }};
     int m_nextItemId = 0;
 };
 

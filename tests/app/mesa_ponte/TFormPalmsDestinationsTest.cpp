@@ -69,7 +69,7 @@ class NothingPrinted : public Destinations,
 // No printer is installed, so anything that tried to print would raise.
 TEST_P(NothingPrinted, IsPreviewedOrDropped) {
     const NothingPrintedCase& c = GetParam();
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     QString previewed;
     modals.onExec = [&](QDialog& dialog) {
         previewed = static_cast<TFormVisao&>(dialog).impvalto->toPlainText();
@@ -115,13 +115,13 @@ TEST_F(Destinations, APortInAMissingFolderRaises) {
 }
 
 TEST_F(Destinations, WithNoPrinterInstalledPrintingRaises) {
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     EXPECT_THROW(form().SendReport("Cozinha", {}, Kind::KitchenTicket), printing::PrinterError);
     EXPECT_THROW(form().SendReport("", {}, Kind::Bill), printing::PrinterError);
 }
 
 TEST_F(Destinations, TheSinkTakesTheReportInsteadOfSendingIt) {
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     QStringList received;
     form().reportSink = [&](const QString& destination, const QString& port, Kind kind,
                             const QStringList& lines) {
@@ -149,7 +149,7 @@ class Printed : public Destinations, public ::testing::WithParamInterface<Printe
 TEST_P(Printed, ArrivesOnTheQueue) {
     CUVORA_REQUIRE_CUPS_SERVER();
     const PrintedCase& c = GetParam();
-    printers::setSource({});
+    const printers::ScopedSource cups({});
     testsupport::PdfQueueWatch watch(QString::fromLatin1(c.queue));
     const char* other = QByteArray(c.queue) == "PDF" ? "Cozinha" : "PDF";
     testsupport::PdfQueueWatch otherWatch(QString::fromLatin1(other));

@@ -5,6 +5,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/TextConventions.h"
+#include "app/core/ProgramClock.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "platform/LockedFile.h"
@@ -14,6 +15,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -30,10 +32,6 @@
 #include <memory>
 #include <random>
 #include <vector>
-
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -213,7 +211,6 @@ public:
                     ", " + quoted(extra[1]) + ")");
 
         form = std::make_unique<TFormPalms>();
-        form->clock = [] { return kNow; };
         form->reportSink = [this](const QString& destination, const QString& port,
                                   TFormPalms::ReportKind kind, const QStringList& lines) {
             m_tickets.append(destination + u'|' + port + u'|' +
@@ -345,17 +342,13 @@ void expectSame(const std::vector<Outcome>& fast, const std::vector<Outcome>& pl
 
 class Environment {
 public:
-    Environment() {
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
-        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-        setRegionalSettings(RegionalSettings::comma());
-    }
-    ~Environment() {
-        resetRegionalSettings();
-        printers::setSource({});
-        networkaddresses::setSource({});
-    }
+    Environment() { setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus")); }
+
+private:
+    printers::ScopedSource m_printers{[] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; }};
+    networkaddresses::ScopedSource m_addresses{[] { return QStringList{"10.0.0.2"}; }};
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
+    programclock::ScopedClock m_clock{[] { return kNow; }};
 };
 
 class FastPathDifferential : public ::testing::TestWithParam<Schema> {};

@@ -2,6 +2,7 @@
 
 #include "app/TextConventions.h"
 #include "app/core/DozEdizSettings.h"
+#include "app/core/ProgramClock.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
@@ -10,6 +11,7 @@
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -70,18 +72,13 @@ public:
     explicit PollingFixture(Access access)
         : WindowFixture({.access = access,
                          .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
-                         .localAddresses = QStringList{"10.0.0.2"}}) {
-        setRegionalSettings(RegionalSettings::comma());
-    }
+                         .localAddresses = QStringList{"10.0.0.2"}}) {}
     ~PollingFixture() {
         stop();
-        db::setFbFailureInjector({});
-        resetRegionalSettings();
     }
 
     TFormPalms& start() {
         TFormPalms& window = replaceForm();
-        window.clock = [] { return kNow; };
         window.reportSink = [this](const QString& destination, const QString& port, Kind kind,
                                    const QStringList& lines) {
             sent.push_back({destination, port, kind, lines, form().impvalto->font().pointSize()});
@@ -157,6 +154,10 @@ public:
 
     std::vector<Sent> sent;
     std::function<bool(const Sent&)> failSend;
+
+private:
+    ScopedRegionalSettings m_settings{RegionalSettings::comma()};
+    programclock::ScopedClock m_clock{[] { return kNow; }};
 };
 
 QStringList header(const QString& order, const QString& table, const QString& waiter) {
@@ -855,7 +856,7 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
     QTemporaryDir ports;
     ASSERT_TRUE(ports.isValid());
     const QString missing = ports.filePath(QStringLiteral("nao/existe/LPT1"));
-    printers::setSource([] { return printers::InstalledPrinters{}; });
+    const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     f.table("12");
     f.waiter("3", "Ana");
     f.item({.id = 1, .imp = "5", .nomep = "feijoada"});
@@ -931,7 +932,7 @@ TEST(PollingInput, QuotesAndForeignCharactersKeepTheStatementsWhole) {
     // A date the main database's character set cannot hold.
     RegionalSettings settings = RegionalSettings::comma();
     settings.shortDateFormat = QString::fromUtf8("%d.%m ő ł");
-    setRegionalSettings(settings);
+    const ScopedRegionalSettings unholdable(settings);
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
     EXPECT_TRUE(f.tabletItems().isEmpty());
@@ -993,7 +994,7 @@ TEST(PollingInput, AFullWidthApostropheCannotEndTheStatement) {
     form.ComboBox2->setEditText("Monitor Cozinha");
     RegionalSettings settings = RegionalSettings::comma();
     settings.shortDateFormat = QString::fromUtf8("%d\uFF07%m");
-    setRegionalSettings(settings);
+    const ScopedRegionalSettings unholdable(settings);
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
     EXPECT_TRUE(f.tabletItems().isEmpty());

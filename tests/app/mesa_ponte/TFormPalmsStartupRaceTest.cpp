@@ -42,22 +42,25 @@ TEST(StartupWhileTheServerComesUp, TheMainDatabaseMovesToTheServerOnceItAnswers)
     setenv("TOBRASK_DB_DIR", dbs.folder().toLocal8Bit().constData(), 1);
     lockedfile::writeAll(data.filePath("QibClientServ.ini"),
                          (server.address() + "\r\n\r\n").toUtf8());
-    printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-    networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
+    const printers::ScopedSource printerList([] {
+        return printers::InstalledPrinters{{"PDF"}, "PDF"};
+    });
+    const networkaddresses::ScopedSource addresses([] { return QStringList{"10.0.0.2"}; });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     messages::Recorder recorder;
 
     // The first attachment (the main database through the server address) and the second
     // (its local path through this machine's server) fail; every later one goes through.
     int attachments = 0;
-    db::setFbFailureInjector([&attachments](db::FbCall call) -> long {
-        if (call != db::FbCall::AttachDatabase)
-            return 0;
-        ++attachments;
-        return attachments == 1 ? kNetworkError : attachments == 2 ? kUnavailable : 0;
-    });
-    auto form = std::make_unique<TFormPalms>();
-    db::setFbFailureInjector({});
+    auto form = [&attachments] {
+        const db::ScopedFbFailureInjector failures([&attachments](db::FbCall call) -> long {
+            if (call != db::FbCall::AttachDatabase)
+                return 0;
+            ++attachments;
+            return attachments == 1 ? kNetworkError : attachments == 2 ? kUnavailable : 0;
+        });
+        return std::make_unique<TFormPalms>();
+    }();
 
     EXPECT_EQ(form->LogonP.route(), db::Connection::Route::Server);
     EXPECT_EQ(form->Logon.database(), dbs.mainPath());
@@ -69,8 +72,6 @@ TEST(StartupWhileTheServerComesUp, TheMainDatabaseMovesToTheServerOnceItAnswers)
     EXPECT_EQ(form->Logon.run(QStringLiteral("select count(*) from rdb$database")).rowCount(), 1);
 
     form.reset();
-    printers::setSource({});
-    networkaddresses::setSource({});
     unsetenv("TOBRASK_BARES_DIR");
     unsetenv("TOBRASK_DB_DIR");
 }

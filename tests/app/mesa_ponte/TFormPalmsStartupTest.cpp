@@ -50,7 +50,7 @@ public:
     StartupFixture() : WindowFixture(windowtest::WindowOptions{.ownDatabases = false}) {}
     ~StartupFixture() {
         stop();
-        db::setFbFailureInjector({});
+        m_failures.reset();
     }
 
     void useDatabaseFolder(const QString& folder) {
@@ -59,6 +59,11 @@ public:
     void setLibraryAnswers(const QString& address, const QString& encodedName = {}) {
         writeDataFile("QibClientServ.ini", (address + "\r\n" + encodedName + "\r\n").toUtf8());
     }
+    // Asked before each libfbclient call until the window is gone.
+    void injectFailures(db::FbFailureInjector injector) { m_failures.emplace(std::move(injector)); }
+
+private:
+    std::optional<db::ScopedFbFailureInjector> m_failures;
 };
 
 // --- The server address ---------------------------------------------------------------
@@ -82,7 +87,7 @@ TEST_P(ServerAddress, DecidesTheDatabaseTexts) {
     fixture.setLibraryAnswers(c.library);
     if (c.setupRede)
         fixture.writeDataFile("SetupRede.Ini", *c.setupRede);
-    db::setFbFailureInjector(
+    fixture.injectFailures(
         [](db::FbCall call) { return call == db::FbCall::AttachDatabase ? kNetworkError : 0L; });
 
     TFormPalms& form = fixture.start();
@@ -127,7 +132,7 @@ TEST(ServerAddressFile, IsFoundWhateverTheCaseOfItsName) {
     fixture.useDatabaseFolder(databases.path());
     fixture.setLibraryAnswers("192.168.0.10");
     fixture.writeDataFile("SETUPREDE.INI", "10.1.1.5\r\n");
-    db::setFbFailureInjector(
+    fixture.injectFailures(
         [](db::FbCall call) { return call == db::FbCall::AttachDatabase ? kNetworkError : 0L; });
     EXPECT_EQ(fixture.start().ServerAddress, QStringLiteral("10.1.1.5"));
 }
@@ -174,13 +179,14 @@ protected:
     // Statements the window executes while it starts.
     int statementsOfAStart() {
         int executed = 0;
-        db::setFbFailureInjector([&executed](db::FbCall call) {
-            if (call == db::FbCall::ExecuteStatement)
-                ++executed;
-            return 0L;
-        });
-        m_fixture->start();
-        db::setFbFailureInjector({});
+        {
+            const db::ScopedFbFailureInjector counting([&executed](db::FbCall call) {
+                if (call == db::FbCall::ExecuteStatement)
+                    ++executed;
+                return 0L;
+            });
+            m_fixture->start();
+        }
         m_fixture->stop();
         return executed;
     }

@@ -182,10 +182,12 @@ TEST_P(Switches, AnUnreachableDatabaseStopsLoadingAtTheFailingStep) {
     onTablets("insert into FECHAR (FECHAR, ABRIR) values ('S', 'S')");
     writes();
     TFormPalms& form = start();
-    db::setFbFailureInjector(
-        [](db::FbCall call) { return call == db::FbCall::ExecuteStatement ? kNetworkError : 0L; });
-    form.show();
-    db::setFbFailureInjector({});
+    {
+        const db::ScopedFbFailureInjector failures([](db::FbCall call) {
+            return call == db::FbCall::ExecuteStatement ? kNetworkError : 0L;
+        });
+        form.show();
+    }
     EXPECT_EQ(recorder().standardErrors().size(), 1u);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.RadioGroup1->itemIndex(), 1);

@@ -16,6 +16,7 @@
 #include "platform/Printers.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QFile>
@@ -26,12 +27,6 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <ostream>
-
-// Readable texts in the failures of the tests.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace windowtest {
 
@@ -67,15 +62,13 @@ public:
                                                    .toUtf8());
         }
         if (const auto& installed = options.installedPrinters)
-            printers::setSource([installed = *installed] { return installed; });
+            m_printers.emplace([installed = *installed] { return installed; });
         if (const auto& addresses = options.localAddresses)
-            networkaddresses::setSource([addresses = *addresses] { return addresses; });
+            m_addresses.emplace([addresses = *addresses] { return addresses; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     }
     ~WindowFixture() {
         m_form.reset();
-        printers::setSource({});
-        networkaddresses::setSource({});
         unsetenv("TOBRASK_BARES_DIR");
         unsetenv("TOBRASK_DB_DIR");
     }
@@ -128,6 +121,8 @@ protected:
 
 private:
     testsupport::Access m_access;
+    std::optional<printers::ScopedSource> m_printers;
+    std::optional<networkaddresses::ScopedSource> m_addresses;
     std::optional<testsupport::TestDatabases> m_dbs;
     QTemporaryDir m_data;
     std::unique_ptr<TFormPalms> m_form;

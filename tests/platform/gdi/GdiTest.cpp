@@ -237,14 +237,15 @@ TEST(FontTest, KeepsTheLogicalFont) {
 
 TEST(SysColorTest, ProviderAnswersAndUnknownIsZero) {
     EXPECT_EQ(GetSysColor(COLOR_WINDOW), RGB(255, 255, 255));
-    gdi::setSysColorProvider([](int index) -> std::optional<COLORREF> {
-        if (index == COLOR_BTNFACE)
-            return RGB(1, 2, 3);
-        return std::nullopt;
-    });
-    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(1, 2, 3));
-    EXPECT_EQ(GetSysColor(COLOR_WINDOW), 0u);
-    gdi::setSysColorProvider({});
+    {
+        const gdi::ScopedSysColorProvider provider([](int index) -> std::optional<COLORREF> {
+            if (index == COLOR_BTNFACE)
+                return RGB(1, 2, 3);
+            return std::nullopt;
+        });
+        EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(1, 2, 3));
+        EXPECT_EQ(GetSysColor(COLOR_WINDOW), 0u);
+    }
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(240, 240, 240));
     EXPECT_EQ(GetSysColor(999), 0u);
 }

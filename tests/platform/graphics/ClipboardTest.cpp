@@ -22,7 +22,8 @@ TEST(ClipboardFormatTest, SameNameGivesTheSameIdentifier) {
 
 class ClipboardTest : public testing::Test {
 protected:
-    void SetUp() override { gdi::setClipboardBackend(nullptr); }
+    // A fresh in-memory backend for each test.
+    gdi::ScopedClipboardBackend m_fresh{nullptr};
 };
 
 TEST_F(ClipboardTest, BlocksAndBitmapsRoundTripThroughTheMemoryBackend) {

@@ -5,14 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 class PrinterSelection : public ::testing::Test {
 protected:
     void install(QStringList names, QString defaultPrinter) {
-        printers::setSource([=] { return printers::InstalledPrinters{names, defaultPrinter}; });
+        m_printers.reset();
+        m_printers.emplace([=] { return printers::InstalledPrinters{names, defaultPrinter}; });
     }
-    ~PrinterSelection() override { printers::setSource({}); }
+
+private:
+    std::optional<printers::ScopedSource> m_printers;
 };
 
 TEST_F(PrinterSelection, FindsWholeNamesWithoutRegardToCase) {

@@ -131,8 +131,7 @@ TEST_F(TextPortFileOnAPipe, AReaderThatNeverReadsFailsTheWrite) {
 
 TEST_F(TextPortFileOnAPipe, AStopRequestedEndsTheWaitsAtOnce) {
     std::atomic<bool> stop{false};
-    printing::TextPortFile::setStopRequested([&stop] { return stop.load(); });
-    const auto noPredicate = qScopeGuard([] { printing::TextPortFile::setStopRequested({}); });
+    const printing::ScopedStopRequested stopRequested([&stop] { return stop.load(); });
     const auto stopSoon = [&stop] {
         return std::async(std::launch::async, [&stop] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));

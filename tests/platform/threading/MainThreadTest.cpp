@@ -10,7 +10,9 @@
 #include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -145,6 +147,48 @@ TEST(Timer, AHandlerMayFreeItsOwnTimer) {
     EXPECT_EQ(app.exec(), 0);
     EXPECT_EQ(ticks, 1);
     EXPECT_EQ(timer, nullptr);
+}
+
+// An error leaving a tick goes to the report, or to standard error without one; the timer
+// ticks on either way.
+TEST(Timer, AnErrorLeavingATickGoesToTheReportAndTheTimerTicksOn) {
+    int argc = 1;
+    char name[] = "TimerTest";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    threading::Timer timer;
+    timer.SetInterval(5);
+    int ticks = 0;
+    timer.OnTimer = [&ticks] {
+        if (++ticks == 2)
+            QCoreApplication::quit();
+        throw std::runtime_error("tick " + std::to_string(ticks));
+    };
+    timer.SetEnabled(true);
+
+    std::vector<std::string> reported;
+    {
+        const threading::ScopedTickErrorReport report([&reported](std::exception_ptr error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                reported.emplace_back(e.what());
+            }
+        });
+        QTimer::singleShot(kBoundMs, &app, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(app.exec(), 0);
+    }
+    EXPECT_EQ(reported, (std::vector<std::string>{"tick 1", "tick 2"}));
+
+    ticks = 0;
+    ::testing::internal::CaptureStderr();
+    QTimer::singleShot(kBoundMs, &app, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(app.exec(), 0);
+    const std::string written = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(written.find("timer handler failed: tick 1\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("timer handler failed: tick 2\n"), std::string::npos) << written;
+    EXPECT_EQ(reported.size(), 2u);
+    timer.SetEnabled(false);
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 #include "platform/widgets/MessageSeam.h"
+#include "platform/threading/Timer.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -52,6 +55,36 @@ TEST(HandlerGuard, AnErrorLeavingAHandlerEndsInTheStandardErrorBox) {
     EXPECT_TRUE(after);
     ASSERT_EQ(recorder.standardErrors().size(), 2u);
     EXPECT_EQ(recorder.standardErrors()[0].text, QStringLiteral("Não há conexão"));
+}
+
+// As the program hands the timers' errors to the guard: they reach the box and, through the
+// transcript, the log.
+TEST(HandlerGuard, AnErrorLeavingATimerTickEndsInTheStandardErrorBoxAndTheTranscript) {
+    messages::Recorder recorder;
+    std::vector<messages::Shown> transcript;
+    const messages::ScopedTranscript kept(
+        [&transcript](const messages::Shown& message) { transcript.push_back(message); });
+    const threading::ScopedTickErrorReport report(handlerguard::showException);
+    threading::Timer timer;
+    timer.SetInterval(5);
+    int ticks = 0;
+    timer.OnTimer = [&ticks] {
+        if (++ticks == 1)
+            throw std::runtime_error("Não há conexão");
+        QCoreApplication::quit();
+        throw 42;
+    };
+    timer.SetEnabled(true);
+    QTimer::singleShot(10000, QCoreApplication::instance(), [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    timer.SetEnabled(false);
+
+    ASSERT_EQ(recorder.standardErrors().size(), 2u);
+    EXPECT_EQ(recorder.standardErrors()[0].text, QStringLiteral("Não há conexão"));
+    EXPECT_EQ(recorder.standardErrors()[1].text, QStringLiteral("Unknown error"));
+    ASSERT_EQ(transcript.size(), 2u);
+    EXPECT_EQ(transcript[0].kind, messages::Kind::StandardError);
+    EXPECT_EQ(transcript[0].text, QStringLiteral("Não há conexão"));
 }
 
 TEST(MessageSeam, WithoutAScreenTheDefaultBackendReturnsAtOnce) {

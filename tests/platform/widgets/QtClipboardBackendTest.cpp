@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -29,9 +30,11 @@ protected:
     }
     void SetUp() override {
         QGuiApplication::clipboard()->clear();
-        gdi::setClipboardBackend(std::make_shared<gdi::QtClipboardBackend>());
+        m_backend.emplace(std::make_shared<gdi::QtClipboardBackend>());
     }
-    void TearDown() override { gdi::setClipboardBackend(nullptr); }
+    void TearDown() override { m_backend.reset(); }
+
+    std::optional<gdi::ScopedClipboardBackend> m_backend;
 
     static void put(UINT format, const QByteArray& bytes) {
         HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<std::size_t>(bytes.size()));
