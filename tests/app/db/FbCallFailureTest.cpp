@@ -171,8 +171,9 @@ TEST_P(FbCallFailure, RaisesRollsBackAndLeavesTheConnectionUsable) {
     }
 
     // The same connection goes on: reconnected where the failure left it disconnected.
-    if (c.operation == Operation::Connect || c.operation == Operation::Disconnect)
+    if (c.operation == Operation::Connect || c.operation == Operation::Disconnect) {
         EXPECT_FALSE(m_connection.isConnected());
+    }
     m_connection.connect();
     ASSERT_TRUE(m_connection.isConnected());
     EXPECT_EQ(m_connection.run("select * from vendedor").rowCount(), 1);
@@ -180,10 +181,12 @@ TEST_P(FbCallFailure, RaisesRollsBackAndLeavesTheConnectionUsable) {
                         c.operation == Operation::InsertReturningWide ||
                         c.operation == Operation::InsertReturningBlob;
     const ResultSet again = m_connection.run(statementOf(writes ? c.operation : Operation::Insert));
-    if (c.operation == Operation::InsertReturningWide)
+    if (c.operation == Operation::InsertReturningWide) {
         EXPECT_EQ(again.field(0, "NOME").asText(), "Zé");
-    if (c.operation == Operation::InsertReturningBlob)
+    }
+    if (c.operation == Operation::InsertReturningBlob) {
         EXPECT_EQ(again.field(0, "CAST").asText(), "Zé");
+    }
     EXPECT_EQ(waiters(), (QList<QStringList>{{"1", "Ana"}, {"9", "Zé"}}));
 
     // Nothing of the failure stays open on the attachment: it detaches cleanly.
