@@ -266,6 +266,12 @@ private:
     void readNewItems(PassFilter& filter);
     bool tryReadNewItems(PassFilter& filter);
     void runPass(int printer, const QString& tableNumber);
+    void openPassItems(int printer, const QString& tableNumber);
+    bool passHasMovableItems();
+    void beginPassTicket(const QString& tableNumber);
+    bool movePassItems(int printer, const QString& destination, const QString& port,
+                       const QString& tableNumber);
+    void sendPassTicket(int printer, const QString& destination, const QString& port);
     void moveItem(int printer, const QString& destination, const QString& tableNumber);
     void logFailedItem(const QString& lines);
     void answerBillRequests();

@@ -310,21 +310,37 @@ void TFormPalms::runPass(int printer, const QString& table) {
         printer == 0 ? destinationtext::nowhere : boxes[printer]->currentText();
     const QString port = printer == 0 ? QString() : ports[printer]->text();
 
+    openPassItems(printer, table);
+    // Items that cannot be moved whole are left out before anything of them is written,
+    // so a pass of such items alone takes no order number either.
+    if (!passHasMovableItems())
+        return;
+    beginPassTicket(table);
+    // Held from the first item moved whole until the ticket is sent or logged.
+    const auto released = qScopeGuard([] { heldticket::clear(); });
+    if (movePassItems(printer, destination, port, table))
+        sendPassTicket(printer, destination, port);
+}
+
+// The waiter's items of the table for this printer, in MesaPalm.
+void TFormPalms::openPassItems(int printer, const QString& table) {
     MesaPalm.open({QStringLiteral("select * from mesa where mesa = ") + q(table) +
                    QStringLiteral(" and imp = ") + q(QString::number(printer)) +
                    QStringLiteral(" and COZINHA = ") + q(QStringLiteral("9")) +
                    QStringLiteral(" and vend = ") +
                    q(Vendedor.field(QStringLiteral("codigo")).asText()) +
                    QStringLiteral(" order by imp,mesa ")});
+}
 
-    // Items that cannot be moved whole are left out before anything of them is written,
-    // so a pass of such items alone takes no order number either.
+bool TFormPalms::passHasMovableItems() {
     bool anyMovable = false;
     for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next())
         anyMovable = tabletRowIsReadable(true) || anyMovable;
-    if (!anyMovable)
-        return;
+    return anyMovable;
+}
 
+// The ticket's number, taken now, and its header.
+void TFormPalms::beginPassTicket(const QString& table) {
     startKitchenTicket();
     const QString orderNumber = takeOrderNumber();
     clearReport();
@@ -332,9 +348,11 @@ void TFormPalms::runPass(int printer, const QString& table) {
         orderNumber, table, Vendedor.field(QStringLiteral("Nome")).asText(), now());
     for (const QString& line : header)
         addReportLine(line);
+}
 
-    // Held from the first item moved whole until the ticket is sent or logged.
-    const auto released = qScopeGuard([] { heldticket::clear(); });
+// Moves the pass's items one by one onto the ticket; true when any moved.
+bool TFormPalms::movePassItems(int printer, const QString& destination, const QString& port,
+                               const QString& table) {
     bool moved = false;
     int itemsWhole = 0;      // moved, flagged and on the ticket
     bool inItem = false;     // an item is being moved
@@ -367,20 +385,22 @@ void TFormPalms::runPass(int printer, const QString& table) {
             logFailedItem(text.mid(itemStart + 1));
         throw;
     }
+    return moved;
+}
 
-    // A kitchen printer that fails loses its ticket, the items stay moved and the cycle goes
-    // on; the ticket is kept in the log.
-    if (moved) {
-        try {
-            addKitchenTicketFeed();
-            SendReport(destination, port, ReportKind::KitchenTicket);
-        } catch (...) {
-            logLostTicket(QStringLiteral("Pedido da cozinha não impresso"), printer, destination,
-                          port, std::current_exception(), impvalto->toPlainText());
-        }
-        heldticket::clear();
+// A kitchen printer that fails loses its ticket, the items stay moved and the cycle goes
+// on; the ticket is kept in the log. The last printer's ticket goes to the second kitchen
+// again.
+void TFormPalms::sendPassTicket(int printer, const QString& destination, const QString& port) {
+    try {
+        addKitchenTicketFeed();
+        SendReport(destination, port, ReportKind::KitchenTicket);
+    } catch (...) {
+        logLostTicket(QStringLiteral("Pedido da cozinha não impresso"), printer, destination, port,
+                      std::current_exception(), impvalto->toPlainText());
     }
-    if (moved && printer == kLastPrinter) {
+    heldticket::clear();
+    if (printer == kLastPrinter) {
         try {
             SendReport(ComboBox3->currentText(), Edit31->text(), ReportKind::KitchenTicket);
         } catch (...) {
