@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the server scripts: stops the process whose pid a file holds.
 #   stop_by_pid_file FILE   SIGTERM, up to 5 s for it to end, then SIGKILL; removes FILE.
 # Only that pid is signalled, never a process found by its name: other servers of the same
