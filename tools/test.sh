@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, starts the services the tests use, runs the whole
-# test suite and stops the services again, also when tests fail.
+# Installs what is needed, checks the source tree (tools/check.sh), builds, starts the
+# services the tests use, runs the whole test suite and stops the services again, also when
+# tests fail.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CUVORA_BUILD_DIR:-$root/build}
+build=$(realpath -m "${CUVORA_BUILD_DIR:-$root/build}")
 
 "$root/tools/install-deps.sh"
+"$root/tools/check.sh"
 CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
 
 services=$build/test-services
@@ -38,5 +40,5 @@ sanitizer_status=0
 "$root/tools/asan.sh" || sanitizer_status=$?
 "$root/tools/fuzz.sh" || sanitizer_status=$?
 
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+(cd "$root" && ctest --preset release --test-dir "$build" -j"$(nproc)")
 exit "$sanitizer_status"
