@@ -4,6 +4,8 @@
 # tests fail.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/preset-ctest.sh
+source "$root/tools/preset-ctest.sh"
 build=$(realpath -m "${CUVORA_BUILD_DIR:-$root/build}")
 
 "$root/tools/install-deps.sh"
@@ -40,5 +42,5 @@ sanitizer_status=0
 "$root/tools/asan.sh" || sanitizer_status=$?
 "$root/tools/fuzz.sh" || sanitizer_status=$?
 
-(cd "$root" && ctest --preset release --test-dir "$build" -j"$(nproc)")
+preset_ctest "$root" release "$root/build" "$build" -j"$(nproc)"
 exit "$sanitizer_status"

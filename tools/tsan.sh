@@ -5,6 +5,8 @@
 # on 8 cores, a few seconds to run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/preset-ctest.sh
+source "$root/tools/preset-ctest.sh"
 build=$(realpath -m "${CUVORA_TSAN_BUILD_DIR:-$root/build-tsan}")
 targets=(
     platform_threading_ThreadPoolTest
@@ -16,5 +18,6 @@ targets=(
 cmake -S "$root" --preset tsan -B "$build" >/dev/null
 cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}" --target "${targets[@]}"
 regex=$(IFS='|'; echo "^(${targets[*]})\$")
-# The preset sets TSAN_OPTIONS=halt_on_error=1, ahead of the caller's own.
-cd "$root" && ctest --preset tsan --test-dir "$build" -R "$regex"
+# As the test preset does: a report stops the test.
+export TSAN_OPTIONS="halt_on_error=1 ${TSAN_OPTIONS:-}"
+preset_ctest "$root" tsan "$root/build-tsan" "$build" -R "$regex"
