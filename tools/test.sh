@@ -9,7 +9,9 @@ source "$root/tools/preset-ctest.sh"
 build=$(realpath -m "${CUVORA_BUILD_DIR:-$root/build}")
 
 "$root/tools/install-deps.sh"
-"$root/tools/check.sh"
+# The source checks first; a failure fails the run at its end, after the tests have run.
+check_status=0
+"$root/tools/check.sh" || check_status=$?
 CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
 
 services=$build/test-services
@@ -43,4 +45,8 @@ sanitizer_status=0
 "$root/tools/fuzz.sh" || sanitizer_status=$?
 
 preset_ctest "$root" release "$root/build" "$build" -j"$(nproc)"
+if [ "$check_status" -ne 0 ]; then
+    echo "tools/check.sh failed (see the start of this output); run it to see what to mend" >&2
+    exit "$check_status"
+fi
 exit "$sanitizer_status"
