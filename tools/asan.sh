@@ -11,6 +11,8 @@
 # suppressed in tools/sanitizers/, each entry with its reason.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/preset-ctest.sh
+source "$root/tools/preset-ctest.sh"
 build=$(realpath -m "${CUVORA_ASAN_BUILD_DIR:-$root/build-asan}")
 cmake -S "$root" --preset debug-asan -B "$build" >/dev/null
 cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}"
@@ -24,7 +26,7 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0 ${LSAN_OP
 export UBSAN_OPTIONS="log_path=$reports/ubsan:halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp ${UBSAN_OPTIONS:-}"
 
 status=0
-(cd "$root" && ctest --preset debug-asan --test-dir "$build" -j"$(nproc)") || status=$?
+preset_ctest "$root" debug-asan "$root/build-asan" "$build" -j"$(nproc)" || status=$?
 # g++'s UndefinedBehaviorSanitizer writes to standard error whatever log_path says, and stops
 # the process; the tests' whole output is searched too, for the program's forwarded reports.
 if grep -n "runtime error:\|ERROR: AddressSanitizer\|ERROR: LeakSanitizer" \
