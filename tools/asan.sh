@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Builds the project and its whole test suite with AddressSanitizer and
-# UndefinedBehaviorSanitizer (g++, the debug-asan preset) into build-asan/ (or
-# $CUVORA_ASAN_BUILD_DIR) and runs the suite there, against the Firebird server and cupsd that
-# tools/test.sh started. Every sanitized process, the program the tests start included,
-# writes its AddressSanitizer and leak reports under build-asan/sanitizer-reports/; an
-# undefined-behaviour report stops the process. A failing test or any report fails the run.
+# UndefinedBehaviorSanitizer (g++, the debug-asan presets of CMakePresets.json) into
+# build-asan/ (or $CUVORA_ASAN_BUILD_DIR; $CUVORA_BUILD_JOBS parallel jobs) and runs the
+# suite there, against the Firebird server and cupsd that tools/test.sh started. Every
+# sanitized process, the program the tests start included, writes its AddressSanitizer and
+# leak reports under build-asan/sanitizer-reports/; an undefined-behaviour report stops the
+# process. A failing test or any report fails the run.
 # The executables load libgdiplus at start-up here, so that it stays mapped at exit and the
 # leak check can see and name what it holds. Findings inside third-party libraries are
 # suppressed in tools/sanitizers/, each entry with its reason.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CUVORA_ASAN_BUILD_DIR:-$root/build-asan}
-(cd "$root" && cmake --preset debug-asan -B "$build" >/dev/null)
-cmake --build "$build" -j"$(nproc)"
+# shellcheck source=tools/preset-ctest.sh
+source "$root/tools/preset-ctest.sh"
+build=$(realpath -m "${CUVORA_ASAN_BUILD_DIR:-$root/build-asan}")
+cmake -S "$root" --preset debug-asan -B "$build" >/dev/null
+cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}"
 
 reports=$build/sanitizer-reports
 rm -rf "$reports"
@@ -23,7 +26,7 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0 ${LSAN_OP
 export UBSAN_OPTIONS="log_path=$reports/ubsan:halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp ${UBSAN_OPTIONS:-}"
 
 status=0
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
+preset_ctest "$root" debug-asan "$root/build-asan" "$build" -j"$(nproc)" || status=$?
 # g++'s UndefinedBehaviorSanitizer writes to standard error whatever log_path says, and stops
 # the process; the tests' whole output is searched too, for the program's forwarded reports.
 if grep -n "runtime error:\|ERROR: AddressSanitizer\|ERROR: LeakSanitizer" \

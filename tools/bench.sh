@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# The polling cycle benchmark: installs what is needed, builds it, starts a private Firebird
+# The polling cycle benchmark: installs what is needed, builds it into build-bench/ (or
+# $CUVORA_BENCH_BUILD_DIR; $CUVORA_BUILD_JOBS parallel jobs), starts a private Firebird
 # server on a free loopback port, runs the benchmark against it and against the embedded
 # engine, and stops the server by its pid. Ends with one name=value line per figure.
 #   tools/bench.sh [--sizes TxWxK,...] [--idle-cycles N] [--plain no]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CUVORA_BUILD_DIR:-$root/build}
+build=$(realpath -m "${CUVORA_BENCH_BUILD_DIR:-$root/build-bench}")
 
 "$root/tools/install-deps.sh"
-# The build folder of tools/build.sh, with the benchmarks switched on.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCUVORA_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target polling_cycle_bench >/dev/null
+# A build folder of its own (the bench preset: the release build with the benchmarks), so
+# that build/ stays as tools/build.sh makes it.
+cmake -S "$root" --preset bench -B "$build" >/dev/null
+cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}" --target polling_cycle_bench >/dev/null
 
 services=$build/bench-services
 mkdir -p "$services"

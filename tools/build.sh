@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds the project into build/ (or $CUVORA_BUILD_DIR).
+# Configures the project with the "release" preset (CMakePresets.json) into build/ (or
+# $CUVORA_BUILD_DIR) and builds it.
 #   build.sh [-DOPTION=VALUE ...] [TARGET ...]
 # Arguments that begin with "-" go to the configure step; the others name the targets to
 # build (all of them when none is named). $CUVORA_BUILD_JOBS sets the parallel jobs
@@ -15,5 +16,5 @@ for argument in "$@"; do
     *) targets+=(--target "$argument") ;;
     esac
 done
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+cmake -S "$root" --preset release -B "$build" "${options[@]}" >/dev/null
 cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}" "${targets[@]}"

@@ -17,6 +17,8 @@
 # A further queue whose jobs land among another's PDFs:
 #   lpadmin -h 127.0.0.1:PORT -p NAME -v pdf-folder:DIR/pdf/Cozinha -P DIR/pdf/queue.ppd -E
 set -euo pipefail
+# shellcheck source=tools/pid-stop.sh
+source "$(dirname "$0")/pid-stop.sh"
 
 write_backend() {
     local file=$1 root=$2
@@ -205,17 +207,7 @@ start() {
 }
 
 stop() {
-    local dir=$1
-    [ -f "$dir/server.pid" ] || return 0
-    local pid
-    pid=$(cat "$dir/server.pid")
-    kill -TERM "$pid" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    rm -f "$dir/server.pid"
+    stop_by_pid_file "$1/server.pid"
 }
 
 case "${1:-}" in

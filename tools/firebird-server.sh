@@ -3,6 +3,8 @@
 #   firebird-server.sh start DIR PORT   prepares DIR, starts the server, prints its pid
 #   firebird-server.sh stop DIR         stops the server started in DIR by its pid
 set -euo pipefail
+# shellcheck source=tools/pid-stop.sh
+source "$(dirname "$0")/pid-stop.sh"
 
 fb_root=/usr/lib/x86_64-linux-gnu/firebird/3.0
 security_sql=/usr/share/firebird/3.0/security.sql
@@ -55,17 +57,7 @@ start() {
 }
 
 stop() {
-    local dir=$1
-    [ -f "$dir/server.pid" ] || return 0
-    local pid
-    pid=$(cat "$dir/server.pid")
-    kill -TERM "$pid" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    rm -f "$dir/server.pid"
+    stop_by_pid_file "$1/server.pid"
 }
 
 case "${1:-}" in

@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (tests/fuzz/) with clang's libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/ (or $CUVORA_FUZZ_BUILD_DIR), apart from the g++
-# build, and runs them all at once, each for $CUVORA_FUZZ_SECONDS (60) over its corpus in
+# Builds the fuzz targets (the list in tests/fuzz/CMakeLists.txt) with clang's libFuzzer,
+# AddressSanitizer and UndefinedBehaviorSanitizer (the fuzz preset of CMakePresets.json) into
+# build-fuzz/ (or $CUVORA_FUZZ_BUILD_DIR; $CUVORA_BUILD_JOBS parallel jobs), apart from the
+# g++ build, and runs them all at once, each for $CUVORA_FUZZ_SECONDS (60) over its corpus in
 # tests/fuzz/corpus/<target>/. A crash, a sanitizer report, a leak, an input that runs
 # longer than 10 s or a process above 2 GiB fails the run; the input that did it is kept in
 # build-fuzz/findings/<target>/. Inputs the run discovers stay in build-fuzz/discovered/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CUVORA_FUZZ_BUILD_DIR:-$root/build-fuzz}
+build=$(realpath -m "${CUVORA_FUZZ_BUILD_DIR:-$root/build-fuzz}")
 seconds=${CUVORA_FUZZ_SECONDS:-60}
-targets=(
-    bmp_header gif_header jpeg_header png_header tiff_header
-    stored_picture settings_file text_codec
-)
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DCUVORA_BUILD_TESTS=OFF -DCUVORA_BUILD_FUZZ=ON \
-    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+cmake -S "$root" --preset fuzz -B "$build" >/dev/null
+cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}" --target fuzz_targets
+# The configure step writes the names of the targets it defined.
+mapfile -t targets <"$build/fuzz-targets.txt"
+for target in "${targets[@]}"; do
+    if [ ! -d "$root/tests/fuzz/corpus/$target" ]; then
+        echo "fuzz target $target has no corpus: add it to tools/make-fuzz-corpus.py" \
+            "and run it (tests/fuzz/corpus/$target/)" >&2
+        exit 1
+    fi
+done
 
 export QT_QPA_PLATFORM=offscreen
 export UBSAN_OPTIONS="print_stacktrace=1:suppressions=$root/tools/sanitizers/ubsan.supp ${UBSAN_OPTIONS:-}"

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev clang-format-14
     libgtest-dev libgmock-dev libbenchmark-dev
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
     qt6-base-dev

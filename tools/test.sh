@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, starts the services the tests use, runs the whole
-# test suite and stops the services again, also when tests fail.
+# Installs what is needed, checks the source tree (tools/check.sh), builds, starts the
+# services the tests use, runs the whole test suite and stops the services again, also when
+# tests fail.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${CUVORA_BUILD_DIR:-$root/build}
+# shellcheck source=tools/preset-ctest.sh
+source "$root/tools/preset-ctest.sh"
+build=$(realpath -m "${CUVORA_BUILD_DIR:-$root/build}")
 
 "$root/tools/install-deps.sh"
+# The source checks first; a failure fails the run at its end, after the tests have run.
+check_status=0
+"$root/tools/check.sh" || check_status=$?
 CUVORA_BUILD_DIR=$build "$root/tools/build.sh"
 
 services=$build/test-services
@@ -38,5 +44,9 @@ sanitizer_status=0
 "$root/tools/asan.sh" || sanitizer_status=$?
 "$root/tools/fuzz.sh" || sanitizer_status=$?
 
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+preset_ctest "$root" release "$root/build" "$build" -j"$(nproc)"
+if [ "$check_status" -ne 0 ]; then
+    echo "tools/check.sh failed (see the start of this output); run it to see what to mend" >&2
+    exit "$check_status"
+fi
 exit "$sanitizer_status"
