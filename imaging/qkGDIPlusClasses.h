@@ -236,8 +236,7 @@ public:
     // A null font or brush raises InvalidParameter, even for an empty text.
     void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,
                     const TqkRectF& ARect, TqkGPStringFormat* AFormat);
-    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush, float X,
-                    float Y);
+    void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush, float X, float Y);
     void DrawString(const QString& S, TqkGPFont* AFont, TqkGPCustomBrush* ABrush,
                     const TqkPointF& APoint);
     // Draws nothing into an empty rectangle.
@@ -299,8 +298,8 @@ public:
     void Line(int X1, int Y1, int X2, int Y2, TqkGPPen* APen);
     void Line(float X1, float Y1, float X2, float Y2, TqkGPPen* APen);
     void Path(TqkGPPath& APath, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
-    void Path(TqkGPPath& APath, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
-              float APenWidth, TPenStyle APenStyle);
+    void Path(TqkGPPath& APath, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor, float APenWidth,
+              TPenStyle APenStyle);
     void Path(TqkGPPath& APath, TColor APenColor, TColor ABrushColor, float APenWidth,
               TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
     void Pie(const TRect& R, float AStartAngle, float ASweepAngle, TqkAlphaColor APenColor,
@@ -313,11 +312,9 @@ public:
     void Polygon(std::span<const TPoint> APoints, TqkAlphaColor APenColor,
                  TqkAlphaColor ABrushColor, float APenWidth, TPenStyle APenStyle);
     void Polygon(std::span<const TPoint> APoints, TColor APenColor, TColor ABrushColor,
-                 float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha,
-                 BYTE ABrushColorAlpha);
+                 float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
     void Polygon(std::span<const TqkPointF> APoints, TColor APenColor, TColor ABrushColor,
-                 float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha,
-                 BYTE ABrushColorAlpha);
+                 float APenWidth, TPenStyle APenStyle, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
     void Polygon(std::span<const TqkPointF> APoints, TqkAlphaColor APenColor,
                  TqkAlphaColor ABrushColor, float APenWidth, TqkGPPenStyle APenStyle);
     void Polygon(std::span<const TqkPointF> APoints, TqkGPPen* APen, TqkGPCustomBrush* ABrush);
@@ -355,10 +352,10 @@ public:
     void RoundRect(const TRect& R, TqkGPPen* APen, TqkGPCustomBrush* ABrush, int ARadiusX,
                    int ARadiusY);
     // Always a solid outline.
-    void RoundRect(const TRect& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor,
-                   int ARadiusX, int ARadiusY, float APenWidth);
-    void RoundRect(const TRect& R, TColor APenColor, TColor ABrushColor, int ARadiusX,
-                   int ARadiusY, int APenWidth, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
+    void RoundRect(const TRect& R, TqkAlphaColor APenColor, TqkAlphaColor ABrushColor, int ARadiusX,
+                   int ARadiusY, float APenWidth);
+    void RoundRect(const TRect& R, TColor APenColor, TColor ABrushColor, int ARadiusX, int ARadiusY,
+                   int APenWidth, BYTE APenColorAlpha, BYTE ABrushColorAlpha);
 
 protected:
     void CreateHandle(HDC DC);

@@ -16,12 +16,12 @@ struct DozEdizSettings {
     static constexpr int kLines = 19;
 
     std::array<QString, kPrinters> destinations{}; // lines 1, 2, 5, 6, 7: the printer boxes
-    QString feedLines{};                         // line 3
-    QString feedLinesAgain{};                    // line 4, written as line 3
-    QString groupItems{};                        // line 8: "S" or "N", stored only
-    std::array<QString, kPrinters> addresses{};  // lines 9 to 13, stored only
-    QString fontSize{};                          // line 14: of kitchen tickets
-    std::array<QString, kPrinters> ports{};      // lines 15 to 19: for "Informar Porta"
+    QString feedLines{};                           // line 3
+    QString feedLinesAgain{};                      // line 4, written as line 3
+    QString groupItems{};                          // line 8: "S" or "N", stored only
+    std::array<QString, kPrinters> addresses{};    // lines 9 to 13, stored only
+    QString fontSize{};                            // line 14: of kitchen tickets
+    std::array<QString, kPrinters> ports{};        // lines 15 to 19: for "Informar Porta"
     // What the file was read in, kept for the next write.
     SettingsEncoding encoding = SettingsEncoding::Ansi;
 

@@ -1,8 +1,8 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
-#include "app/UnitVisao.h"
 #include "app/core/Destination.h"
 #include "app/core/ProgramLog.h"
+#include "app/visao/UnitVisao.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
 #include "platform/printing/PrinterSelection.h"

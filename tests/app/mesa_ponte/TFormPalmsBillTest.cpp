@@ -93,11 +93,8 @@ public:
         : WindowFixture({.access = access,
                          .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
                          .localAddresses = QStringList{"10.0.0.2"},
-                         .encodedName = TextCodec("C", QStringLiteral("Bar Lisboa"))}) {
-    }
-    ~BillFixture() {
-        stop();
-    }
+                         .encodedName = TextCodec("C", QStringLiteral("Bar Lisboa"))}) {}
+    ~BillFixture() { stop(); }
 
     void onMain(const QString& statement) { testsupport::executeSql(mainDatabase(), statement); }
     void addItems(const QString& table, const QList<Item>& items) {
@@ -117,9 +114,7 @@ public:
                       .arg(table, sqlNumber(people)));
     }
 
-    TFormPalms& start() {
-        return replaceForm();
-    }
+    TFormPalms& start() { return replaceForm(); }
 
     // The bill requests as the polling cycle opens them; the first one is composed.
     QStringList compose() {

@@ -1,6 +1,6 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
-#include "app/UnitVisao.h"
+#include "app/visao/UnitVisao.h"
 #include "platform/LockedFile.h"
 #include "platform/Printers.h"
 #include "platform/printing/PrintingErrors.h"

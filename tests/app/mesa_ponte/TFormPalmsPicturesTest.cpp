@@ -2,8 +2,8 @@
 // runs it: the library's units started before the window is built and stopped after it is
 // gone.
 
-#include "app/UnitVisao.h"
 #include "app/mesa_ponte/TFormPalms.h"
+#include "app/visao/UnitVisao.h"
 #include "imaging/qkGDIPlusAPI.h"
 #include "imaging/qkGDIPlusClasses_Images.h"
 #include "imaging/qkUnits.h"

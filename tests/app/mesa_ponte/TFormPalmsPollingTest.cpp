@@ -73,9 +73,7 @@ public:
         : WindowFixture({.access = access,
                          .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
                          .localAddresses = QStringList{"10.0.0.2"}}) {}
-    ~PollingFixture() {
-        stop();
-    }
+    ~PollingFixture() { stop(); }
 
     TFormPalms& start() {
         TFormPalms& window = replaceForm();

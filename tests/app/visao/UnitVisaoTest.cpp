@@ -1,4 +1,4 @@
-#include "app/UnitVisao.h"
+#include "app/visao/UnitVisao.h"
 #include "app/core/BillSetup.h"
 #include "app/core/ReportFont.h"
 

@@ -1,4 +1,4 @@
-#include "app/UnitVisao.h"
+#include "app/visao/UnitVisao.h"
 
 #include "app/RichTextWriter.h"
 #include "app/TextConventions.h"
