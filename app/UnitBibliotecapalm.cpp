@@ -72,9 +72,13 @@ QString ReceiptItemLine(const QString& name, const QString& quantity, const QStr
 }
 
 QString FlagSetSN(int word, int flag) {
+    return FlagSetSNUpTo(word, flag, 8192);
+}
+
+QString FlagSetSNUpTo(int word, int flag, int highestPower) {
     QString result = QStringLiteral("N");
     int rest = word;
-    for (int power = 8192; power >= 2; power /= 2) {
+    for (int power = highestPower; power >= 2; power /= 2) {
         if (rest >= power) {
             rest -= power;
             if (flag == power)

@@ -23,3 +23,6 @@ QString ReceiptItemLine(const QString& name, const QString& quantity, const QStr
                         const QString& lineTotal);
 // "S" when flag is set in a flag word below 16384, else "N".
 QString FlagSetSN(int word, int flag);
+// "S" when flag is one of the powers of two, from highestPower down to 1, that the word is
+// taken apart into, else "N". FlagSetSN and FlagSetSNWide differ only in the highest power.
+QString FlagSetSNUpTo(int word, int flag, int highestPower);
