@@ -4,6 +4,7 @@
 #include "platform/Windows1252.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace {
 
@@ -48,6 +49,27 @@ NumberedLines decodeNumberedLines(const QByteArray& bytes) {
         return {splitLines(decodeWith(QStringConverter::Utf16BE, view.sliced(2))),
                 SettingsEncoding::Utf16BE};
     return {splitLines(windows1252::decode(bytes)), SettingsEncoding::Ansi};
+}
+
+QByteArray encodeNumberedLines(const QStringList& lines, SettingsEncoding encoding) {
+    QString text;
+    for (const QString& line : lines)
+        text += line + QStringLiteral("\r\n");
+    const auto withBom = [&text](QStringConverter::Encoding unicode) {
+        QStringEncoder encoder(unicode, QStringEncoder::Flag::WriteBom);
+        return QByteArray(encoder.encode(text));
+    };
+    switch (encoding) {
+    case SettingsEncoding::Utf8:
+        return withBom(QStringConverter::Utf8);
+    case SettingsEncoding::Utf16LE:
+        return withBom(QStringConverter::Utf16LE);
+    case SettingsEncoding::Utf16BE:
+        return withBom(QStringConverter::Utf16BE);
+    case SettingsEncoding::Ansi:
+        break;
+    }
+    return windows1252::encode(text);
 }
 
 NumberedLines ReadNumberedLines(const QString& path) {

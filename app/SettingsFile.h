@@ -26,6 +26,9 @@ private:
 // A byte-order mark selects UTF-8 or UTF-16, else the text is Windows-1252. Lines end
 // at CR LF, a lone CR or a lone LF; a final line break starts no further line.
 NumberedLines decodeNumberedLines(const QByteArray& bytes);
+// The other way: each line ended by CR LF, in Windows-1252, or in UTF-8 or UTF-16 after
+// their byte-order mark.
+QByteArray encodeNumberedLines(const QStringList& lines, SettingsEncoding encoding);
 
 // Reads a file whole under a shared lock. Throws std::runtime_error when it cannot be
 // opened or read (missing, unreadable, or held for writing by another process).

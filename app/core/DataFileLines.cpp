@@ -2,7 +2,6 @@
 
 #include "platform/DataFolder.h"
 #include "platform/LockedFile.h"
-#include "platform/Windows1252.h"
 
 namespace datafilelines {
 
@@ -13,10 +12,8 @@ NumberedLines read(const QString& name) {
 }
 
 void write(const QString& name, const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += windows1252::encode(line) + "\r\n";
-    lockedfile::writeAll(datafolder::filePath(name), bytes);
+    lockedfile::writeAll(datafolder::filePath(name),
+                         encodeNumberedLines(lines, SettingsEncoding::Ansi));
 }
 
 } // namespace datafilelines

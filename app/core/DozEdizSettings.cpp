@@ -2,18 +2,6 @@
 
 #include "app/TextConventions.h"
 #include "platform/LockedFile.h"
-#include "platform/Windows1252.h"
-
-#include <QStringEncoder>
-
-namespace {
-
-QByteArray encodeWith(QStringConverter::Encoding encoding, const QString& text) {
-    QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
-    return encoder.encode(text);
-}
-
-} // namespace
 
 DozEdizSettings DozEdizSettings::fromLines(const NumberedLines& lines) {
     DozEdizSettings settings;
@@ -47,20 +35,7 @@ QStringList DozEdizSettings::lines() const {
 }
 
 QByteArray DozEdizSettings::toBytes() const {
-    QString text;
-    for (const QString& line : lines())
-        text += line + QStringLiteral("\r\n");
-    switch (encoding) {
-    case SettingsEncoding::Utf8:
-        return encodeWith(QStringConverter::Utf8, text);
-    case SettingsEncoding::Utf16LE:
-        return encodeWith(QStringConverter::Utf16LE, text);
-    case SettingsEncoding::Utf16BE:
-        return encodeWith(QStringConverter::Utf16BE, text);
-    case SettingsEncoding::Ansi:
-        break;
-    }
-    return windows1252::encode(text);
+    return encodeNumberedLines(lines(), encoding);
 }
 
 void DozEdizSettings::write(const QString& path) const {

@@ -2,6 +2,7 @@
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"
+#include "app/core/ReportFont.h"
 #include "platform/RegionalSettings.h"
 
 #include <algorithm>
@@ -14,8 +15,6 @@ constexpr int kAfterPart = 200;
 constexpr int kNameWidth = 27;
 // No paper needs more: a larger count would only fill memory and paper.
 constexpr int kMostFeedLines = 99;
-// As the bill and the preview take it: no font has a size of 0 or less.
-constexpr int kDefaultFontSize = 7;
 
 // What follows the first "##" of text (at most 200 characters), trimmed.
 QString afterFirstPart(const QString& text, qsizetype position) {
@@ -112,6 +111,5 @@ QStringList kitchenTicketFeedLines(const QString& feedField) {
 }
 
 int kitchenTicketFontSize(const QString& settingsLine) {
-    const std::optional<int> size = readInt(settingsLine);
-    return size && *size > 0 ? *size : kDefaultFontSize;
+    return ReportFont::pointSizeOf(settingsLine);
 }

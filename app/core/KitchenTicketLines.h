@@ -31,5 +31,5 @@ QString kitchenTicketItemRule();
 QStringList kitchenTicketFeedLines(const QString& feedField);
 
 // The ticket's font size for line 13 of the printer settings; 7 when it is not a whole number
-// or is 0 or less.
+// or is 0 or less, as for the bill (ReportFont).
 int kitchenTicketFontSize(const QString& settingsLine);

@@ -11,8 +11,8 @@ constexpr int kDefaultPointSize = 7;
 
 const QString ReportFont::fileName = QStringLiteral("fonte.INI");
 
-int ReportFont::pointSize() const {
-    const std::optional<int> points = readInt(size);
+int ReportFont::pointSizeOf(const QString& text) {
+    const std::optional<int> points = readInt(text);
     return points && *points > 0 ? *points : kDefaultPointSize;
 }
 

@@ -14,7 +14,9 @@ struct ReportFont {
 
     // The size as a whole number of points; 7 when it is none, or is 0 or less (no font has
     // such a size).
-    int pointSize() const;
+    int pointSize() const { return pointSizeOf(size); }
+    // The same rule for any settings line that holds a font size.
+    static int pointSizeOf(const QString& text);
 
     static ReportFont fromLines(const NumberedLines& lines);
     QStringList toLines() const;

@@ -1,8 +1,8 @@
 #include "tests/support/ProgramUnderTest.h"
 
+#include "app/SettingsFile.h"
 #include "app/core/OrderCounter.h"
 #include "platform/LockedFile.h"
-#include "platform/Windows1252.h"
 
 #include <QFile>
 #include <QThread>
@@ -44,10 +44,7 @@ QString ProgramUnderTest::programPath() {
 
 // The one place that lays the settings files out line by line.
 void ProgramUnderTest::writeDataFile(const QString& name, const QStringList& lines) const {
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += windows1252::encode(line) + "\r\n";
-    lockedfile::writeAll(dataFile(name), bytes);
+    lockedfile::writeAll(dataFile(name), encodeNumberedLines(lines, SettingsEncoding::Ansi));
 }
 
 void ProgramUnderTest::writeQibClientServ(const QString& server, const QString& encodedName) const {
