@@ -13,17 +13,15 @@ namespace handlerguard {
 QString messageOf(const std::exception& error);
 void showUnknownError();
 void showError(const std::exception& error);
-// Shows a caught exception as run() does; for the errors of timer ticks
-// (threading::setTickErrorReport).
+// Shows a caught exception: a std::exception by its message, anything else as an unknown
+// error. run() and the errors of timer ticks (threading::setTickErrorReport) go through it.
 void showException(std::exception_ptr error);
 
 template <typename Handler> void run(Handler&& handler) noexcept {
     try {
         std::forward<Handler>(handler)();
-    } catch (const std::exception& error) {
-        showError(error);
     } catch (...) {
-        showUnknownError();
+        showException(std::current_exception());
     }
 }
 
