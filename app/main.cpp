@@ -11,6 +11,7 @@
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MainWindowQuit.h"
 #include "platform/widgets/MessageSeam.h"
+#include "platform/widgets/ModalSeam.h"
 #include "platform/widgets/QtClipboardBackend.h"
 #include "platform/widgets/QtSysColorProvider.h"
 
@@ -111,6 +112,8 @@ int main(int argc, char* argv[]) {
     setProcessMessagesHook([] { QCoreApplication::processEvents(); });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     TFormPalms form;
+    // Nobody would see the error box of a stopped cycle: the program recovers by itself.
+    form.recoversByItself = !modal::hasScreen();
     form.logStartup();
     // A stop request during start-up: the event loop it was meant for has not run yet.
     if (termination::notedSignal() != 0) {

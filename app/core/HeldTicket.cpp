@@ -41,8 +41,9 @@ void logAsLost(const QString& reason) {
     if (!held)
         return;
     programlog::write(lostTicketEntry(
-        QStringLiteral("Pedido da cozinha não impresso: o programa foi parado no meio da "
-                       "passagem e os itens gravados estão no banco principal"),
+        QStringLiteral("Pedido da cozinha ainda não impresso: o programa foi parado no meio da "
+                       "passagem; os itens gravados estão no banco principal, e a passagem é "
+                       "concluída, com este pedido, quando o programa for iniciado de novo"),
         held->printer, held->destination, held->port, reason, held->text));
 }
 

@@ -55,9 +55,12 @@ bool Connection::isLocalPath(const QString& database) {
 }
 
 void Connection::setDatabase(const QString& database) {
-    if (isConnected() && database != m_database)
+    if (database == m_database)
+        return;
+    if (isConnected())
         disconnect();
     m_database = database;
+    m_lastRoute = Route::None;
 }
 
 void Connection::connect() {
@@ -67,19 +70,28 @@ void Connection::connect() {
     const QByteArray text = m_database.toUtf8();
     if (!isLocalPath(m_database)) {
         m_attachment = Attachment::attach(text, attachParameters());
-        m_route = Route::Server;
+        m_route = m_lastRoute = Route::Server;
         return;
     }
     try {
         m_attachment = Attachment::attach(text, attachParameters("Loopback"));
-        m_route = Route::LocalServer;
+        m_route = m_lastRoute = Route::LocalServer;
         return;
     } catch (const DatabaseError& error) {
-        if (!embeddedMayTry(error))
+        if (!embeddedMayTry(error) || m_lastRoute == Route::LocalServer)
             throw;
     }
     m_attachment = Attachment::attach(text, attachParameters("Engine12"));
-    m_route = Route::Embedded;
+    m_route = m_lastRoute = Route::Embedded;
+}
+
+void Connection::reconnect() {
+    try {
+        disconnect();
+    } catch (const DatabaseError&) {
+        // A lost connection cannot be detached; the handle is dropped all the same.
+    }
+    connect();
 }
 
 void Connection::disconnect() {

@@ -34,6 +34,10 @@ public:
     // Attaches (nothing when connected). On failure the connection stays disconnected.
     void connect();
     void disconnect();
+    // Drops the attachment, whatever the server answers, and attaches again as it was
+    // attached last: a local path that went through this machine's server goes through it
+    // again or fails, so that the embedded engine never takes the files from that server.
+    void reconnect();
     bool isConnected() const { return static_cast<bool>(m_attachment); }
     Route route() const { return isConnected() ? m_route : Route::None; }
 
@@ -46,6 +50,7 @@ private:
     QString m_database;
     Attachment m_attachment;
     Route m_route = Route::None;
+    Route m_lastRoute = Route::None; // kept after a disconnect
     quint64 m_statementsSent = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "app/db/DatabaseError.h"
 
+#include <ibase.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -15,6 +17,16 @@ DatabaseError::DatabaseError(const QString& message, int sqlCode, long firebirdC
 
 bool DatabaseError::hasCode(long code) const noexcept {
     return std::find(m_codes.begin(), m_codes.end(), code) != m_codes.end();
+}
+
+bool DatabaseError::refusesValues() const noexcept {
+    for (const long code : {isc_arith_except, isc_numeric_out_of_range, isc_string_truncation,
+                            isc_trunc_limits, isc_transliteration_failed, isc_malformed_string,
+                            isc_convert_error, isc_not_valid, isc_check_constraint}) {
+        if (hasCode(code))
+            return true;
+    }
+    return false;
 }
 
 } // namespace db

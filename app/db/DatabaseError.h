@@ -20,6 +20,10 @@ public:
     long firebirdCode() const noexcept { return m_firebirdCode; }
     // Whether the status vector held this code anywhere, not only first.
     bool hasCode(long code) const noexcept;
+    // Whether the database refused the values a statement carries: a number its column
+    // cannot hold, a text too long for it, a character its character set cannot store, a
+    // NULL or a value its constraints forbid. A fault of the server or the connection is not.
+    bool refusesValues() const noexcept;
 
 private:
     int m_sqlCode;

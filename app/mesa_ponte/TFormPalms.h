@@ -2,6 +2,7 @@
 
 #include "app/SettingsFile.h"
 #include "app/core/DozEdizSettings.h"
+#include "app/core/PassJournal.h"
 #include "app/core/TabJunta.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
@@ -9,16 +10,22 @@
 #include "app/mesa_ponte/DatabaseSilenceLog.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
 #include <array>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
+namespace db {
+class DatabaseError;
+}
 class PassFilter;
 struct ColumnComparison;
 class QCheckBox;
@@ -62,8 +69,13 @@ public:
     void Timer3Timer();
 
     // The polling cycle, the kitchen ticket and sending, shared with the bill.
-    // One polling cycle; Timer2 stays off when an error leaves it.
+    // One polling cycle. After an error, Timer2 stays off: the error leaves the handler for
+    // the error box, or, when the program recovers by itself, the cycle is tried again
+    // every 10 s (the databases attached anew) until it runs, and then Timer2 goes on.
     void Timer2Timer();
+    // Whether an error of the cycle is retried by the program instead of waiting for a
+    // person: true where nobody can see the error box (no screen, the service).
+    bool recoversByItself = false;
     enum class ReportKind { KitchenTicket, Bill };
     // Sends impvalto's text (its lines, font and size) to a destination text as the printer
     // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
@@ -210,10 +222,11 @@ public:
     QPlainTextEdit* Memo3 = nullptr;
     QTextEdit* impvalto = nullptr;
 
-    QTimer* Timer1 = nullptr; // 400 ms, off at start
-    QTimer* Timer2 = nullptr; // 5000 ms, the polling cycle, off until Timer3 fires
-    QTimer* Timer3 = nullptr; // 2000 ms, once, after start-up
-    QTimer* Timer4 = nullptr; // never switched on
+    QTimer* Timer1 = nullptr;     // 400 ms, off at start
+    QTimer* Timer2 = nullptr;     // 5000 ms, the polling cycle, off until Timer3 fires
+    QTimer* Timer3 = nullptr;     // 2000 ms, once, after start-up
+    QTimer* Timer4 = nullptr;     // never switched on
+    QTimer* RetryTimer = nullptr; // 10 000 ms, once, while polling waits to be tried again
     QSystemTrayIcon* TrayIcon1 = nullptr;
 
 protected:
@@ -235,6 +248,7 @@ private:
     void buildTrayIcon();
     // FormCreate's steps, in order; FormCreate keeps what ended them.
     void runStartupSteps();
+    void runStepsAfterConnecting();
     void readServerAddress();
     void setDatabasePaths();
     void connectDatabases();
@@ -249,7 +263,9 @@ private:
     void connectLogged(db::Connection& connection, const QString& which);
     // What FormShow says when start-up stopped before reading the establishment's row.
     QString startupFailure() const;
-    QString m_startupError;  // what ended FormCreate; empty when it ran to its end
+    QString m_startupError;                 // what ended FormCreate; empty when it ran to its end
+    bool m_startupWithoutDatabases = false; // FormCreate stopped before both were connected
+    void readEstablishmentFlags();
     QString m_addressSource; // the settings file ServerAddress came from
     // The window's handlers, attached once the stored layout is loaded.
     void attachHandlers();
@@ -265,27 +281,39 @@ private:
     bool mainDatabaseHasWriteTriggers();
     void readNewItems(PassFilter& filter);
     bool tryReadNewItems(PassFilter& filter);
+    void runCycle();
     void runPass(int printer, const QString& tableNumber);
     void openPassItems(int printer, const QString& tableNumber);
     bool passHasMovableItems();
-    void beginPassTicket(const QString& tableNumber);
-    bool movePassItems(int printer, const QString& destination, const QString& port,
-                       const QString& tableNumber);
-    void sendPassTicket(int printer, const QString& destination, const QString& port);
-    void moveItem(int printer, const QString& destination, const QString& tableNumber);
-    void logFailedItem(const QString& lines);
+    PassRecord beginPassTicket(const QString& tableNumber);
+    struct PassItem;
+    std::vector<PassItem> readPassItems(const QList<PassRecord::Copy>& copies);
+    bool writeItem(int printer, const QString& tableNumber, const PassItem& item);
+    void flagOnTablet(qint64 tabletId);
+    void dropMonitorRows(qint64 mainId);
+    void setAside(const PassItem& item, const db::DatabaseError& error);
+    QString rowSignature() const;
+    void sendPassTicket(const PassRecord& record, const QList<PassRecord::Item>& moved);
+    void logInterruptedPass(const PassRecord& record, int moved, const std::exception_ptr& error);
     void answerBillRequests();
     bool tabletRowIsReadable(bool item);
     QString takeOrderNumber();
     void startKitchenTicket();
-    void addKitchenTicketItem();
-    void addKitchenTicketFeed();
+    QStringList kitchenTicketItemLines();
+    void showKitchenTicket(int fontSize, const QStringList& lines);
+    // Recovery: the pass a kill or an error cut short, and polling tried again by itself.
+    void finishInterruptedPass();
+    void pollingStopped(const std::exception_ptr& error);
+    void retryPolling();
+    void completeStartup();
+    PassJournal m_passJournal;
+    bool m_faultPersistsLogged = false;
     QDateTime now() const;
-    QSet<QString> m_reportedUnreadableIds; // logged once per run
-    QSet<QString> m_reportedTablesNotOpen; // logged once per run
-    int m_itemsMoved = 0;                  // items moved in this run
-    bool m_mainRowWritten = false;         // of the item being moved
-    bool m_tabletItemTriggers = false;     // as the last cycle's catalogue read found
+    QSet<QString> m_reportedUnreadableIds;  // logged once per run
+    QSet<QString> m_reportedTablesNotOpen;  // logged once per run
+    QHash<QString, QString> m_setAsideRows; // tablet id: the row the main database refused
+    int m_itemsMoved = 0;                   // items flagged in this run
+    bool m_tabletItemTriggers = false;      // as the last cycle's catalogue read found
     int m_reportLines = 0;
 
     bool m_shownOnce = false;

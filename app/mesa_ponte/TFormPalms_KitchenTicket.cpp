@@ -33,32 +33,36 @@ void TFormPalms::startKitchenTicket() {
     clearReport();
 }
 
-// The item on MesaPalm's current row.
-void TFormPalms::addKitchenTicketItem() {
+// The lines of the item on MesaPalm's current row, its extras read from the tablets.
+QStringList TFormPalms::kitchenTicketItemLines() {
     const auto item = [this](const char* column) {
         return MesaPalm.field(QString::fromLatin1(column));
     };
-    addReportLine(QString());
-    for (const QString& line : kitchenTicketNameLines(item("Nomep").asText()))
-        addReportLine(line);
-    addReportLine(kitchenTicketQuantityLine(item("Quant").asFloat(), item("codigo").asText()));
+    QStringList lines = {QString()};
+    lines += kitchenTicketNameLines(item("Nomep").asText());
+    lines.append(kitchenTicketQuantityLine(item("Quant").asFloat(), item("codigo").asText()));
 
     const QString id = item("id").asText();
     if (!id.isEmpty()) {
         Complemento.open(
             {QStringLiteral("select * from complemento where idmesa = ") + quotedSql(id)});
         for (; !Complemento.eof(); Complemento.next())
-            addReportLine(QStringLiteral("   ") +
-                          Complemento.field(QStringLiteral("complemento")).asText());
+            lines.append(QStringLiteral("   ") +
+                         Complemento.field(QStringLiteral("complemento")).asText());
     }
 
-    for (const QString& line : kitchenTicketNoteLines(item("Texto").asText()))
-        addReportLine(line);
-    addReportLine(kitchenTicketItemRule());
-    addReportLine(QString());
+    lines += kitchenTicketNoteLines(item("Texto").asText());
+    lines.append(kitchenTicketItemRule());
+    lines.append(QString());
+    return lines;
 }
 
-void TFormPalms::addKitchenTicketFeed() {
-    for (const QString& line : kitchenTicketFeedLines(Edit22->text()))
+// A whole ticket into impvalto, in its font size, to be sent.
+void TFormPalms::showKitchenTicket(int fontSize, const QStringList& lines) {
+    QFont font = impvalto->font();
+    font.setPointSize(fontSize);
+    impvalto->setFont(font);
+    clearReport();
+    for (const QString& line : lines)
         addReportLine(line);
 }

@@ -12,6 +12,7 @@
 #include "app/core/TableNumber.h"
 #include "app/db/DatabaseError.h"
 #include "platform/RegionalSettings.h"
+#include "platform/widgets/HandlerGuard.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -81,22 +83,12 @@ bool idIsExact(const db::Field& id) {
     return QString::number(*value) == text;
 }
 
-QString messageOf(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("erro desconhecido");
-    }
-}
-
 // A kitchen ticket the kitchen never got goes to the program's log whole, so the operator
 // can find it and print it again.
 void logLostTicket(const QString& what, int printer, const QString& destination,
                    const QString& port, const std::exception_ptr& error, const QString& ticket) {
-    programlog::write(
-        heldticket::lostTicketEntry(what, printer, destination, port, messageOf(error), ticket));
+    programlog::write(heldticket::lostTicketEntry(what, printer, destination, port,
+                                                  handlerguard::messageOf(error), ticket));
 }
 
 } // namespace
@@ -109,16 +101,25 @@ void TFormPalms::Timer3Timer() {
 void TFormPalms::Timer2Timer() {
     Timer2->stop();
     try {
-        pollTablesOnce();
-        answerBillRequests();
+        runCycle();
     } catch (...) {
+        if (recoversByItself) {
+            pollingStopped(std::current_exception());
+            return;
+        }
         // The error box follows; whoever finds the program unattended reads why it stopped.
         programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
                                          "Ela fica parada até o programa ser iniciado de novo.")
-                              .arg(messageOf(std::current_exception())));
+                              .arg(handlerguard::messageOf(std::current_exception())));
         throw;
     }
     Timer2->start();
+}
+
+void TFormPalms::runCycle() {
+    finishInterruptedPass();
+    pollTablesOnce();
+    answerBillRequests();
 }
 
 // Every pass of the nesting runs in the order it is written: tables, waiters, printer
@@ -301,25 +302,102 @@ void TFormPalms::readNewItems(PassFilter& filter) {
     filter.setNewItems(items);
 }
 
+// One tablet item of a pass, as read before anything of it is written.
+struct TFormPalms::PassItem {
+    PassRecord::Item journal; // tablet id, main id, codigo, monitor rows, ticket lines
+    QString mesa;
+    QString texto;
+    QString nomep;
+    QString vend;
+    qint64 vendNumber = 0;
+    double valor = 0;
+    double quant = 0;
+    QString signature; // the row as read
+};
+
 // One table, one waiter, one printer number: its new items into the main database and
-// their ticket to the printer's destination.
+// their ticket to the printer's destination. Everything the pass will write is read first
+// and kept in the pass journal, so that a pass cut short is finished, not repeated.
 void TFormPalms::runPass(int printer, const QString& table) {
     QComboBox* const boxes[] = {nullptr, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox2};
     QLineEdit* const ports[] = {nullptr, Edit30, Edit31, Edit32, Edit33, Edit30};
-    const QString destination =
-        printer == 0 ? destinationtext::nowhere : boxes[printer]->currentText();
-    const QString port = printer == 0 ? QString() : ports[printer]->text();
+    QList<PassRecord::Copy> copies;
+    if (printer == 0)
+        copies.append({destinationtext::nowhere, QString()});
+    else
+        copies.append({boxes[printer]->currentText(), ports[printer]->text()});
+    if (printer == kLastPrinter)
+        copies.append({ComboBox3->currentText(), Edit31->text()});
 
     openPassItems(printer, table);
     // Items that cannot be moved whole are left out before anything of them is written,
     // so a pass of such items alone takes no order number either.
     if (!passHasMovableItems())
         return;
-    beginPassTicket(table);
-    // Held from the first item moved whole until the ticket is sent or logged.
+    PassRecord record = beginPassTicket(table);
+    record.printer = printer;
+    record.copies = copies;
+    const std::vector<PassItem> items = readPassItems(copies);
+    for (const PassItem& item : items)
+        record.items.append(item.journal);
+    m_passJournal.begin(record);
+
+    // Held from the first item moved until the ticket is sent or logged.
     const auto released = qScopeGuard([] { heldticket::clear(); });
-    if (movePassItems(printer, destination, port, table))
-        sendPassTicket(printer, destination, port);
+    QList<PassRecord::Item> moved;
+    try {
+        for (const PassItem& item : items) {
+            if (!writeItem(printer, table, item))
+                continue;
+            moved.append(item.journal);
+            QStringList held = record.header;
+            for (const PassRecord::Item& done : moved)
+                held += done.lines;
+            heldticket::hold(printer, copies[0].destination, copies[0].port, held.join(u'\n'));
+        }
+    } catch (...) {
+        logInterruptedPass(record, static_cast<int>(moved.size()), std::current_exception());
+        throw;
+    }
+    if (!moved.isEmpty())
+        sendPassTicket(record, moved);
+    m_passJournal.finish();
+}
+
+// The pass that a kill, a crash or an error cut short: each of its items whose main row was
+// written is flagged on the tablet (it may not be yet), and their ticket is sent now; an
+// item whose main row was not written loses its kitchen-monitor rows, if any, and is moved
+// by a pass of its own as a new item.
+void TFormPalms::finishInterruptedPass() {
+    const std::optional<PassRecord> record = m_passJournal.pending();
+    if (!record)
+        return;
+    QList<PassRecord::Item> moved;
+    for (const PassRecord::Item& item : record->items) {
+        // The id alone could be another row's, where the generator lags behind the table.
+        Atualiza.open({QStringLiteral("select id from mesa where id = ") +
+                       q(QString::number(item.mainId)) + QStringLiteral(" and codigo = ") +
+                       q(item.codigo)});
+        const bool written = !Atualiza.eof();
+        Atualiza.close();
+        if (written) {
+            flagOnTablet(item.tabletId);
+            moved.append(item);
+        } else if (item.monitorRows > 0) {
+            dropMonitorRows(item.mainId);
+        }
+    }
+    programlog::write(
+        QStringLiteral("Passagem interrompida concluída (pedido %1, mesa '%2', "
+                       "impressora %3): %4 de %5 item(ns) estavam no banco "
+                       "principal e foram marcados no tablet%6; os outros seguem "
+                       "como itens novos.")
+            .arg(record->orderNumber, record->table, QString::number(record->printer),
+                 QString::number(moved.size()), QString::number(record->items.size()),
+                 moved.isEmpty() ? QString() : QStringLiteral(", e o seu pedido é enviado agora")));
+    if (!moved.isEmpty())
+        sendPassTicket(*record, moved);
+    m_passJournal.finish();
 }
 
 // The waiter's items of the table for this printer, in MesaPalm.
@@ -339,138 +417,156 @@ bool TFormPalms::passHasMovableItems() {
     return anyMovable;
 }
 
-// The ticket's number, taken now, and its header.
-void TFormPalms::beginPassTicket(const QString& table) {
+// The ticket's font, number, header and feed lines, taken now.
+PassRecord TFormPalms::beginPassTicket(const QString& table) {
     startKitchenTicket();
-    const QString orderNumber = takeOrderNumber();
-    clearReport();
-    const QStringList header = kitchenTicketHeader(
-        orderNumber, table, Vendedor.field(QStringLiteral("Nome")).asText(), now());
-    for (const QString& line : header)
-        addReportLine(line);
+    PassRecord record;
+    record.orderNumber = takeOrderNumber();
+    record.table = table;
+    record.fontSize = impvalto->font().pointSize();
+    record.header = kitchenTicketHeader(record.orderNumber, table,
+                                        Vendedor.field(QStringLiteral("Nome")).asText(), now());
+    record.feed = kitchenTicketFeedLines(Edit22->text());
+    return record;
 }
 
-// Moves the pass's items one by one onto the ticket; true when any moved.
-bool TFormPalms::movePassItems(int printer, const QString& destination, const QString& port,
-                               const QString& table) {
-    bool moved = false;
-    int itemsWhole = 0;      // moved, flagged and on the ticket
-    bool inItem = false;     // an item is being moved
-    qsizetype itemStart = 0; // where the item being moved begins in the ticket's text
-    try {
-        for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
-            if (!tabletRowIsReadable(true))
-                continue;
-            moved = true;
-            itemStart = impvalto->document()->characterCount() - 1;
-            inItem = true;
-            moveItem(printer, destination, table);
-            inItem = false;
-            ++itemsWhole;
-            heldticket::hold(printer, destination, port, impvalto->toPlainText());
-        }
-    } catch (...) {
-        // The items moved before the error are in the main database, but their ticket is never
-        // sent. The one that failed moves again once the program is started again: it is kept
-        // out of the ticket, or reprinting the ticket would send it to the kitchen twice. It is
-        // named even when it was the first, since its main row may be written already.
-        const QString text = impvalto->toPlainText();
-        if (itemsWhole > 0)
-            logLostTicket(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
-                                         "meio e os itens gravados antes do erro estão no banco "
-                                         "principal"),
-                          printer, destination, port, std::current_exception(),
-                          text.left(itemStart));
-        if (inItem)
-            logFailedItem(text.mid(itemStart + 1));
-        throw;
+// The pass's items with their ticket lines and the main ids they get; nothing is written
+// yet but the generator's advance.
+std::vector<TFormPalms::PassItem> TFormPalms::readPassItems(const QList<PassRecord::Copy>& copies) {
+    const auto isMonitor = [](const QString& text) {
+        return Destination::parse(text, DestinationUse::KitchenTicket).kind ==
+               Destination::Kind::KitchenMonitor;
+    };
+    const int monitorRows = static_cast<int>(
+        std::count_if(copies.begin(), copies.end(),
+                      [&](const PassRecord::Copy& copy) { return isMonitor(copy.destination); }));
+    const auto item = [this](const char* column) {
+        return MesaPalm.field(QString::fromLatin1(column));
+    };
+    std::vector<PassItem> items;
+    for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next()) {
+        if (!tabletRowIsReadable(true))
+            continue;
+        PassItem read;
+        read.journal.tabletId = integerOf(item("id"));
+        read.journal.monitorRows = monitorRows;
+        read.journal.codigo = item("Codigo").asText();
+        read.valor = item("Valor").asFloat();
+        read.quant = item("Quant").asFloat();
+        read.mesa = item("Mesa").asText();
+        read.texto = item("texto").asText();
+        read.nomep = item("Nomep").asText();
+        read.vend = item("Vend").asText();
+        read.vendNumber = integerOf(item("Vend"));
+        read.signature = rowSignature();
+        read.journal.lines = kitchenTicketItemLines();
+        Atualiza.open({QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
+        read.journal.mainId = Atualiza.field(QStringLiteral("teste")).asInteger();
+        items.push_back(std::move(read));
     }
-    return moved;
+    return items;
 }
 
 // A kitchen printer that fails loses its ticket, the items stay moved and the cycle goes
 // on; the ticket is kept in the log. The last printer's ticket goes to the second kitchen
 // again.
-void TFormPalms::sendPassTicket(int printer, const QString& destination, const QString& port) {
-    try {
-        addKitchenTicketFeed();
-        SendReport(destination, port, ReportKind::KitchenTicket);
-    } catch (...) {
-        logLostTicket(QStringLiteral("Pedido da cozinha não impresso"), printer, destination, port,
-                      std::current_exception(), impvalto->toPlainText());
-    }
+void TFormPalms::sendPassTicket(const PassRecord& record, const QList<PassRecord::Item>& moved) {
+    showKitchenTicket(record.fontSize, record.ticket(moved));
     heldticket::clear();
-    if (printer == kLastPrinter) {
+    for (qsizetype copy = 0; copy < record.copies.size(); ++copy) {
+        const PassRecord::Copy& to = record.copies[copy];
         try {
-            SendReport(ComboBox3->currentText(), Edit31->text(), ReportKind::KitchenTicket);
+            SendReport(to.destination, to.port, ReportKind::KitchenTicket);
         } catch (...) {
-            logLostTicket(QStringLiteral("Pedido da cozinha não impresso (segunda via)"), printer,
-                          ComboBox3->currentText(), Edit31->text(), std::current_exception(),
+            logLostTicket(copy == 0
+                              ? QStringLiteral("Pedido da cozinha não impresso")
+                              : QStringLiteral("Pedido da cozinha não impresso (segunda via)"),
+                          record.printer, to.destination, to.port, std::current_exception(),
                           impvalto->toPlainText());
         }
     }
 }
 
-// The item on MesaPalm's current row: its ticket lines, its kitchen-monitor rows, its main
-// row, and its flag on the tablet.
-void TFormPalms::moveItem(int printer, const QString& destination, const QString& table) {
-    ++m_itemsMoved;
-    m_mainRowWritten = false;
-    addKitchenTicketItem();
-    const auto item = [this](const char* column) {
-        return MesaPalm.field(QString::fromLatin1(column));
-    };
-    const qint64 tabletId = integerOf(item("id"));
-
-    Atualiza.open({QStringLiteral("SELECT GEN_ID(MESA,1) AS teste FROM GeraID ")});
-    const QString id = QString::number(Atualiza.field(QStringLiteral("teste")).asInteger());
-
-    const auto fileForMonitor = [&] {
-        const QDateTime when = now();
+// The item's kitchen-monitor rows, its main row, and its flag on the tablet. False when the
+// main database refuses the item's own values: the item is then left on the tablet as it is,
+// with nothing of it in the main database, and logged.
+bool TFormPalms::writeItem(int printer, const QString& table, const PassItem& item) {
+    const QString id = QString::number(item.journal.mainId);
+    int monitorRowsWritten = 0;
+    try {
+        for (; monitorRowsWritten < item.journal.monitorRows; ++monitorRowsWritten) {
+            const QDateTime when = now();
+            Atualiza.execute(
+                {QStringLiteral("Insert Into cozinha2 "
+                                "(id,idmesa,hora,mesa,garcom,caixa,produto,quant,compl) values("),
+                 QStringLiteral("GEN_ID(COZINHA2,1),"), q(id) + u',',
+                 q(textPiece(formatShortDate(when) + u' ' + formatLongTime(when), 1, 20)) + u',',
+                 q(table) + u',', q(item.vend) + u',', q(QStringLiteral("0")) + u',',
+                 q(item.nomep) + u',', q(FloatToSqlText(item.quant)) + u',',
+                 q(StripAccents(textPiece(item.texto, 1, 28))) + u')'});
+        }
         Atualiza.execute(
-            {QStringLiteral("Insert Into cozinha2 "
-                            "(id,idmesa,hora,mesa,garcom,caixa,produto,quant,compl) values("),
-             QStringLiteral("GEN_ID(COZINHA2,1),"), q(id) + u',',
-             q(textPiece(formatShortDate(when) + u' ' + formatLongTime(when), 1, 20)) + u',',
-             q(table) + u',', q(item("Vend").asText()) + u',', q(QStringLiteral("0")) + u',',
-             q(item("Nomep").asText()) + u',', q(FloatToSqlText(item("Quant").asFloat())) + u',',
-             q(StripAccents(textPiece(item("texto").asText(), 1, 28))) + u')'});
-    };
-    const auto isMonitor = [](const QString& text) {
-        return Destination::parse(text, DestinationUse::KitchenTicket).kind ==
-               Destination::Kind::KitchenMonitor;
-    };
-    if (printer == kLastPrinter && isMonitor(ComboBox3->currentText()))
-        fileForMonitor();
-    if (isMonitor(destination))
-        fileForMonitor();
+            {QStringLiteral(
+                 "insert into mesa "
+                 "(id,idmesa,codigo,valor,quant,mesa,texto,impressora,nomep,vend) values ("),
+             q(id) + u',', q(id) + u',', q(item.journal.codigo) + u',',
+             q(FloatToSqlText(item.valor)) + u',', q(FloatToSqlText(item.quant)) + u',',
+             q(item.mesa) + u',', q(textPiece(item.texto, 1, 36)) + u',',
+             q(QString::number(printer)) + u',', q(item.nomep) + u',',
+             q(QString::number(item.vendNumber)) + u')'});
+    } catch (const db::DatabaseError& error) {
+        if (!error.refusesValues())
+            throw;
+        if (monitorRowsWritten > 0)
+            dropMonitorRows(item.journal.mainId);
+        setAside(item, error);
+        return false;
+    }
+    flagOnTablet(item.journal.tabletId);
+    return true;
+}
 
-    Atualiza.execute(
-        {QStringLiteral("insert into mesa "
-                        "(id,idmesa,codigo,valor,quant,mesa,texto,impressora,nomep,vend) values ("),
-         q(id) + u',', q(id) + u',', q(item("Codigo").asText()) + u',',
-         q(FloatToSqlText(item("Valor").asFloat())) + u',',
-         q(FloatToSqlText(item("Quant").asFloat())) + u',', q(item("Mesa").asText()) + u',',
-         q(textPiece(item("texto").asText(), 1, 36)) + u',', q(QString::number(printer)) + u',',
-         q(item("Nomep").asText()) + u',', q(QString::number(integerOf(item("Vend")))) + u')'});
-    m_mainRowWritten = true;
-
+void TFormPalms::flagOnTablet(qint64 tabletId) {
+    ++m_itemsMoved;
     erro.execute({QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
                   q(QString::number(tabletId))});
 }
 
-// The item on MesaPalm's current row, whose statements failed, and its ticket lines as far as
-// they were composed.
-void TFormPalms::logFailedItem(const QString& lines) {
+// The kitchen-monitor rows of an item whose main row was never written.
+void TFormPalms::dropMonitorRows(qint64 mainId) {
+    Atualiza.execute(
+        {QStringLiteral("delete from cozinha2 where idmesa = ") + q(QString::number(mainId))});
+}
+
+// A tablet row the main database will not take as it is stays on the tablet; it is tried
+// again only once it has changed, or in the next run.
+void TFormPalms::setAside(const PassItem& item, const db::DatabaseError& error) {
+    const QString id = QString::number(item.journal.tabletId);
+    m_setAsideRows.insert(id, item.signature);
     programlog::write(
-        QStringLiteral("Item que falhou, fora do pedido acima (id %1, codigo '%2'): %3; não foi "
-                       "marcado no tablet e será movido de novo quando o programa for iniciado "
-                       "de novo.\n--- item que falhou ---\n%4\n--- fim do item ---")
-            .arg(MesaPalm.field(QStringLiteral("id")).asText(),
-                 MesaPalm.field(QStringLiteral("codigo")).asText(),
-                 m_mainRowWritten ? QStringLiteral("já está no banco principal")
-                                  : QStringLiteral("não foi gravado no banco principal"),
-                 lines));
+        QStringLiteral("Item do tablet deixado no lugar (id %1, mesa '%2', codigo "
+                       "'%3'): o banco principal não aceita os seus valores: %4. "
+                       "Corrija o item no tablet; os outros itens seguem.")
+            .arg(id, item.mesa, item.journal.codigo, QString::fromUtf8(error.what()).simplified()));
+}
+
+// What the row on MesaPalm holds, to tell whether a row set aside has changed since.
+QString TFormPalms::rowSignature() const {
+    QStringList values;
+    for (const char* column :
+         {"mesa", "imp", "vend", "codigo", "Nomep", "Quant", "Valor", "Texto", "COZINHA"})
+        values.append(MesaPalm.field(QString::fromLatin1(column)).asText());
+    return values.join(QChar(0x1f));
+}
+
+void TFormPalms::logInterruptedPass(const PassRecord& record, int moved,
+                                    const std::exception_ptr& error) {
+    programlog::write(QStringLiteral("Passagem interrompida (pedido %1, mesa '%2', impressora "
+                                     "%3, %4 de %5 item(ns) gravados): %6. Ela é concluída, e o "
+                                     "pedido enviado, quando a leitura dos pedidos voltar.")
+                          .arg(record.orderNumber, record.table, QString::number(record.printer),
+                               QString::number(moved), QString::number(record.items.size()),
+                               handlerguard::messageOf(error)));
 }
 
 void TFormPalms::answerBillRequests() {
@@ -492,22 +588,42 @@ void TFormPalms::answerBillRequests() {
 }
 
 // Whether the row on MesaPalm can be moved or answered whole: its id, and an item's Vend,
-// must read as whole numbers. A row that cannot stays on the tablet untouched and is logged
-// once per run, so one bad row neither stops polling nor floods the log.
+// must read as whole numbers, an item's Quant and Valor as numbers. A row that cannot stays
+// on the tablet untouched and is logged once per run, so one bad row neither stops polling
+// nor floods the log. An item the main database refused stays aside until it changes.
 bool TFormPalms::tabletRowIsReadable(bool item) {
     const db::Field id = MesaPalm.field(QStringLiteral("id"));
     const db::Field vend = MesaPalm.field(QStringLiteral("Vend"));
-    if (idIsExact(id) && (!item || wholeNumber(vend, true)))
-        return true;
+    const auto readsAsNumber = [this](const char* column) {
+        try {
+            MesaPalm.field(QString::fromLatin1(column)).asFloat();
+            return true;
+        } catch (const db::DatabaseError&) {
+            return false;
+        }
+    };
+    QString unreadable;
+    if (!idIsExact(id))
+        unreadable = QStringLiteral("id não é um número inteiro");
+    else if (item && !wholeNumber(vend, true))
+        unreadable = QStringLiteral("vend não é um número inteiro");
+    else if (item && !readsAsNumber("Quant"))
+        unreadable = QStringLiteral("Quant não é um número");
+    else if (item && !readsAsNumber("Valor"))
+        unreadable = QStringLiteral("Valor não é um número");
+    if (unreadable.isEmpty()) {
+        if (!item)
+            return true;
+        const auto setAside = m_setAsideRows.constFind(QString::number(integerOf(id)));
+        return setAside == m_setAsideRows.cend() || *setAside != rowSignature();
+    }
     const QString idText = id.isNull() ? QStringLiteral("NULL") : id.asText();
     if (!m_reportedUnreadableIds.contains(idText)) {
         m_reportedUnreadableIds.insert(idText);
         programlog::write(
-            QStringLiteral("%1 do tablet deixado no lugar (id %2, mesa '%3', vend '%4'): %5 não "
-                           "é um número inteiro.")
+            QStringLiteral("%1 do tablet deixado no lugar (id %2, mesa '%3', vend '%4'): %5.")
                 .arg(item ? QStringLiteral("Item") : QStringLiteral("Pedido de conta"), idText,
-                     MesaPalm.field(QStringLiteral("Mesa")).asText(), vend.asText(),
-                     item ? QStringLiteral("id ou vend") : QStringLiteral("id")));
+                     MesaPalm.field(QStringLiteral("Mesa")).asText(), vend.asText(), unreadable));
     }
     return false;
 }

@@ -121,6 +121,7 @@ void TFormPalms::FormCreate() {
         runStartupSteps();
     } catch (const std::exception& error) {
         m_startupError = handlerguard::messageOf(error);
+        m_startupWithoutDatabases = !Logon.isConnected() || !LogonP.isConnected();
         // Without the tablets' database no cycle can ever run (nothing reconnects), and an
         // embedded attachment would keep the main database from every other program.
         if (!LogonP.isConnected())
@@ -149,6 +150,10 @@ void TFormPalms::runStartupSteps() {
     readServerAddress();
     setDatabasePaths();
     connectDatabases();
+    runStepsAfterConnecting();
+}
+
+void TFormPalms::runStepsAfterConnecting() {
     clearPortFields();
     openEstablishment();
     createMissingTables();
@@ -383,6 +388,10 @@ void TFormPalms::FormShow() {
     // statement would hide why.
     if (!Empresa.isOpen())
         throw std::runtime_error(startupFailure().toStdString());
+    readEstablishmentFlags();
+}
+
+void TFormPalms::readEstablishmentFlags() {
     Empresa.open();
     SCC5 = flagWord(Empresa, QStringLiteral("SCC5"));
     SCC4 = flagWord(Empresa, QStringLiteral("SCC4"));

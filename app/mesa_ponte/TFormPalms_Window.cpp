@@ -376,6 +376,9 @@ void TFormPalms::buildTimers() {
     Timer4 = timer(this, "Timer4", 1000);
     connect(Timer3, &QTimer::timeout, this, handlerguard::guarded([this] { Timer3Timer(); }));
     connect(Timer2, &QTimer::timeout, this, handlerguard::guarded([this] { Timer2Timer(); }));
+    RetryTimer = timer(this, "RetryTimer", 10000);
+    RetryTimer->setSingleShot(true);
+    connect(RetryTimer, &QTimer::timeout, this, handlerguard::guarded([this] { retryPolling(); }));
 }
 
 void TFormPalms::buildTrayIcon() {

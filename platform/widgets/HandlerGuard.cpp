@@ -6,8 +6,22 @@
 
 namespace handlerguard {
 
+namespace {
+const QString kUnknownError = QStringLiteral("Unknown error");
+}
+
 QString messageOf(const std::exception& error) {
     return QString::fromUtf8(error.what());
+}
+
+QString messageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+        return messageOf(caught);
+    } catch (...) {
+        return kUnknownError;
+    }
 }
 
 void showError(const std::exception& error) {
@@ -15,7 +29,7 @@ void showError(const std::exception& error) {
 }
 
 void showUnknownError() {
-    messages::showStandardError(QStringLiteral("Unknown error"));
+    messages::showStandardError(kUnknownError);
 }
 
 void showException(std::exception_ptr error) {

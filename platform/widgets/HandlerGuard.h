@@ -11,6 +11,8 @@ namespace handlerguard {
 
 // The message an exception carries, read as UTF-8.
 QString messageOf(const std::exception& error);
+// The message of a caught exception as the error box shows it.
+QString messageOf(const std::exception_ptr& error);
 void showUnknownError();
 void showError(const std::exception& error);
 // Shows a caught exception: a std::exception by its message, anything else as an unknown

@@ -101,6 +101,7 @@ public:
         handlerguard::run([this] { form().Timer2Timer(); });
     }
 
+    QString log() const { return QString::fromUtf8(dataFile("interface-cuvora.log")); }
     QByteArray dataFile(const char* name) const {
         QFile file(dataPath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
@@ -517,16 +518,20 @@ TEST(PollingFailure, AFailingKitchenPrinterIsIgnoredCopyByCopy) {
     EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 1);
 }
 
-// A pass that fails midway: its moved items are in the main database, their ticket never
-// goes out; the log keeps the ticket of the items moved whole, and the error. The item that
-// failed moves again after a restart, so it is named apart, never on the ticket: reprinting
-// the ticket would send it to the kitchen twice. Its statements fail in the main database
-// (its id is taken there) or on the tablet (a trigger refuses its flag).
+// A pass that fails midway, on its first item or later: its statements fail in the main
+// database (an id from the generator is taken there) or on the tablet (a trigger refuses a
+// flag). The next start, once the fault is mended, finishes the pass: the items whose main
+// row was written are flagged and their ticket is sent, the others move as new items, and
+// each item reaches the main database and a ticket once.
 struct MidwayFailure {
     const char* name;
+    int items;
     const char* onMain;
     QStringList onTablets;
-    const char* failedItemState;
+    const char* mendMain;
+    const char* mendTablets;
+    int movedBeforeTheError; // as the log counts them: main row written and flagged
+    int firstTicket;         // the first ticket's number: 2 when the first pass sends none
 };
 
 void PrintTo(const MidwayFailure& failure, std::ostream* out) {
@@ -549,128 +554,108 @@ void runFailingPass(PollingFixture& f, const QStringList& names, const MidwayFai
     f.cycle();
 }
 
-// The lines logged between the failed item's markers, or none without them.
-QStringList failedItemLines(const QString& log) {
-    const qsizetype start = log.indexOf(QStringLiteral("--- item que falhou ---\n"));
-    const qsizetype end = log.indexOf(QStringLiteral("\n--- fim do item ---"));
-    if (start < 0 || end <= start)
-        return {};
-    return log.mid(start + 24, end - start - 24).split(u'\n');
+// The item names of a ticket's lines.
+QStringList namesOn(const QStringList& ticket, const QStringList& names) {
+    QStringList found;
+    for (const QString& line : ticket)
+        if (names.contains(line))
+            found.append(line);
+    return found;
 }
 
 class PollingMidwayFailure : public ::testing::TestWithParam<MidwayFailure> {};
 
-// The database returns the pass's items in an order of its own: the second item moved fails.
-TEST_P(PollingMidwayFailure, LogsTheTicketOfTheItemsMovedAndTheFailedOneApart) {
+TEST_P(PollingMidwayFailure, IsFinishedAtTheNextStartEachItemOnce) {
+    const MidwayFailure& failure = GetParam();
     PollingFixture f(Access::Embedded);
-    const QStringList names = {"FEIJOADA", "FAROFA", "COUVE"};
-    runFailingPass(f, names, GetParam());
+    const QStringList names = QStringList{"FEIJOADA", "FAROFA", "COUVE"}.mid(0, failure.items);
+    runFailingPass(f, names, failure);
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.sent.empty());
-    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
-    EXPECT_TRUE(log.contains(QStringLiteral("Pedido da cozinha não enviado: a passagem falhou no "
-                                            "meio e os itens gravados antes do erro estão no "
-                                            "banco principal (impressora 1, destino 'Cozinha', "
-                                            "porta 'porta1'): ") +
-                             f.recorder.standardErrors()[0].text))
-        << log.toStdString();
-    const qsizetype start = log.indexOf(QStringLiteral("--- pedido ---\n"));
-    const qsizetype end = log.indexOf(QStringLiteral("\n--- fim do pedido ---\n"));
-    ASSERT_TRUE(start >= 0 && end > start) << log.toStdString();
-    const QStringList ticket = log.mid(start + 15, end - start - 15).split(u'\n');
-    ASSERT_EQ(ticket.size(), 10) << log.toStdString();
-    const qsizetype moved = names.indexOf(ticket.at(6));
-    ASSERT_GE(moved, 0) << log.toStdString();
-    const QStringList movedLines = {"", names[moved],
-                                    QStringLiteral("QTD: 1     COD:F%1").arg(moved + 1), kRule, ""};
-    EXPECT_EQ(ticket, header("1", "000012", "Ana") + movedLines);
-    EXPECT_EQ(f.main("select codigo from mesa where mesa = '000012'", {"codigo"}).value(0).value(0),
-              QStringLiteral("F%1").arg(moved + 1));
+    const QString error = f.recorder.standardErrors()[0].text;
+    EXPECT_TRUE(f.log().contains(QStringLiteral("Passagem interrompida (pedido 1, mesa '000012', "
+                                                "impressora 1, %1 de %2 item(ns) gravados): ")
+                                     .arg(failure.movedBeforeTheError)
+                                     .arg(failure.items) +
+                                 error))
+        << f.log().toStdString();
 
-    // The failed item, after the ticket, with what became of it.
-    const QString failed = log.mid(end);
-    const QStringList failedLines = failedItemLines(failed);
-    ASSERT_EQ(failedLines.size(), 5) << log.toStdString();
-    const qsizetype failedIndex = names.indexOf(failedLines.at(1));
-    ASSERT_GE(failedIndex, 0);
-    EXPECT_NE(failedIndex, moved);
-    EXPECT_EQ(failedLines,
-              (QStringList{"", names[failedIndex],
-                           QStringLiteral("QTD: 1     COD:F%1").arg(failedIndex + 1), kRule, ""}));
-    EXPECT_TRUE(
-        failed.contains(QStringLiteral("Item que falhou, fora do pedido acima (id %1, "
-                                       "codigo 'F%1'): ")
-                            .arg(failedIndex + 1) +
-                        QString::fromUtf8(GetParam().failedItemState) +
-                        QStringLiteral("; não foi marcado no tablet e será movido de novo")))
-        << log.toStdString();
-    EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 1);
-    for (const QString& name : names)
-        EXPECT_EQ(log.count(u'\n' + name + u'\n'),
-                  name == names[moved] || name == names[failedIndex]);
+    if (*failure.mendMain)
+        f.onMain(QString::fromLatin1(failure.mendMain));
+    if (*failure.mendTablets)
+        f.onTablets(QString::fromLatin1(failure.mendTablets));
+    f.start();
+    f.cycle();
+    ASSERT_EQ(f.recorder.standardErrors().size(), 1u)
+        << f.recorder.standardErrors()[1].text.toStdString();
+
+    // Every item once in the main database, none left on the tablet.
+    const Rows codes =
+        f.main("select codigo from mesa where mesa = '000012' order by codigo", {"codigo"});
+    Rows expected;
+    for (int id = 1; id <= failure.items; ++id)
+        expected.append({QStringLiteral("F%1").arg(id)});
+    EXPECT_EQ(codes, expected);
+    EXPECT_TRUE(f.tabletItems().isEmpty());
+    // The interrupted pass's ticket (number 1), with the items it had written, then one for
+    // the others (number 2): each item on one ticket.
+    ASSERT_FALSE(f.sent.empty());
+    QStringList onTickets;
+    for (std::size_t i = 0; i < f.sent.size(); ++i) {
+        const QString order = QString::number(failure.firstTicket + static_cast<int>(i));
+        EXPECT_EQ(f.sent[i].lines.mid(0, 5), header(order, "000012", "Ana")) << i;
+        onTickets += namesOn(f.sent[i].lines, names);
+    }
+    std::sort(onTickets.begin(), onTickets.end());
+    QStringList sortedNames = names;
+    std::sort(sortedNames.begin(), sortedNames.end());
+    EXPECT_EQ(onTickets, sortedNames);
+    EXPECT_TRUE(f.log().contains(QStringLiteral("Passagem interrompida concluída (pedido 1, mesa "
+                                                "'000012', impressora 1): ")))
+        << f.log().toStdString();
+    EXPECT_EQ(f.dataFile("pedido.INI"), "3\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Polling, PollingMidwayFailure,
     ::testing::Values(MidwayFailure{"MainRowRefused",
+                                    3,
                                     "insert into mesa (id, idmesa, mesa) values (2, 2, 'outra')",
                                     {},
-                                    "não foi gravado no banco principal"},
+                                    "delete from mesa where mesa = 'outra'",
+                                    "",
+                                    1,
+                                    1},
                       MidwayFailure{
                           "TabletFlagRefused",
+                          3,
                           "",
                           {"create exception nao_marca 'flag refused'",
                            "create trigger mesa_nao_marca for mesa after update as begin "
                            "if ((select count(*) from mesa where mesa = 'EXCLUIR') > 1) then "
                            "exception nao_marca; end"},
-                          "já está no banco principal"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// A pass that fails on its first item: no ticket is lost, but the item is named in the log
-// all the same, above all when its main row is written already (it moves again after a
-// restart, doubled).
-class PollingFirstItemFailure : public ::testing::TestWithParam<MidwayFailure> {};
-
-TEST_P(PollingFirstItemFailure, LogsTheFailedItemAndNoTicket) {
-    PollingFixture f(Access::Embedded);
-    const QStringList names = {"FEIJOADA", "FAROFA"};
-    runFailingPass(f, names, GetParam());
-    ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
-    EXPECT_TRUE(f.sent.empty());
-    const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
-    EXPECT_EQ(log.count(QStringLiteral("--- pedido ---")), 0) << log.toStdString();
-
-    const QStringList failedLines = failedItemLines(log);
-    ASSERT_EQ(failedLines.size(), 5) << log.toStdString();
-    const qsizetype failed = names.indexOf(failedLines.at(1));
-    ASSERT_GE(failed, 0) << log.toStdString();
-    const QString code = QStringLiteral("F%1").arg(failed + 1);
-    EXPECT_EQ(failedLines, (QStringList{"", names[failed], QStringLiteral("QTD: 1     COD:") + code,
-                                        kRule, ""}));
-    EXPECT_TRUE(log.contains(QStringLiteral("Item que falhou, fora do pedido acima (id %1, "
-                                            "codigo '%2'): ")
-                                 .arg(failed + 1)
-                                 .arg(code) +
-                             QString::fromUtf8(GetParam().failedItemState) +
-                             QStringLiteral("; não foi marcado no tablet e será movido de novo")))
-        << log.toStdString();
-    EXPECT_EQ(f.main("select codigo from mesa where mesa = '000012'", {"codigo"}).size(),
-              GetParam().failedItemState == std::string_view("já está no banco principal") ? 1u
-                                                                                           : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Polling, PollingFirstItemFailure,
-    ::testing::Values(MidwayFailure{"MainRowRefused",
+                          "",
+                          "drop trigger mesa_nao_marca",
+                          1,
+                          1},
+                      MidwayFailure{"FirstMainRowRefused",
+                                    2,
                                     "insert into mesa (id, idmesa, mesa) values (1, 1, 'outra')",
                                     {},
-                                    "não foi gravado no banco principal"},
-                      MidwayFailure{"TabletFlagRefused",
+                                    "delete from mesa where mesa = 'outra'",
+                                    "",
+                                    0,
+                                    2},
+                      MidwayFailure{"FirstTabletFlagRefused",
+                                    2,
                                     "",
                                     {"create exception nao_marca 'flag refused'",
                                      "create trigger mesa_nao_marca for mesa after update as "
                                      "begin exception nao_marca; end"},
-                                    "já está no banco principal"}),
+                                    "",
+                                    "drop trigger mesa_nao_marca",
+                                    0,
+                                    1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
