@@ -93,7 +93,7 @@ class WithoutLocalhost : public ProgramStartup,
 // A minimal root has no /etc/hosts, so "localhost" names nothing there: the program still
 // finds this machine's server, on either loopback, instead of taking the files embedded.
 TEST_P(WithoutLocalhost, ALocalPathStillGoesThroughTheServerOfThisMachine) {
-    environment().insert("LD_PRELOAD", QStringLiteral(CUVORA_NO_LOCALHOST_PATH));
+    preload(QStringLiteral(CUVORA_NO_LOCALHOST_PATH));
     OwnFirebirdServer server(QString::fromUtf8(GetParam().listensOn));
     // Before the server stops: the program uses its folder.
     const auto stopFirst = qScopeGuard([this] { stopProgram(); });
