@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -94,19 +95,32 @@ int main(int argc, char* argv[]) {
     // An error leaving a timer's tick is shown, and so logged, as one leaving any handler.
     threading::setTickErrorReport(handlerguard::showException);
 
-    // Held until the process ends; the kernel drops it when a copy dies.
+    // Held until the process ends; the kernel drops it when a copy dies. Without it nothing
+    // keeps a second copy off this data folder, and both would move the same items: a lock
+    // that cannot be opened or taken ends the program.
+    const QString lockName = QStringLiteral("InterfaceCuvoraTablet22");
+    const auto lockFailed = [&lockName](const QString& reason) {
+        messages::messageBox(QStringLiteral("O arquivo de trava '%1' não pôde ser aberto ou "
+                                            "travado: %2. Sem ele, outra cópia do programa "
+                                            "poderia rodar na mesma pasta de dados; o programa "
+                                            "não inicia.")
+                                 .arg(SingleInstanceLock::lockFilePath(lockName), reason),
+                             QStringLiteral("Informação do Sistema"), messages::Icon::Error);
+        return 1;
+    };
     SingleInstanceLock instance;
     try {
-        if (SingleInstanceLock::tryAcquire(QStringLiteral("InterfaceCuvoraTablet22"), instance) ==
+        if (SingleInstanceLock::tryAcquire(lockName, instance) ==
             SingleInstanceLock::Result::Held) {
             messages::messageBox(
                 QStringLiteral("Você não pode executar outra cópia do aplicativo."),
                 QStringLiteral("Informação do Sistema"), messages::Icon::Information);
             return 0;
         }
-    } catch (const std::exception&) {
-        // A lock that cannot be made at all does not keep the program from starting, as a
-        // failed wait on the mutex does not.
+    } catch (const std::system_error& error) {
+        return lockFailed(QString::fromLocal8Bit(error.code().message()));
+    } catch (const std::exception& error) {
+        return lockFailed(QString::fromLocal8Bit(error.what()));
     }
 
     setProcessMessagesHook([] { QCoreApplication::processEvents(); });

@@ -17,7 +17,7 @@ public:
     ~SingleInstanceLock();
 
     // Takes the lock without waiting. Held: another process has it. Throws
-    // std::system_error when the lock file cannot be opened at all.
+    // std::system_error when the lock file cannot be opened or locked.
     enum class Result { Acquired, Held };
     static Result tryAcquire(const QString& name, SingleInstanceLock& lock);
 

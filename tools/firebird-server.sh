@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A private Firebird server on a loopback port, for tests.
-#   firebird-server.sh start DIR PORT   prepares DIR, starts the server, prints its pid
+#   firebird-server.sh start DIR PORT [ADDRESS]   prepares DIR, starts the server listening
+#                                                 on ADDRESS (default 127.0.0.1), prints its pid
 #   firebird-server.sh stop DIR         stops the server started in DIR by its pid
 set -euo pipefail
 # shellcheck source=tools/pid-stop.sh
@@ -10,7 +11,7 @@ fb_root=/usr/lib/x86_64-linux-gnu/firebird/3.0
 security_sql=/usr/share/firebird/3.0/security.sql
 
 prepare() {
-    local dir=$1 port=$2
+    local dir=$1 port=$2 address=$3
     rm -rf "$dir"
     mkdir -p "$dir/intl" "$dir/lock"
     cp "$fb_root/firebird.msg" "$dir/"
@@ -22,7 +23,7 @@ prepare() {
     : >"$dir/databases.conf"
     cat >"$dir/firebird.conf" <<CONF
 RemoteServicePort = $port
-RemoteBindAddress = 127.0.0.1
+RemoteBindAddress = $address
 SecurityDatabase = $dir/security3.fdb
 ServerMode = Super
 WireCrypt = Enabled
@@ -40,12 +41,12 @@ CONF
 }
 
 start() {
-    local dir=$1 port=$2
-    prepare "$dir" "$port"
+    local dir=$1 port=$2 address=${3:-127.0.0.1}
+    prepare "$dir" "$port" "$address"
     FIREBIRD=$dir FIREBIRD_LOCK=$dir/lock nohup /usr/sbin/firebird >"$dir/server.out" 2>&1 &
     echo $! >"$dir/server.pid"
     for _ in $(seq 1 50); do
-        if (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        if (echo >"/dev/tcp/$address/$port") 2>/dev/null; then
             cat "$dir/server.pid"
             return 0
         fi
@@ -61,10 +62,10 @@ stop() {
 }
 
 case "${1:-}" in
-start) start "$2" "$3" ;;
+start) start "$2" "$3" "${4:-}" ;;
 stop) stop "$2" ;;
 *)
-    echo "usage: $0 start DIR PORT | stop DIR" >&2
+    echo "usage: $0 start DIR PORT [ADDRESS] | stop DIR" >&2
     exit 2
     ;;
 esac

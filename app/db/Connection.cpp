@@ -7,6 +7,8 @@
 
 #include <ibase.h>
 
+#include <optional>
+
 namespace db {
 namespace {
 
@@ -30,14 +32,22 @@ QByteArray attachParameters(const QByteArray& providers = {}) {
     return block;
 }
 
-// Whether the embedded engine may have the file after the loopback failed so: no server
-// listens here (the connection itself failed), or the server cannot open the file, which
-// are the failures on which Firebird's own providers move on to the next one.
-bool embeddedMayTry(const DatabaseError& error) {
+// This machine's server by number: a name such as "localhost" needs /etc/hosts, which a
+// minimal root lacks. Both loopbacks, as a server bound to "localhost" may listen on either.
+// The port is the client configuration's, as for any address without one.
+constexpr const char* kLoopbackHosts[] = {"127.0.0.1", "[::1]"};
+
+// Nothing listens at that loopback (or nothing could be reached there).
+bool noServerThere(const DatabaseError& error) {
     if (error.firebirdCode() == isc_network_error)
         return error.hasCode(isc_net_connect_err) || error.hasCode(isc_net_lookup_err);
+    return error.firebirdCode() == isc_unavailable;
+}
+
+// A server answered but cannot open the file: the failures on which Firebird's own
+// providers move on to the embedded engine.
+bool serverCannotOpenTheFile(const DatabaseError& error) {
     switch (error.firebirdCode()) {
-    case isc_unavailable:
     case isc_io_error:
     case isc_lock_dir_access:
     case isc_no_priv:
@@ -73,14 +83,24 @@ void Connection::connect() {
         m_route = m_lastRoute = Route::Server;
         return;
     }
-    try {
-        m_attachment = Attachment::attach(text, attachParameters("Loopback"));
-        m_route = m_lastRoute = Route::LocalServer;
-        return;
-    } catch (const DatabaseError& error) {
-        if (!embeddedMayTry(error) || m_lastRoute == Route::LocalServer)
-            throw;
+    std::optional<DatabaseError> failure;
+    for (const char* host : kLoopbackHosts) {
+        try {
+            m_attachment = Attachment::attach(host + (':' + text), attachParameters("Remote"));
+            m_route = m_lastRoute = Route::LocalServer;
+            return;
+        } catch (const DatabaseError& error) {
+            if (!serverCannotOpenTheFile(error) && !noServerThere(error))
+                throw;
+            failure = error;
+            if (serverCannotOpenTheFile(error))
+                break;
+        }
     }
+    // Attached through this machine's server before: the embedded engine would keep the files
+    // from that server once it is back.
+    if (m_lastRoute == Route::LocalServer)
+        throw *failure;
     m_attachment = Attachment::attach(text, attachParameters("Engine12"));
     m_route = m_lastRoute = Route::Embedded;
 }

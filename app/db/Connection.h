@@ -9,13 +9,14 @@ namespace db {
 
 // One connection to a Firebird database. "host:path" or "host/port:path" goes to that
 // server. A local path goes through the Firebird server on this machine when one answers
-// (the client's loopback, on the port of its firebird.conf: 3050 unless $FIREBIRD's says
-// otherwise), and through the embedded engine only when none answers or that server cannot
-// open the file, as Firebird's own providers move on: embedded, the engine keeps the file
-// for this process alone. User SYSDBA, character set WIN1252. Every statement runs in its
-// own read-committed transaction, committed as soon as it has run; a failing statement is
-// rolled back and the connection stays usable. Every call is watched (CallWatchdog.h).
-// Owns its attachment; throws DatabaseError; one thread at a time.
+// (at 127.0.0.1, else [::1], without resolving a host name, on the port of the client's
+// firebird.conf: 3050 unless $FIREBIRD's says otherwise), and through the embedded engine
+// only when none answers or that server cannot open the file, as Firebird's own providers
+// move on: embedded, the engine keeps the file for this process alone. User SYSDBA,
+// character set WIN1252. Every statement runs in its own read-committed transaction,
+// committed as soon as it has run; a failing statement is rolled back and the connection
+// stays usable. Every call is watched (CallWatchdog.h). Owns its attachment; throws
+// DatabaseError; one thread at a time.
 class Connection {
 public:
     // How the attachment was made.

@@ -2,6 +2,7 @@
 
 #include "app/TextConventions.h"
 #include "app/core/KitchenTicketLines.h"
+#include "app/core/PrintableLine.h"
 #include "platform/DataFolder.h"
 
 #include <QLineEdit>
@@ -14,13 +15,15 @@ void TFormPalms::clearReport() {
 }
 
 // Lines are inserted as plain text: QTextEdit::append would read a name such as "<b>" as
-// markup.
+// markup. Every text from the databases reaches a ticket or a bill here, so every destination
+// (printer, port, preview, the log of a lost ticket) gets its control characters as blanks;
+// a line break in it would have split the line, too.
 void TFormPalms::addReportLine(const QString& line) {
     QTextCursor cursor(impvalto->document());
     cursor.movePosition(QTextCursor::End);
     if (m_reportLines > 0)
         cursor.insertBlock();
-    cursor.insertText(line);
+    cursor.insertText(printableLine(line));
     ++m_reportLines;
 }
 

@@ -6,12 +6,14 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -33,15 +35,18 @@ protected:
         environment().insert("FIREBIRD_LOCK", server.lockFolder());
     }
 
+    void localPathsGoThroughThisMachinesServer(OwnFirebirdServer& server);
+
     // Started by the tests that need it.
     OwnFirebirdServer m_server;
 };
 
 // --- A local path -----------------------------------------------------------------------
 
-TEST_F(ProgramStartup, ALocalPathGoesThroughTheServerOfThisMachineAndSharesTheFiles) {
-    OwnFirebirdServer& server = m_server;
-    server.start();
+// Both databases by their local paths through the server given: the start-up line says so,
+// and the point of sale and the tablets reach the same files through it while an item moves.
+void ProgramStartup::localPathsGoThroughThisMachinesServer(OwnFirebirdServer& server) {
+    ASSERT_NO_FATAL_FAILURE(server.start());
     useClientConfigurationOf(server);
     writeQibClientServ("nil");
     setServer(server.address());
@@ -60,8 +65,6 @@ TEST_F(ProgramStartup, ALocalPathGoesThroughTheServerOfThisMachineAndSharesTheFi
                                       .arg(databases().tabletsPath())))
         << started->toStdString();
 
-    // The point of sale and the tablets reach the same files through the server, and the
-    // program moves what a tablet sends.
     onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
               "Texto) values (1, '000012', '0', '9', '3', 'P1', 'agua', 1, 4, "
               "'** Sem complemento **')");
@@ -70,6 +73,39 @@ TEST_F(ProgramStartup, ALocalPathGoesThroughTheServerOfThisMachineAndSharesTheFi
     EXPECT_TRUE(running());
     EXPECT_FALSE(log().contains("Erro mostrado")) << log().toStdString();
 }
+
+TEST_F(ProgramStartup, ALocalPathGoesThroughTheServerOfThisMachineAndSharesTheFiles) {
+    localPathsGoThroughThisMachinesServer(m_server);
+}
+
+struct LoopbackCase {
+    const char* name;
+    const char* listensOn;
+};
+
+void PrintTo(const LoopbackCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class WithoutLocalhost : public ProgramStartup,
+                         public ::testing::WithParamInterface<LoopbackCase> {};
+
+// A minimal root has no /etc/hosts, so "localhost" names nothing there: the program still
+// finds this machine's server, on either loopback, instead of taking the files embedded.
+TEST_P(WithoutLocalhost, ALocalPathStillGoesThroughTheServerOfThisMachine) {
+    preload(QStringLiteral(CUVORA_NO_LOCALHOST_PATH));
+    OwnFirebirdServer server(QString::fromUtf8(GetParam().listensOn));
+    // Before the server stops: the program uses its folder.
+    const auto stopFirst = qScopeGuard([this] { stopProgram(); });
+    localPathsGoThroughThisMachinesServer(server);
+}
+
+INSTANTIATE_TEST_SUITE_P(Loopbacks, WithoutLocalhost,
+                         ::testing::Values(LoopbackCase{"ServerOn127_0_0_1", "127.0.0.1"},
+                                           LoopbackCase{"ServerOnIPv6Loopback", "::1"}),
+                         [](const ::testing::TestParamInfo<LoopbackCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(ProgramStartup, WithoutAServerHereALocalPathOpensEmbeddedAndSaysSo) {
     // Its folder stays behind as a client configuration naming a port nobody listens on.

@@ -690,11 +690,8 @@ TEST_F(ProgramUnderFaults, AKillWhileTheCounterIsWrittenKeepsItsAdvance) {
     writePedido(41);
     tableAndWaiter();
     tabletItems(1, 3, {1});
-    environment().insert("LD_PRELOAD", QStringLiteral(CUVORA_KILL_AT_WRITE_PATH));
+    preload(QStringLiteral(CUVORA_KILL_AT_WRITE_PATH));
     environment().insert("CUVORA_KILL_AT_WRITE", "pedido.INI");
-    // Under AddressSanitizer the preloaded library comes ahead of its runtime.
-    environment().insert("ASAN_OPTIONS",
-                         environment().value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(program().waitForFinished(40000)) << log().toStdString();
     EXPECT_EQ(program().exitStatus(), QProcess::CrashExit);
@@ -769,6 +766,99 @@ TEST_F(ProgramUnderFaults, ItemsForATableNotOpenAreLoggedOncePerRun) {
     EXPECT_EQ(logged(), 2) << log().toStdString();
     EXPECT_EQ(log().count(QStringLiteral("esperando pela mesa")), 2);
     EXPECT_EQ(tablets("select codigo from mesa", {"codigo"}), Rows{{"ESPERA"}});
+    EXPECT_EQ(errorBoxes(), 0);
+}
+
+// A text as SQL builds it, control characters through ascii_char: 'a' || ascii_char(27) || 'p'.
+QString sqlText(const QString& text) {
+    QStringList parts;
+    QString run;
+    for (const QChar character : text) {
+        if (character.unicode() >= 0x20 && character.unicode() != 0x7F) {
+            run += character;
+            continue;
+        }
+        if (!run.isEmpty())
+            parts.append(u'\'' + run + u'\'');
+        run.clear();
+        parts.append(QStringLiteral("ascii_char(%1)").arg(character.unicode()));
+    }
+    if (!run.isEmpty() || parts.isEmpty())
+        parts.append(u'\'' + run + u'\'');
+    return parts.join(QStringLiteral(" || "));
+}
+
+// Whether a printed text holds a control character other than its own line ends.
+bool holdsControlCharacters(const QString& text, const QString& lineEnd) {
+    for (const QString& line : text.split(lineEnd)) {
+        for (const QChar character : line) {
+            if (character.unicode() < 0x20 || character.unicode() == 0x7F)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Texts from the databases holding control characters (ESC p opens a receipt printer's cash
+// drawer, GS V cuts its paper; line breaks and tabs) reach every destination with a blank for
+// each: a port, a preview without a screen and a lost ticket (both in the log), a bill on a
+// port. The main database and the kitchen monitor keep the texts as typed.
+TEST_F(ProgramUnderFaults, ControlCharactersFromTheDatabasesReachNoDestination) {
+    m_printers.destinations[2] = QStringLiteral("Visualizar");
+    m_printers.ports[3] = QStringLiteral("/dev/full");
+    m_printers.destinations[4] = QStringLiteral("Monitor Cozinha");
+    const QString waiter = QStringLiteral("Ana\x1bp");
+    const QString name = QStringLiteral("Feijoada\x1bp0\x19");
+    const QString extra = QStringLiteral("gelo\x1dV\x01x");
+    const QString note = QStringLiteral("sem\r\npimenta\tbem\x7fpassado");
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
+    onMain("insert into vendedor (codigo, Nome) values ('3', " + sqlText(waiter) + ")");
+    for (int printer = 1; printer <= 4; ++printer) {
+        onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
+                                 "Quant, Valor, Texto) values (%1, '000012', '%1', '9', '3', "
+                                 "'P%1', %2, 1, 10, %3)")
+                      .arg(QString::number(printer), sqlText(name), sqlText(note)));
+        onTablets(QStringLiteral("insert into complemento (idmesa, complemento) values (%1, %2)")
+                      .arg(QString::number(printer), sqlText(extra)));
+    }
+    ASSERT_NO_FATAL_FAILURE(startProgram());
+    ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 40));
+    onTablets("insert into mesa (id, mesa, COZINHA, Quant) values (900, '000012', '7', 2)");
+    ASSERT_TRUE(waitFor([&] { return tablets("select id from mesa", {"id"}).isEmpty(); }, 20));
+
+    const QStringList printed = {QStringLiteral("Garcom :Ana p"), QStringLiteral("FEIJOADA P0 "),
+                                 QStringLiteral("   gelo V x"),
+                                 QStringLiteral("sem  pimenta bem passado")};
+    // Kitchen printer 1's port, and the bill's.
+    const QString ticket = QString::fromLatin1(readFile(m_printers.ports[1]));
+    EXPECT_FALSE(holdsControlCharacters(ticket, QStringLiteral("\r\n"))) << ticket.toStdString();
+    for (const QString& line : printed)
+        EXPECT_TRUE(ticket.contains("\r\n" + line + "\r\n")) << line.toStdString();
+    const QString bill = QString::fromLatin1(readFile(m_printers.ports[0]));
+    EXPECT_FALSE(holdsControlCharacters(bill, QStringLiteral("\r\n"))) << bill.toStdString();
+    EXPECT_TRUE(bill.contains("\r\nGarcon....:Ana p\r\n")) << bill.toStdString();
+    EXPECT_EQ(bill.count("\r\nFeijoada p0 "), 4) << bill.toStdString();
+
+    // Kitchen printer 2's preview and 3's lost ticket, in the log.
+    const QString text = log();
+    QStringList logged;
+    for (qsizetype start = text.indexOf("--- pedido ---\n"); start >= 0;
+         start = text.indexOf("--- pedido ---\n", start + 1)) {
+        const qsizetype end = text.indexOf("\n--- fim do pedido ---", start);
+        ASSERT_GT(end, start);
+        logged.append(text.mid(start, end - start));
+    }
+    ASSERT_EQ(logged.size(), 2) << text.toStdString();
+    for (const QString& entry : logged) {
+        EXPECT_FALSE(holdsControlCharacters(entry, QStringLiteral("\n"))) << entry.toStdString();
+        for (const QString& line : printed)
+            EXPECT_TRUE(entry.contains("\n" + line + "\n")) << line.toStdString();
+    }
+    EXPECT_EQ(text.count("Pedido da cozinha não impresso (impressora 3"), 1);
+
+    // The texts as typed in the main database and on the kitchen monitor.
+    EXPECT_EQ(main("select nomep from mesa where codigo = 'P1'", {"nomep"}), Rows{{name}});
+    EXPECT_EQ(main("select produto from cozinha2", {"produto"}), Rows{{name}});
     EXPECT_EQ(errorBoxes(), 0);
 }
 

@@ -1,4 +1,5 @@
 #include "tests/support/ProgramUnderTest.h"
+#include "tests/support/TestDatabases.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -46,6 +48,23 @@ protected:
                QString::fromUtf8(second.readAllStandardError())
                    .contains(QString::fromUtf8("Informação do Sistema: Você não pode executar "
                                                "outra cópia do aplicativo."));
+    }
+
+    // The prefix that runs a copy as another user, when this test may and the user can reach
+    // the program (a build folder under a private folder, as mktemp -d makes, keeps it out)
+    // and the data folder; empty otherwise.
+    QStringList asAnotherUser() const {
+        const QStringList asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup",
+                                      "--clear-groups"};
+        if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty() ||
+            QProcess::execute("setpriv",
+                              asNobody.mid(1) + QStringList{"test", "-x", programPath()}) != 0)
+            return {};
+        if (!QFile::setPermissions(dataFolder(), QFile::permissions(dataFolder()) |
+                                                     QFileDevice::ExeOther |
+                                                     QFileDevice::ReadOther))
+            return {};
+        return asNobody;
     }
 
     void TearDown() override { stop(m_third); }
@@ -97,18 +116,10 @@ TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
          {}},
         {"no runtime folder", [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, {}},
     };
-    // Another user needs to reach the program (a build folder under a private folder, as
-    // mktemp -d makes, keeps it out) and the data folder; the lock file is readable by all.
-    const QStringList asNobody = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-    if (::geteuid() == 0 && !QStandardPaths::findExecutable("setpriv").isEmpty() &&
-        QProcess::execute("setpriv", asNobody.mid(1) + QStringList{"test", "-x", programPath()}) ==
-            0) {
-        ASSERT_TRUE(QFile::setPermissions(dataFolder(), QFile::permissions(dataFolder()) |
-                                                            QFileDevice::ExeOther |
-                                                            QFileDevice::ReadOther));
+    // The lock file is readable by all.
+    if (const QStringList asNobody = asAnotherUser(); !asNobody.isEmpty())
         cases.push_back({"another user",
                          [](QProcessEnvironment& e) { e.remove("XDG_RUNTIME_DIR"); }, asNobody});
-    }
     for (const Case& c : cases) {
         QProcessEnvironment changed = environment();
         c.change(changed);
@@ -116,6 +127,65 @@ TEST_F(SingleInstanceProgram, OneCopyPerDataFolderWhoeverStartsIt) {
         ASSERT_NO_FATAL_FAILURE(startCopy(second, changed, c.prefix));
         EXPECT_TRUE(refusedAsASecondCopy(second)) << c.what;
         EXPECT_EQ(program().state(), QProcess::Running) << c.what;
+    }
+}
+
+// A lock file that cannot be opened or locked, for whatever reason, ends the start with a
+// message naming the file and the reason: a copy running without the lock could move the
+// same items as another one on this data folder.
+TEST_F(SingleInstanceProgram, ALockThatCannotBeTakenEndsTheStart) {
+    CUVORA_REQUIRE_FB_SERVER();
+    environment().insert("LC_ALL", "C.UTF-8");
+    writeQibClientServ(server());
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
+    onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+    onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
+              "Texto) values (1, '000012', '0', '9', '3', 'P1', 'agua', 1, 4, '')");
+
+    const QString lockFile = dataFile("InterfaceCuvoraTablet22");
+    const QByteArray lockPath = QFile::encodeName(lockFile);
+    struct Case {
+        const char* what;
+        std::function<bool()> prepare;
+        bool anotherUser;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"the lock file is a folder", [&] { return ::mkdir(lockPath.constData(), 0755) == 0; },
+         false, "Is a directory"},
+        {"a lock file left 0600 by root",
+         [&] {
+             const int fd = ::open(lockPath.constData(), O_RDONLY | O_CREAT, 0600);
+             return fd >= 0 && ::fchmod(fd, 0600) == 0 && ::close(fd) == 0;
+         },
+         true, "Permission denied"},
+        {"a data folder the program may not write", [] { return true; }, true, "Permission denied"},
+    };
+    const QStringList asNobody = asAnotherUser();
+    for (const Case& c : cases) {
+        if (c.anotherUser && asNobody.isEmpty())
+            continue;
+        ::rmdir(lockPath.constData());
+        ::unlink(lockPath.constData());
+        ASSERT_TRUE(c.prepare()) << c.what;
+        QProcessEnvironment changed = environment();
+        if (c.anotherUser)
+            changed.remove("XDG_RUNTIME_DIR");
+        QProcess copy;
+        ASSERT_NO_FATAL_FAILURE(startCopy(copy, changed, c.anotherUser ? asNobody : QStringList{}));
+        const bool ended = copy.waitForFinished(20000);
+        stop(copy);
+        EXPECT_TRUE(ended) << c.what;
+        EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit) << c.what;
+        EXPECT_EQ(copy.exitCode(), 1) << c.what;
+        const QString said = QString::fromUtf8(copy.readAllStandardError());
+        EXPECT_TRUE(said.contains(QStringLiteral("O arquivo de trava '%1' não pôde ser aberto ou "
+                                                 "travado: %2.")
+                                      .arg(lockFile, QString::fromUtf8(c.reason))))
+            << c.what << "\n"
+            << said.toStdString();
+        EXPECT_EQ(tablets("select count(*) as n from mesa", {"n"}), Rows{{"1"}}) << c.what;
+        EXPECT_EQ(main("select count(*) as n from mesa", {"n"}), Rows{{"0"}}) << c.what;
     }
 }
 

@@ -38,7 +38,8 @@ int freeLoopbackPort() {
     return port;
 }
 
-OwnFirebirdServer::OwnFirebirdServer() : m_port(freeLoopbackPort()) {}
+OwnFirebirdServer::OwnFirebirdServer(const QString& host)
+    : m_host(host), m_port(freeLoopbackPort()) {}
 
 OwnFirebirdServer::~OwnFirebirdServer() {
     stop();
@@ -47,9 +48,14 @@ OwnFirebirdServer::~OwnFirebirdServer() {
 void OwnFirebirdServer::start() {
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(script(), {QStringLiteral("start"), folder(), QString::number(m_port)});
+    tool.start(script(), {QStringLiteral("start"), folder(), QString::number(m_port), m_host});
     ASSERT_TRUE(tool.waitForFinished(60000)) << "firebird-server.sh start";
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAll().constData();
+}
+
+QString OwnFirebirdServer::address() const {
+    const QString host = m_host.contains(u':') ? u'[' + m_host + u']' : m_host;
+    return host + u'/' + QString::number(m_port);
 }
 
 void OwnFirebirdServer::stop() {

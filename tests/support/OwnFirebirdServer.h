@@ -1,7 +1,8 @@
 #pragma once
 
 // A Firebird server of a test's own (tools/firebird-server.sh) on a free loopback port, so
-// that freezing or killing it disturbs no other test. Its folder is also a client
+// that freezing or killing it disturbs no other test. It listens on 127.0.0.1, or on the
+// loopback address given ("::1"). Its folder is also a client
 // configuration whose loopback reaches it: a program given FIREBIRD=folder() and
 // FIREBIRD_LOCK=lockFolder() finds this server "on this machine", and its embedded engine
 // shares the server's locks.
@@ -20,7 +21,7 @@ namespace testsupport {
 
 class OwnFirebirdServer {
 public:
-    OwnFirebirdServer();
+    explicit OwnFirebirdServer(const QString& host = QStringLiteral("127.0.0.1"));
     ~OwnFirebirdServer();
     OwnFirebirdServer(const OwnFirebirdServer&) = delete;
     OwnFirebirdServer& operator=(const OwnFirebirdServer&) = delete;
@@ -34,7 +35,8 @@ public:
     // SIGKILL, waited for: no shut-down, as when the machine's server process dies.
     void kill();
 
-    QString address() const { return QStringLiteral("127.0.0.1/%1").arg(m_port); }
+    // As a database text names it: "127.0.0.1/PORT", "[::1]/PORT".
+    QString address() const;
     int port() const { return m_port; }
     QString folder() const { return m_dir.path(); }
     QString lockFolder() const { return m_dir.filePath(QStringLiteral("lock")); }
@@ -43,6 +45,7 @@ private:
     int pid() const;
     void signal(int number);
     QTemporaryDir m_dir;
+    QString m_host;
     int m_port;
     bool m_frozen = false;
 };

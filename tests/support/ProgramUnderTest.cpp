@@ -42,6 +42,12 @@ QString ProgramUnderTest::programPath() {
     return QStringLiteral(CUVORA_PROGRAM_PATH);
 }
 
+void ProgramUnderTest::preload(const QString& library) {
+    m_environment.insert("LD_PRELOAD", library);
+    m_environment.insert("ASAN_OPTIONS",
+                         m_environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+}
+
 // The one place that lays the settings files out line by line.
 void ProgramUnderTest::writeDataFile(const QString& name, const QStringList& lines) const {
     lockedfile::writeAll(dataFile(name), encodeNumberedLines(lines, SettingsEncoding::Ansi));

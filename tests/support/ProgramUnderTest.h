@@ -54,6 +54,9 @@ public:
     const TestDatabases& databases() const { return m_dbs; }
     // What the next start passes to the program.
     QProcessEnvironment& environment() { return m_environment; }
+    // A library of the tests preloaded into the program from the next start on
+    // (LD_PRELOAD); under AddressSanitizer it comes ahead of the sanitizer's runtime.
+    void preload(const QString& library);
 
     // The settings files in the data folder, each written whole, in the system's ANSI code
     // page with CR LF line ends, as the point-of-sale system writes them.
