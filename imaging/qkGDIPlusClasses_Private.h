@@ -26,3 +26,9 @@ using GpOwnedImage = std::unique_ptr<GpImage, GpImageDisposer>;
 // paints it opaque, as if over black: every draw with attributes draws such a bitmap from
 // this premultiplied copy. Null for a metafile or a bitmap that has alpha.
 GpOwnedImage GpCopyForAttributes(GpImage* AImage);
+
+// Gives every frame of an indexed image whose palette is shorter than its depth allows a full
+// one, padded with opaque black: libgdiplus reads a pixel's colour from the palette unchecked,
+// past its end for an index the file's colour table lacks. False when a palette cannot be
+// read or written, or the depth is not one of an indexed format: such an image is refused.
+bool GpCompletePalettes(GpImage* AImage);
