@@ -2,6 +2,7 @@
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "imaging/qkGDIPlusClasses_Images.h"
+#include "imaging/qkGDIPlusClasses_Private.h"
 
 namespace {
 
@@ -53,10 +54,13 @@ void TqkGPCanvas::Draw(TqkGPImage& AGraphic, std::span<const TqkPointF> APoints)
 void TqkGPCanvas::Draw(TqkGPImage& AGraphic, std::span<const TqkPointF> APoints,
                        const TqkGPImageAttributes* AAttributes) {
     const TSize size = AGraphic.GetSize();
+    GpImageAttributes* attributes = GpImageAttributesHandle(AAttributes);
+    GpImage* image = AGraphic.Handle();
+    const GpOwnedImage withAlpha = attributes && image ? GpCopyForAttributes(image) : nullptr;
     CheckGdipStatus(qkgdip::GdipDrawImagePointsRect(
-        Handle(), AGraphic.Handle(), APoints.data(), pointCount(APoints), 0, 0,
-        static_cast<REAL>(size.cx), static_cast<REAL>(size.cy), kUnitPixel,
-        GpImageAttributesHandle(AAttributes), nullptr, nullptr));
+        Handle(), withAlpha ? withAlpha.get() : image, APoints.data(), pointCount(APoints), 0, 0,
+        static_cast<REAL>(size.cx), static_cast<REAL>(size.cy), kUnitPixel, attributes, nullptr,
+        nullptr));
 }
 
 void TqkGPCanvas::DrawTile(TqkGPImage& AGraphic, const TRect& R, BYTE AAlpha) {

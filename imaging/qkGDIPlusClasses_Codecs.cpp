@@ -1,6 +1,7 @@
 #include "imaging/qkGDIPlusClasses.h"
 
 #include "imaging/qkGDIPlusAPI_Flat.h"
+#include "imaging/qkGDIPlusClasses_Private.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -251,11 +252,15 @@ bool TqkGPImageCodec::Load(TStream& AStream,
                            std::unique_ptr<TqkSmartImageCustomHandle>& AHandle) const {
     if (!CheckGdiPlus(false))
         return false;
-    GpImage* image = nullptr;
+    GpImage* loaded = nullptr;
     TqkGPStreamAdapter adapter(AStream);
-    if (adapter.LoadImage(&image) != Status::Ok || !image)
+    if (adapter.LoadImage(&loaded) != Status::Ok || !loaded)
         return false;
-    AHandle = std::make_unique<TqkGPImageHandle>(image);
+    GpOwnedImage image(loaded);
+    if (!GpCompletePalettes(image.get()))
+        return false;
+    AHandle = std::make_unique<TqkGPImageHandle>(image.get());
+    image.release();
     return true;
 }
 

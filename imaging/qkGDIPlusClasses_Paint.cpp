@@ -51,15 +51,17 @@ bool textureFill(GpGraphics* AGraphics, const TRect& D, const TRect& S, GpImage*
     return true;
 }
 
-struct ImageDisposer {
-    void operator()(GpImage* AImage) const { qkgdip::GdipDisposeImage(AImage); }
-};
-using OwnedImage = std::unique_ptr<GpImage, ImageDisposer>;
+} // namespace
 
-// libgdiplus scales the alpha of a bitmap without an alpha channel (JPEG, 24-bit BMP) and then
-// draws it opaque, as if over black: such a bitmap is drawn with attributes from a
-// premultiplied copy. None for a bitmap that has alpha.
-OwnedImage copyWithAlpha(GpImage* AImage) {
+void GpImageDisposer::operator()(GpImage* AImage) const {
+    qkgdip::GdipDisposeImage(AImage);
+}
+
+GpOwnedImage GpCopyForAttributes(GpImage* AImage) {
+    INT type = 0;
+    CheckGdipStatus(qkgdip::GdipGetImageType(AImage, &type));
+    if (type != kImageTypeBitmap)
+        return nullptr;
     INT format = 0;
     CheckGdipStatus(qkgdip::GdipGetImagePixelFormat(AImage, &format));
     if (format & PixelFormatAlpha)
@@ -70,7 +72,7 @@ OwnedImage copyWithAlpha(GpImage* AImage) {
     CheckGdipStatus(qkgdip::GdipGetImageHeight(AImage, &height));
     const INT w = static_cast<INT>(width);
     const INT h = static_cast<INT>(height);
-    OwnedImage copy(GpCreateBitmap(w, h));
+    GpOwnedImage copy(GpCreateBitmap(w, h));
     GpGraphics* graphics = nullptr;
     CheckGdipStatus(qkgdip::GdipGetImageGraphicsContext(copy.get(), &graphics));
     const Status status = qkgdip::GdipDrawImageRectI(graphics, AImage, 0, 0, w, h);
@@ -78,8 +80,6 @@ OwnedImage copyWithAlpha(GpImage* AImage) {
     CheckGdipStatus(status);
     return copy;
 }
-
-} // namespace
 
 bool GpIsRectVisible(GpGraphics* AGraphics, const TqkRectF& R) {
     BOOL visible = 0;
@@ -148,8 +148,7 @@ void GpDrawImage(GpGraphics* AGraphics, const TqkRectF& ADest, const TqkRectF& A
         const GpImageAttributes* attributes = AAttributes;
         if (!attributes && AAlpha < 255)
             attributes = GpAlphaBlendAttributes(AAlpha)->Handle();
-        OwnedImage withAlpha =
-            attributes && type == kImageTypeBitmap ? copyWithAlpha(AImage) : nullptr;
+        const GpOwnedImage withAlpha = attributes ? GpCopyForAttributes(AImage) : nullptr;
         GpImage* drawn = withAlpha ? withAlpha.get() : AImage;
         CheckGdipStatus(qkgdip::GdipDrawImageRectRect(AGraphics, drawn, ADest.Left, ADest.Top, dw,
                                                       dh, ASource.Left, ASource.Top, sw, sh,

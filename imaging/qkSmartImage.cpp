@@ -118,13 +118,17 @@ void TqkSmartImageData::Assign(const TqkSmartImageData* ASource) {
 void TqkSmartImageData::SetTransparencyAlpha() {
     if (FBitsFormat != TAlphaFormat::afIgnored || !FBits)
         return;
+    // The bits carry no alpha (a 24-bit bitmap's read as 255): a pixel matches the key by its
+    // colour alone.
+    constexpr std::uint32_t kColourBits = 0x00FFFFFF;
     TRGBColors& bits = *FBits;
     bool hasKey = false;
     std::uint32_t key = 0;
     if (FTransparentMode == TTransparentMode::tmFixed) {
         key = static_cast<std::uint32_t>(
             qkAlphaColorToColor(static_cast<TqkAlphaColor>(FTransparentColor)));
-        hasKey = true;
+        // clNone and clDefault name no colour.
+        hasKey = (key & ~kColourBits) == 0;
     } else {
         // The first pixel of the bottom row; bits shorter than one row have none.
         const std::int64_t index =
@@ -135,7 +139,8 @@ void TqkSmartImageData::SetTransparencyAlpha() {
         }
     }
     for (RGBQUAD& pixel : bits)
-        pixel.rgbReserved = (FTransparent && hasKey && pixelValue(pixel) == key) ? 0 : 255;
+        pixel.rgbReserved =
+            (FTransparent && hasKey && ((pixelValue(pixel) ^ key) & kColourBits) == 0) ? 0 : 255;
     FBitsFormat = TAlphaFormat::afPremultiplied;
 }
 

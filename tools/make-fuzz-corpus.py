@@ -30,6 +30,19 @@ def gif(version, width, height):
             b"\x00\x00\x00\xff\xff\xff" + b",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;")
 
 
+def gif_short_tables(frames):
+    """1 by 1 frames, each (palette index, own table): a global table of white and red, a
+    local one of green and blue; indices 2 and 3 lie past either."""
+    data = b"GIF89a" + struct.pack("<HHBBB", 1, 1, 0x80, 0, 0) + b"\xff\xff\xff\xff\x00\x00"
+    data += b"!\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00"
+    for index, local in frames:
+        data += b"!\xf9\x04\x00\x0a\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00"
+        data += b"\x80\x00\xff\x00\x00\x00\xff" if local else b"\x00"
+        codes = 4 | (index << 3) | (5 << 6)
+        data += bytes([2, 2, codes & 0xFF, codes >> 8, 0])
+    return data + b";"
+
+
 def segment(marker, payload):
     return struct.pack(">HH", marker, len(payload) + 2) + payload
 
@@ -114,6 +127,14 @@ files = {
                                              emf_header(-2, -5, 0x7FFFFFFF, 0x7FFFFFF0)),
         "unknown-class.stored": stored(b"TJPEGImage", logo_jpeg[:64]),
         "empty-name.stored": b"\x00",
+    },
+    "smart_image_decode": {
+        "logo.jpg": logo_jpeg,
+        "small.png": small_png,
+        "info-header.bmp": bmp(3, 2),
+        "gif89a.gif": gif(b"89a", 1, 1),
+        "frames-past-their-tables.gif": gif_short_tables([(1, False), (3, True), (2, False)]),
+        "little-endian.tif": tiff(False, 3, 4, 4),
     },
     "settings_file": {
         "DozEdiz.INI": b"Informar Porta\r\nCozinha\r\n1\r\n1\r\nNenhuma\r\n\r\nN\r\nporta1.txt\r\n",

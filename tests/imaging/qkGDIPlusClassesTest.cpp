@@ -454,6 +454,78 @@ TEST(GpImageHandle, AnimatedGifFramesAndTheirOwnDelays) {
     EXPECT_EQ(gif->AnimationFrameDelay(), 100);
 }
 
+// A GIF of 1 x 1 frames, each the palette index it names, over a global table of white and
+// red, or over a local table of green and blue of its own: indices 2 and 3 lie past either.
+QByteArray gifWithShortTables(std::initializer_list<std::pair<int, bool>> AFrames) {
+    QByteArray gif = QByteArray("GIF89a") + le16(1) + le16(1) + bytes({0x80, 0, 0}) +
+                     bytes({0xFF, 0xFF, 0xFF, 0xFF, 0, 0});
+    for (const auto& [index, local] : AFrames) {
+        gif += bytes({0x2C}) + le16(0) + le16(0) + le16(1) + le16(1);
+        gif += local ? bytes({0x80, 0, 0xFF, 0, 0, 0, 0xFF}) : bytes({0});
+        const int codes = 4 | (index << 3) | (5 << 6);
+        gif += bytes({2, 2, codes & 0xFF, codes >> 8, 0});
+    }
+    return gif + bytes({0x3B});
+}
+
+struct PaletteRead {
+    std::uint32_t count = 0;
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+};
+
+PaletteRead readPalette(GpImage* AImage) {
+    INT size = 0;
+    EXPECT_EQ(qkgdip::GdipGetImagePaletteSize(AImage, &size), Status::Ok);
+    std::vector<std::uint32_t> block(static_cast<std::size_t>(std::max(size, 12) + 3) / 4);
+    auto* palette = reinterpret_cast<TGpColorPalette*>(block.data());
+    EXPECT_EQ(qkgdip::GdipGetImagePalette(AImage, palette, size), Status::Ok);
+    const std::size_t count = std::min<std::size_t>(palette->Count, block.size() - 2);
+    return {palette->Count, block[2], count ? block[1 + count] : 0};
+}
+
+std::uint32_t firstPixel(TqkGPImageHandle& AHandle) {
+    const TRGBColors bits = AHandle.GetAsBitmapBits();
+    std::uint32_t value = 0;
+    if (!bits.empty())
+        std::memcpy(&value, bits.data(), sizeof value);
+    return value;
+}
+
+// libgdiplus keeps a GIF's colour table as the frame's palette, however short, and reads a
+// pixel's colour there unchecked (valgrind: reads past the block): every frame gets a full
+// palette, padded with opaque black, and an image whose palette cannot be set is refused.
+TEST(GpImageHandle, IndexedFramesGetAFullPalette) {
+    const QByteArray bytes = gifWithShortTables({{1, false}, {3, true}, {2, false}, {0, true}});
+    std::unique_ptr<TqkGPImageHandle> gif = decode(bytes);
+    ASSERT_NE(gif, nullptr);
+    EXPECT_EQ(firstPixel(*gif), 0xFFFF0000u) << "the first frame is active, as decoded";
+    ASSERT_EQ(gif->AnimationFrameCount(), 4u);
+    const struct {
+        std::uint32_t first;
+        std::uint32_t pixel;
+    } frames[] = {{0xFFFFFFFF, 0xFFFF0000},
+                  {0xFF00FF00, 0xFF000000},
+                  {0xFFFFFFFF, 0xFF000000},
+                  {0xFF00FF00, 0xFF00FF00}};
+    for (std::uint32_t frame = 0; frame < 4; ++frame) {
+        gif->SetActiveFrame(frame);
+        const PaletteRead palette = readPalette(gif->Handle());
+        EXPECT_EQ(palette.count, 256u) << "frame " << frame;
+        EXPECT_EQ(palette.first, frames[frame].first) << "frame " << frame;
+        EXPECT_EQ(palette.last, 0xFF000000u) << "frame " << frame;
+        EXPECT_EQ(firstPixel(*gif), frames[frame].pixel) << "frame " << frame;
+    }
+
+    const auto real = qkgdip::GdipSetImagePalette;
+    qkgdip::GdipSetImagePalette = [](GpImage*, const TGpColorPalette*) {
+        return Status::OutOfMemory;
+    };
+    EXPECT_EQ(decode(bytes), nullptr);
+    EXPECT_NE(decode(fixtures().jpeg), nullptr) << "a picture without a palette sets none";
+    qkgdip::GdipSetImagePalette = real;
+}
+
 // Windows' GDI+ gives one item with an entry per frame; a list shorter than the active frame
 // is read no further than its end.
 struct DelaySpy {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 // The library started as the program starts it: real libgdiplus, the codecs registered.
@@ -242,6 +244,57 @@ TEST(GPCanvas, DrawsAndTilesPictures) {
     bits = target->GetBitmapBits();
     EXPECT_EQ(dominant(pixelAt(bits, 25, 3, 12)), 'r');
     EXPECT_EQ(dominant(pixelAt(bits, 25, 22, 12)), 'b');
+}
+
+// Half-opaque red over white by each canvas route that draws with attributes or an opacity: a
+// picture without alpha (JPEG, 24-bit BMP) blends as one with alpha does.
+TEST(GPCanvas, TranslucentPicturesBlendByEveryRoute) {
+    QImage red(20, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } sources[] = {
+        {"PNG with alpha", encode(halves(20, 20, Qt::red, Qt::red), "PNG")},
+        {"JPEG", encode(red, "JPEG")},
+        {"24-bit BMP", encode(red, "BMP")},
+    };
+    const TqkGPImageAttributes* half = GpAlphaBlendAttributes(128);
+    const TqkPointF cover[] = {{0, 0}, {20, 0}, {0, 20}};
+    const struct {
+        const char* name;
+        std::function<void(TqkGPCanvas&, TqkGPImage&)> draw;
+    } routes[] = {
+        {"rectangle and opacity",
+         [](TqkGPCanvas& c, TqkGPImage& p) {
+             c.Draw(p, TRect{0, 0, 20, 20}, 128);
+         }},
+        {"float rectangle and opacity",
+         [](TqkGPCanvas& c, TqkGPImage& p) {
+             c.Draw(p, TqkRectF{0, 0, 20, 20}, 128);
+         }},
+        {"rectangle and attributes",
+         [&](TqkGPCanvas& c, TqkGPImage& p) {
+             c.Draw(p, TRect{0, 0, 20, 20}, half);
+         }},
+        {"points and attributes", [&](TqkGPCanvas& c, TqkGPImage& p) { c.Draw(p, cover, half); }},
+        {"tiles and opacity",
+         [](TqkGPCanvas& c, TqkGPImage& p) {
+             c.DrawTile(p, TRect{0, 0, 20, 20}, 128);
+         }},
+    };
+    for (const auto& source : sources) {
+        auto picture = loaded<TqkGPImage>(source.bytes);
+        for (const auto& route : routes) {
+            auto target = loaded<TqkGPImage>(encode(halves(20, 20, Qt::white, Qt::white), "PNG"));
+            route.draw(*target->CreateCanvas(), *picture);
+            const RGBQUAD pixel = pixelAt(target->GetBitmapBits(), 20, 10, 10);
+            EXPECT_NEAR(pixel.rgbRed, 255, 8) << source.name << ", " << route.name;
+            EXPECT_NEAR(pixel.rgbGreen, 127, 8) << source.name << ", " << route.name;
+            EXPECT_NEAR(pixel.rgbBlue, 127, 8) << source.name << ", " << route.name;
+            EXPECT_EQ(pixel.rgbReserved, 255) << source.name << ", " << route.name;
+        }
+    }
 }
 
 } // namespace

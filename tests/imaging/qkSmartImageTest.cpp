@@ -318,56 +318,100 @@ TEST_P(TransparencyAlphaTest, SetsAlphaFromTheKey) {
         EXPECT_EQ((*bits)[i].rgbReserved, c.alphas[i]) << "pixel " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TransparencyAlphaTest,
-                         ::testing::Values(TransparencyCase{"AutoKeyIsFirstPixelOfBottomRow",
-                                                            true,
-                                                            TTransparentMode::tmAuto,
-                                                            0,
-                                                            {0x00111111, 0x00333333, 0x00333333,
-                                                             0x00222222},
-                                                            2,
-                                                            {255, 0, 0, 255}},
-                                           TransparencyCase{"FixedBlackKeysNothing",
-                                                            true,
-                                                            TTransparentMode::tmFixed,
-                                                            clBlack,
-                                                            {0x00000000, 0x00FFFFFF},
-                                                            2,
-                                                            {255, 255}},
-                                           TransparencyCase{"FixedColourIsSwappedToAPixel",
-                                                            true,
-                                                            TTransparentMode::tmFixed,
-                                                            0x00332211,
-                                                            {0x00112233, 0x00332211},
-                                                            2,
-                                                            {0, 255}},
-                                           TransparencyCase{"OffMakesEveryPixelOpaque",
-                                                            false,
-                                                            TTransparentMode::tmAuto,
-                                                            0,
-                                                            {0x00111111, 0x00111111},
-                                                            2,
-                                                            {255, 255}},
-                                           TransparencyCase{"BitsShorterThanARowHaveNoKey",
-                                                            true,
-                                                            TTransparentMode::tmAuto,
-                                                            0,
-                                                            {0x00111111},
-                                                            4,
-                                                            {255}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TransparencyAlphaTest,
+    ::testing::Values(TransparencyCase{"AutoKeyIsFirstPixelOfBottomRow",
+                                       true,
+                                       TTransparentMode::tmAuto,
+                                       0,
+                                       {0x00111111, 0x00333333, 0x00333333, 0x00222222},
+                                       2,
+                                       {255, 0, 0, 255}},
+                      TransparencyCase{"FixedBlackKeysNothing",
+                                       true,
+                                       TTransparentMode::tmFixed,
+                                       clBlack,
+                                       {0x00000000, 0x00FFFFFF},
+                                       2,
+                                       {255, 255}},
+                      TransparencyCase{"FixedColourIsSwappedToAPixel",
+                                       true,
+                                       TTransparentMode::tmFixed,
+                                       0x00332211,
+                                       {0x00112233, 0x00332211},
+                                       2,
+                                       {0, 255}},
+                      TransparencyCase{"FixedColourMatchesWhateverTheAlpha",
+                                       true,
+                                       TTransparentMode::tmFixed,
+                                       0x00332211,
+                                       {0xFF112233, 0x7F112233, 0xFF332211},
+                                       3,
+                                       {0, 0, 255}},
+                      TransparencyCase{"AutoKeyMatchesWhateverTheAlpha",
+                                       true,
+                                       TTransparentMode::tmAuto,
+                                       0,
+                                       {0xFF333333, 0x00333333, 0x7F333333, 0xFF222222},
+                                       2,
+                                       {0, 0, 0, 255}},
+                      TransparencyCase{"FixedDefaultKeysNothing",
+                                       true,
+                                       TTransparentMode::tmFixed,
+                                       0x00010203,
+                                       {0x20000000, 0xFF000000, 0x00000000},
+                                       3,
+                                       {255, 255, 255}},
+                      TransparencyCase{"OffMakesEveryPixelOpaque",
+                                       false,
+                                       TTransparentMode::tmAuto,
+                                       0,
+                                       {0x00111111, 0x00111111},
+                                       2,
+                                       {255, 255}},
+                      TransparencyCase{"BitsShorterThanARowHaveNoKey",
+                                       true,
+                                       TTransparentMode::tmAuto,
+                                       0,
+                                       {0x00111111},
+                                       4,
+                                       {255}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SmartImageData, BitmapGivesItsTransparentColourAndMode) {
-    // Alpha 0 everywhere, so the bits' alpha carries nothing; the bottom row starts blue.
-    TBitmap bitmap(2, 2);
-    bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+// A 2 by 2 bitmap, red and blue, whose bottom row starts blue: 32 bits with alpha 0
+// everywhere (the bits' alpha carries nothing), or 24 bits, made opaque in memory or read
+// from a file, whose pixels read with alpha 255.
+std::unique_ptr<TBitmap> redAndBlueBitmap(TPixelFormat AFormat, bool AFromFile) {
     const std::uint32_t red = 0x00FF0000;
     const std::uint32_t blue = 0x000000FF;
-    bitmap.ScanLine(0)[0] = red;
-    bitmap.ScanLine(0)[1] = blue;
-    bitmap.ScanLine(1)[0] = blue;
-    bitmap.ScanLine(1)[1] = red;
-    bitmap.SetTransparent(true);
+    auto bitmap = std::make_unique<TBitmap>(2, 2);
+    bitmap->SetPixelFormat(TPixelFormat::pf32bit);
+    bitmap->ScanLine(0)[0] = red;
+    bitmap->ScanLine(0)[1] = blue;
+    bitmap->ScanLine(1)[0] = blue;
+    bitmap->ScanLine(1)[1] = red;
+    bitmap->SetPixelFormat(AFormat);
+    if (AFromFile) {
+        TMemoryStream file;
+        bitmap->SaveToStream(file);
+        EXPECT_EQ(static_cast<unsigned char>(file.bytes()[28]), 24) << "a 24-bit file";
+        file.SetPosition(0);
+        bitmap = std::make_unique<TBitmap>();
+        bitmap->LoadFromStream(file);
+    }
+    return bitmap;
+}
+
+TEST(SmartImageData, BitmapGivesItsTransparentColourAndMode) {
+    const struct {
+        const char* name;
+        TPixelFormat format;
+        bool fromFile;
+    } bitmaps[] = {
+        {"32 bits", TPixelFormat::pf32bit, false},
+        {"24 bits", TPixelFormat::pf24bit, false},
+        {"24-bit file", TPixelFormat::pf24bit, true},
+    };
     const struct {
         TColor color;
         TTransparentMode mode;
@@ -376,21 +420,27 @@ TEST(SmartImageData, BitmapGivesItsTransparentColourAndMode) {
         std::uint8_t blueAlpha;
     } cases[] = {
         {0x0000FF, TTransparentMode::tmFixed, 0x020000FF, 0, 255},
+        {0xFF0000, TTransparentMode::tmFixed, 0x02FF0000, 255, 0},
         {clDefault, TTransparentMode::tmAuto, 0x02FF0000, 255, 0},
     };
-    for (const auto& c : cases) {
-        bitmap.SetTransparentColor(c.color);
-        ASSERT_EQ(bitmap.TransparentMode(), c.mode);
-        TqkSmartImageData data;
-        data.LoadFromBitmap(bitmap);
-        EXPECT_EQ(data.FTransparentColor, c.keptColor);
-        EXPECT_EQ(data.FTransparentMode, c.mode);
-        ASSERT_TRUE(data.HasBits());
-        const TRGBColors& bits = *data.FBits;
-        EXPECT_EQ(bits[0].rgbReserved, c.redAlpha) << "red";
-        EXPECT_EQ(bits[3].rgbReserved, c.redAlpha) << "red";
-        EXPECT_EQ(bits[1].rgbReserved, c.blueAlpha) << "blue";
-        EXPECT_EQ(bits[2].rgbReserved, c.blueAlpha) << "blue";
+    for (const auto& made : bitmaps) {
+        std::unique_ptr<TBitmap> bitmap = redAndBlueBitmap(made.format, made.fromFile);
+        bitmap->SetTransparent(true);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(::testing::Message() << made.name << ", key 0x" << std::hex << c.color);
+            bitmap->SetTransparentColor(c.color);
+            ASSERT_EQ(bitmap->TransparentMode(), c.mode);
+            TqkSmartImageData data;
+            data.LoadFromBitmap(*bitmap);
+            EXPECT_EQ(data.FTransparentColor, c.keptColor);
+            EXPECT_EQ(data.FTransparentMode, c.mode);
+            ASSERT_TRUE(data.HasBits());
+            const TRGBColors& bits = *data.FBits;
+            EXPECT_EQ(bits[0].rgbReserved, c.redAlpha) << "red";
+            EXPECT_EQ(bits[3].rgbReserved, c.redAlpha) << "red";
+            EXPECT_EQ(bits[1].rgbReserved, c.blueAlpha) << "blue";
+            EXPECT_EQ(bits[2].rgbReserved, c.blueAlpha) << "blue";
+        }
     }
 }
 
