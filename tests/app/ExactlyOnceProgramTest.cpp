@@ -123,31 +123,6 @@ protected:
         return program().waitForFinished(60000) && program().exitStatus() == QProcess::CrashExit;
     }
 
-    static int count(const Rows& rows) { return rows.value(0).value(0).toInt(); }
-    int tabletItemsLeft() {
-        return count(tablets("select count(*) as n from mesa where COZINHA = '9'", {"n"}));
-    }
-    int mainItems() { return count(main("select count(*) as n from mesa", {"n"})); }
-    QMap<QString, int> codesInMain() {
-        QMap<QString, int> codes;
-        for (const QStringList& row : main("select codigo from mesa", {"codigo"}))
-            ++codes[row.at(0)];
-        return codes;
-    }
-
-    void tableAndWaiter() {
-        onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
-        onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
-    }
-    // Items first..last, their printer numbers taking turns over the given ones.
-    void tabletItems(int first, int last, const QList<int>& printers) {
-        for (int id = first; id <= last; ++id)
-            onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, "
-                                     "Nomep, Quant, Valor, Texto) values (%1, '000012', '%2', "
-                                     "'9', '3', 'P%1', 'prato %1', 1, 10, 'sem sal')")
-                          .arg(id)
-                          .arg(printers[id % printers.size()]));
-    }
     // Each of the items first..last once in the main database.
     void expectEachOnceInMain(int first, int last) {
         const QMap<QString, int> codes = codesInMain();

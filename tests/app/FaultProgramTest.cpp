@@ -65,35 +65,6 @@ protected:
         return log().count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: "));
     }
 
-    int count(const Rows& rows) { return rows.value(0).value(0).toInt(); }
-    int tabletItemsLeft() {
-        return count(tablets("select count(*) as n from mesa where COZINHA = '9'", {"n"}));
-    }
-    int mainItems() { return count(main("select count(*) as n from mesa", {"n"})); }
-
-    void tableAndWaiter() {
-        // The table text that is its own table number: the bill finds the moved items.
-        onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
-        onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
-    }
-    // Items first..last, their printer numbers taking turns over the given ones.
-    void tabletItems(int first, int last, const QList<int>& printers) {
-        for (int id = first; id <= last; ++id)
-            onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, "
-                                     "Nomep, Quant, Valor, Texto) values (%1, '000012', '%2', "
-                                     "'9', '3', 'P%1', 'prato %1', 1, 10, 'sem sal')")
-                          .arg(id)
-                          .arg(printers[id % printers.size()]));
-    }
-
-    // Every item of the tablets reached the main database: how many times each code did.
-    QMap<QString, int> codesInMain() {
-        QMap<QString, int> codes;
-        for (const QStringList& row : main("select codigo from mesa", {"codigo"}))
-            ++codes[row.at(0)];
-        return codes;
-    }
-
     // Longer than one polling period, so a cycle that was going to run has run.
     static void waitPastOneCycle() { QThread::sleep(6); }
     // A tablet's open transaction, in isql-fb, that holds the row of one item until the

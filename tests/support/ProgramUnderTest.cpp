@@ -176,4 +176,37 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+void ProgramUnderTest::tableAndWaiter() const {
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
+    onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");
+}
+
+void ProgramUnderTest::tabletItems(int first, int last, const QList<int>& printers) const {
+    for (int id = first; id <= last; ++id)
+        onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
+                                 "Quant, Valor, Texto) values (%1, '000012', '%2', '9', '3', "
+                                 "'P%1', 'prato %1', 1, 10, 'sem sal')")
+                      .arg(id)
+                      .arg(printers[id % printers.size()]));
+}
+
+int ProgramUnderTest::count(const Rows& rows) {
+    return rows.value(0).value(0).toInt();
+}
+
+int ProgramUnderTest::tabletItemsLeft() const {
+    return count(tablets("select count(*) as n from mesa where COZINHA = '9'", {"n"}));
+}
+
+int ProgramUnderTest::mainItems() const {
+    return count(main("select count(*) as n from mesa", {"n"}));
+}
+
+QMap<QString, int> ProgramUnderTest::codesInMain() const {
+    QMap<QString, int> codes;
+    for (const QStringList& row : main("select codigo from mesa", {"codigo"}))
+        ++codes[row.at(0)];
+    return codes;
+}
+
 } // namespace testsupport

@@ -25,6 +25,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -80,6 +81,18 @@ public:
     void onTablets(const QString& statement) const;
     Rows main(const QString& select, const QStringList& columns) const;
     Rows tablets(const QString& select, const QStringList& columns) const;
+
+    // A restaurant of one open table, 000012 (the text that is its own table number: the
+    // bill finds the moved items), and waiter 3, Ana; its items P1, P2, ... on the tablets.
+    void tableAndWaiter() const;
+    // Items first..last, their printer numbers taking turns over the given ones.
+    void tabletItems(int first, int last, const QList<int>& printers) const;
+    // The first column of the first row as a number (a count).
+    static int count(const Rows& rows);
+    int tabletItemsLeft() const;
+    int mainItems() const;
+    // How many times each code reached the main database.
+    QMap<QString, int> codesInMain() const;
 
     // Where the program's standard error goes from the next start on: kept for
     // program().readAllStandardError() (the default), passed on to the test's own, or
