@@ -247,6 +247,7 @@ PassFilter::PassFilter(const std::array<ColumnComparison, 3>& columns, const QSt
 }
 
 void PassFilter::setWaiters(const QStringList& waiters) {
+    m_waiterCodes = waiters;
     m_waiters.clear();
     for (const QString& waiter : waiters) {
         m_waiters.push_back({literalKey(m_columns[2], waiter), {}});

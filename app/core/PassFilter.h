@@ -86,7 +86,9 @@ public:
     // that table text (the flag keeps COZINHA, so an item select can still find it).
     void itemsFlagged();
 
-    // The new items as last set.
+    // The columns, the waiters' codes and the new items as last set.
+    const std::array<ColumnComparison, 3>& columns() const { return m_columns; }
+    const QStringList& waiters() const { return m_waiterCodes; }
     const std::vector<Item>& newItems() const { return m_newItems; }
     // The new items (their indexes) whose mesa no table number may equal, leaving out those
     // with a NULL mesa or one that may be the flag text 'EXCLUIR'; none when comparing some
@@ -106,6 +108,7 @@ private:
     void match(Literal& literal, int column) const;
 
     std::array<ColumnComparison, 3> m_columns;
+    QStringList m_waiterCodes;
     std::vector<Item> m_newItems;
     std::array<std::vector<CompareKey>, 3> m_items; // per column, per new item
     std::vector<Literal> m_tables;

@@ -4,6 +4,7 @@
 #include "app/core/DozEdizSettings.h"
 #include "app/core/PassJournal.h"
 #include "app/core/TabJunta.h"
+#include "app/core/UnmovableRows.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/db/Table.h"
@@ -277,6 +278,8 @@ private:
     std::unique_ptr<PassFilter> planPasses(const QStringList& tables);
     std::optional<std::array<ColumnComparison, 3>> describeItemColumns();
     void reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables);
+    void reportRowsThatNeverMove(std::optional<std::array<ColumnComparison, 3>> columns,
+                                 std::optional<QStringList> waiters);
     QStringList waiterCodes();
     bool mainDatabaseHasWriteTriggers();
     void readNewItems(PassFilter& filter);
@@ -315,6 +318,11 @@ private:
     int m_itemsMoved = 0;                   // items flagged in this run
     bool m_tabletItemTriggers = false;      // as the last cycle's catalogue read found
     int m_reportLines = 0;
+
+    // The rows of the last read of the new items, and the ids of rows that never move logged
+    // in this run.
+    std::vector<TabletRow> m_tabletRowsRead;
+    QSet<QString> m_reportedUnmovableIds;
 
     bool m_shownOnce = false;
 

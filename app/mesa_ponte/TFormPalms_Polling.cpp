@@ -10,6 +10,7 @@
 #include "app/core/ProgramClock.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/TableNumber.h"
+#include "app/core/UnmovableRows.h"
 #include "app/db/DatabaseError.h"
 #include "platform/RegionalSettings.h"
 #include "platform/widgets/HandlerGuard.h"
@@ -215,6 +216,7 @@ std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns()
 // Tablet items that wait for a table not open in CabMesa are never moved: a mistyped table
 // number would go unseen. Each table text is logged once per run. The fast path's read of the
 // new items serves; the plain nesting, or a cycle the fast path does not plan, reads them here.
+// Rows that can never move are logged next, from the same read.
 // The check runs before any pass and never stops the cycle: it writes nothing but the log.
 void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables) {
     std::unique_ptr<PassFilter> own;
@@ -249,6 +251,42 @@ void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStr
                                          "aberta no CabMesa (%2 item(ns)): nada é movido até a "
                                          "mesa ser aberta; confira o número da mesa no tablet.")
                               .arg(it.key(), QString::number(it.value())));
+    }
+    if (own)
+        reportRowsThatNeverMove(tables.isEmpty() ? std::nullopt : std::optional(filter->columns()),
+                                std::nullopt);
+    else
+        reportRowsThatNeverMove(filter->columns(), filter->waiters());
+}
+
+// The rows of the last read of the new items that no pass can ever move, each logged once
+// per run by its id. What the fast path's plan has not given (the columns with no table open,
+// the waiters) is read here, only when there are rows to judge. Errors are no errors of the
+// cycle: the check then says nothing.
+void TFormPalms::reportRowsThatNeverMove(std::optional<std::array<ColumnComparison, 3>> columns,
+                                         std::optional<QStringList> waiters) {
+    if (m_tabletRowsRead.empty())
+        return;
+    try {
+        if (!columns) {
+            columns = describeItemColumns();
+            if (!columns)
+                return;
+        }
+        if (!waiters) {
+            Vendedor.open({kSelectWaiters});
+            waiters = waiterCodes();
+        }
+        const UnmovableRows check(*columns, *waiters);
+        for (const TabletRow& row : m_tabletRowsRead) {
+            const std::vector<UnmovableReason> reasons = check.reasons(row);
+            const QString id = tabletRowIdText(row);
+            if (reasons.empty() || m_reportedUnmovableIds.contains(id))
+                continue;
+            m_reportedUnmovableIds.insert(id);
+            programlog::write(unmovableRowEntry(row, reasons));
+        }
+    } catch (const std::exception&) {
     }
 }
 
@@ -288,18 +326,28 @@ bool TFormPalms::tryReadNewItems(PassFilter& filter) {
     }
 }
 
-// Every item select asks for COZINHA '9' too: the rows this answers are all an item select
-// can return.
+// Every item select asks for COZINHA '9' too: the rows with it are all an item select can
+// return. The rows that are neither items nor bill requests come in the same read, for the
+// log of rows that never move; the database says which rows are items, as it compares.
 void TFormPalms::readNewItems(PassFilter& filter) {
-    MesaPalm.open({QStringLiteral("select mesa, imp, vend from mesa where COZINHA = ") +
-                   q(QStringLiteral("9"))});
+    const QString item = QStringLiteral("COZINHA = ") + q(QStringLiteral("9"));
+    MesaPalm.open({QStringLiteral("select id, mesa, imp, COZINHA, vend, case when ") + item +
+                   QStringLiteral(" then 1 else 0 end as item from mesa where ") + item +
+                   QStringLiteral(" or COZINHA is null or COZINHA <> ") + q(QStringLiteral("7"))});
     std::vector<PassFilter::Item> items;
-    for (; !MesaPalm.eof(); MesaPalm.next())
-        items.push_back({MesaPalm.field(QStringLiteral("mesa")).value(),
-                         MesaPalm.field(QStringLiteral("imp")).value(),
-                         MesaPalm.field(QStringLiteral("vend")).value()});
+    std::vector<TabletRow> rows;
+    for (; !MesaPalm.eof(); MesaPalm.next()) {
+        const auto value = [this](const char* column) {
+            return MesaPalm.field(QString::fromLatin1(column)).value();
+        };
+        rows.push_back({value("id"), value("mesa"), value("imp"), value("COZINHA"), value("vend"),
+                        MesaPalm.field(QStringLiteral("item")).asInteger() == 1});
+        if (rows.back().item)
+            items.push_back({rows.back().mesa, rows.back().imp, rows.back().vend});
+    }
     MesaPalm.close();
     filter.setNewItems(items);
+    m_tabletRowsRead = std::move(rows);
 }
 
 // One tablet item of a pass, as read before anything of it is written.

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -830,6 +832,68 @@ TEST_F(ProgramUnderFaults, ControlCharactersFromTheDatabasesReachNoDestination) 
     // The texts as typed in the main database and on the kitchen monitor.
     EXPECT_EQ(main("select nomep from mesa where codigo = 'P1'", {"nomep"}), Rows{{name}});
     EXPECT_EQ(main("select produto from cozinha2", {"produto"}), Rows{{name}});
+}
+
+// Rows that no cycle can ever move, one of each kind: a waiter code of no waiter, a printer
+// number that is none, no table, and rows that are neither items nor bill requests. Each is
+// logged once per run with its id and why; the good items typed around them move.
+TEST_F(ProgramUnderFaults, RowsThatCanNeverMoveAreLoggedOncePerRun) {
+    tableAndWaiter();
+    struct Row {
+        int id;
+        const char* mesa;
+        const char* imp;
+        const char* cozinha;
+        const char* vend;
+        const char* why;
+    };
+    const Row rows[] = {
+        {601, "'000012'", "'1'", "'9'", "'9'", "vend não é o código de nenhum garçom"},
+        {602, "'000012'", "'6'", "'9'", "'3'", "imp não é uma impressora de 0 a 5"},
+        {603, "NULL", "'1'", "'9'", "'3'", "não tem mesa"},
+        {604, "'000012'", "'1'", "'8'", "'3'", "COZINHA não é '9' (item) nem '7'"},
+        {605, "'000012'", "'1'", "NULL", "'3'", "COZINHA não é '9' (item) nem '7'"},
+    };
+    for (const Row& row : rows)
+        onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, "
+                                 "Quant) values (%1, %2, %3, %4, %5, 'NUNCA', 'nunca', 1)")
+                      .arg(QString::number(row.id), QString::fromLatin1(row.mesa),
+                           QString::fromLatin1(row.imp), QString::fromLatin1(row.cozinha),
+                           QString::fromLatin1(row.vend)));
+    tabletItems(1, 2, {1, 2});
+    const auto logged = [&](int id) {
+        return log().count(QStringLiteral("Item do tablet que nunca será movido (id %1,").arg(id));
+    };
+    const auto allLogged = [&](int times) {
+        return std::all_of(std::begin(rows), std::end(rows),
+                           [&](const Row& row) { return logged(row.id) == times; });
+    };
+    int last = 2;
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+        ASSERT_TRUE(waitFor([&] { return allLogged(run + 1) && tabletItemsLeft() == 3; }, 30))
+            << run << log().toStdString();
+        // Items typed meanwhile move; the next cycles say nothing more of the rows.
+        tabletItems(last + 1, last + 2, {3, 4});
+        last += 2;
+        ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 3; }, 30)) << run;
+        waitPastOneCycle();
+        stopProgram();
+    }
+    EXPECT_TRUE(allLogged(2)) << log().toStdString();
+    EXPECT_EQ(log().count(QStringLiteral("nunca será movido")),
+              static_cast<qsizetype>(2 * std::size(rows)));
+    for (const QString& line : log().split(u'\n')) {
+        for (const Row& row : rows) {
+            if (line.contains(QStringLiteral("(id %1,").arg(row.id))) {
+                EXPECT_TRUE(line.contains(QString::fromUtf8(row.why))) << line.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(mainItems(), last);
+    EXPECT_EQ(codesInMain().value(QStringLiteral("NUNCA")), 0);
+    EXPECT_EQ(tablets("select id from mesa order by id", {"id"}),
+              (Rows{{"601"}, {"602"}, {"603"}, {"604"}, {"605"}}));
     EXPECT_EQ(errorBoxes(), 0);
 }
 
