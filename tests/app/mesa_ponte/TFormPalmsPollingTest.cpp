@@ -807,6 +807,51 @@ TEST(PollingFailure, ItemsForATableNotOpenAreLoggedOncePerTable) {
     }
 }
 
+// Rows that no pass can ever move are logged once per run each, by id, in the fast path and
+// the plain nesting alike, and with no table open; rows that a pass may still find, that the
+// deletion of moved items takes, and bill requests are not.
+TEST(PollingFailure, RowsThatCanNeverMoveAreLoggedOncePerRow) {
+    for (const auto mode : {TFormPalms::PollingMode::Fast, TFormPalms::PollingMode::Plain}) {
+        for (const bool anyTableOpen : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "plain " << (mode == TFormPalms::PollingMode::Plain)
+                                            << ", a table open " << anyTableOpen);
+            PollingFixture f(Access::Embedded);
+            if (anyTableOpen)
+                f.table("12");
+            f.waiter("3", "Ana");
+            f.item({.id = 1});
+            f.item({.id = 2, .vend = "9"});
+            f.item({.id = 3, .imp = "6"});
+            f.item({.id = 4, .mesa = QString()});
+            f.item({.id = 5, .cozinha = "8"});
+            f.item({.id = 6, .cozinha = QString()});
+            f.item({.id = 7, .vend = "3 "});
+            f.item({.id = 8, .mesa = "EXCLUIR", .imp = "6"});
+            f.item({.id = 50, .mesa = "12", .cozinha = "7"});
+            TFormPalms& form = f.start();
+            form.pollingMode = mode;
+            f.cycle();
+            f.item({.id = 9, .imp = "x"});
+            f.cycle();
+            f.cycle();
+            EXPECT_TRUE(f.recorder.shown().empty());
+            EXPECT_EQ(f.mainItems().size(), anyTableOpen ? 2 : 0);
+
+            const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
+            const auto logged = [&](int id) {
+                return log.count(
+                    QStringLiteral("Item do tablet que nunca será movido (id %1,").arg(id));
+            };
+            for (const int id : {2, 3, 4, 5, 6, 9})
+                EXPECT_EQ(logged(id), 1) << id << log.toStdString();
+            for (const int id : {1, 7, 8, 50})
+                EXPECT_EQ(logged(id), 0) << id;
+            EXPECT_TRUE(log.contains(QStringLiteral("(id 4, mesa NULL, imp '1', vend '3', "
+                                                    "COZINHA '9'): não tem mesa;")));
+        }
+    }
+}
+
 // Without tables or waiters nothing moves, but the flagged rows of an earlier cycle are
 // deleted and the bill requests answered all the same.
 TEST(PollingFailure, NoTablesOrNoWaitersMoveNothingButTheCycleGoesOn) {
