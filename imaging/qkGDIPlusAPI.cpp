@@ -155,7 +155,8 @@ void TqkGpBase::operator delete(void* APointer) noexcept {
 
 TqkGpRectF::TqkGpRectF(const TRect& R)
     : X(static_cast<float>(R.Left)), Y(static_cast<float>(R.Top)),
-      Width(static_cast<float>(R.Right - R.Left)), Height(static_cast<float>(R.Bottom - R.Top)) {}
+      Width(static_cast<float>(std::int64_t{R.Right} - R.Left)),
+      Height(static_cast<float>(std::int64_t{R.Bottom} - R.Top)) {}
 
 TqkGpRectF::TqkGpRectF(const TqkRectF& R)
     : X(R.Left), Y(R.Top), Width(R.Right - R.Left), Height(R.Bottom - R.Top) {}

@@ -62,8 +62,8 @@ struct TqkGpRect {
     constexpr TqkGpRect() = default;
     constexpr TqkGpRect(std::int32_t AX, std::int32_t AY, std::int32_t AWidth, std::int32_t AHeight)
         : X(AX), Y(AY), Width(AWidth), Height(AHeight) {}
-    TqkGpRect(const TRect& R)
-        : X(R.Left), Y(R.Top), Width(R.Right - R.Left), Height(R.Bottom - R.Top) {}
+    // A width or height beyond int's range stops at its limit.
+    TqkGpRect(const TRect& R) : X(R.Left), Y(R.Top), Width(R.Width()), Height(R.Height()) {}
 
     void Empty() { *this = {}; }
     void Init(std::int32_t AX, std::int32_t AY, std::int32_t AWidth, std::int32_t AHeight) {
