@@ -3,6 +3,7 @@
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "platform/gdi/GdiPlusLibrary.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +40,8 @@ bool available() {
 }
 
 TqkCodecCLSIDs g_codecs{};
+
+std::atomic<bool> g_lateFreeReported{false};
 
 // GDI+ is unavailable until the first check starts it: nothing to mark.
 void markUnavailable() {}
@@ -106,8 +109,17 @@ QString qkGdiPlusLibraryName() {
 }
 
 void LoadGdiPlus() {
-    if (!available())
-        library().start(kBoundNames);
+    if (!available() && library().start(kBoundNames))
+        g_lateFreeReported = false;
+}
+
+bool qkGdiPlusRunning() {
+    return available();
+}
+
+void qkReportLateFree() {
+    if (!g_lateFreeReported.exchange(true))
+        std::fprintf(stderr, "GDI+ objects freed after GDI+ was shut down: they are lost\n");
 }
 
 bool CheckGdiPlus(bool AShowMessage) {
@@ -149,7 +161,7 @@ void TqkGpBase::operator delete(void* APointer) noexcept {
     } else if (qkgdip::GdipFree) {
         qkgdip::GdipFree(header);
     } else {
-        std::fprintf(stderr, "GDI+ object freed after GDI+ was shut down: its block is lost\n");
+        qkReportLateFree();
     }
 }
 

@@ -105,6 +105,8 @@ void TqkGPCanvas::FreeHandle() {
     FHandle = nullptr;
     if (qkgdip::GdipDeleteGraphics)
         qkgdip::GdipDeleteGraphics(graphics);
+    else
+        qkReportLateFree();
 }
 
 float TqkGPCanvas::DpiX() {
