@@ -3,6 +3,7 @@
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "platform/gdi/GdiPlusLibrary.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +40,8 @@ bool available() {
 }
 
 TqkCodecCLSIDs g_codecs{};
+
+std::atomic<bool> g_lateFreeReported{false};
 
 // GDI+ is unavailable until the first check starts it: nothing to mark.
 void markUnavailable() {}
@@ -106,8 +109,17 @@ QString qkGdiPlusLibraryName() {
 }
 
 void LoadGdiPlus() {
-    if (!available())
-        library().start(kBoundNames);
+    if (!available() && library().start(kBoundNames))
+        g_lateFreeReported = false;
+}
+
+bool qkGdiPlusRunning() {
+    return available();
+}
+
+void qkReportLateFree() {
+    if (!g_lateFreeReported.exchange(true))
+        std::fprintf(stderr, "GDI+ objects freed after GDI+ was shut down: they are lost\n");
 }
 
 bool CheckGdiPlus(bool AShowMessage) {
@@ -149,13 +161,14 @@ void TqkGpBase::operator delete(void* APointer) noexcept {
     } else if (qkgdip::GdipFree) {
         qkgdip::GdipFree(header);
     } else {
-        std::fprintf(stderr, "GDI+ object freed after GDI+ was shut down: its block is lost\n");
+        qkReportLateFree();
     }
 }
 
 TqkGpRectF::TqkGpRectF(const TRect& R)
     : X(static_cast<float>(R.Left)), Y(static_cast<float>(R.Top)),
-      Width(static_cast<float>(R.Right - R.Left)), Height(static_cast<float>(R.Bottom - R.Top)) {}
+      Width(static_cast<float>(std::int64_t{R.Right} - R.Left)),
+      Height(static_cast<float>(std::int64_t{R.Bottom} - R.Top)) {}
 
 TqkGpRectF::TqkGpRectF(const TqkRectF& R)
     : X(R.Left), Y(R.Top), Width(R.Right - R.Left), Height(R.Bottom - R.Top) {}

@@ -38,6 +38,13 @@ void LoadGdiPlus();
 // was available must be gone by then.
 void UnloadGdiPlus();
 
+// Whether GDI+ runs with the library's names bound, so that native objects can be deleted.
+bool qkGdiPlusRunning();
+// A wrapper freed after UnloadGdiPlus calls this and forgets its native object and its
+// block, which went with GDI+. The first late free after each shut-down writes one line to
+// standard error; the others are silent.
+void qkReportLateFree();
+
 // The platform's one library name: "libgdiplus.so.0", or $CUVORA_GDIPLUS_LIBRARY when that is
 // set at start, unless set here (tests point it at stand-ins).
 void qkSetGdiPlusLibraryName(const QString& AName);
@@ -62,8 +69,8 @@ struct TqkGpRect {
     constexpr TqkGpRect() = default;
     constexpr TqkGpRect(std::int32_t AX, std::int32_t AY, std::int32_t AWidth, std::int32_t AHeight)
         : X(AX), Y(AY), Width(AWidth), Height(AHeight) {}
-    TqkGpRect(const TRect& R)
-        : X(R.Left), Y(R.Top), Width(R.Right - R.Left), Height(R.Bottom - R.Top) {}
+    // A width or height beyond int's range stops at its limit.
+    TqkGpRect(const TRect& R) : X(R.Left), Y(R.Top), Width(R.Width()), Height(R.Height()) {}
 
     void Empty() { *this = {}; }
     void Init(std::int32_t AX, std::int32_t AY, std::int32_t AWidth, std::int32_t AHeight) {

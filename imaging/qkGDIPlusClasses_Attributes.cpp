@@ -21,11 +21,15 @@ TqkGPImageAttributes::TqkGPImageAttributes() {
 }
 
 TqkGPImageAttributes::~TqkGPImageAttributes() {
-    if (FHandle) {
-        // A destructor reports nothing: the status of the disposal is dropped.
-        (void)qkgdip::GdipDisposeImageAttributes(FHandle);
-        FHandle = nullptr;
+    if (!FHandle)
+        return;
+    if (!qkGdiPlusRunning()) {
+        qkReportLateFree();
+        return;
     }
+    // A destructor reports nothing: the status of the disposal is dropped.
+    (void)qkgdip::GdipDisposeImageAttributes(FHandle);
+    FHandle = nullptr;
 }
 
 std::unique_ptr<TqkGPImageAttributes>

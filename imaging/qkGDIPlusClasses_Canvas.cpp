@@ -3,6 +3,7 @@
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "imaging/qkGDIPlusClasses_Private.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -104,6 +105,8 @@ void TqkGPCanvas::FreeHandle() {
     FHandle = nullptr;
     if (qkgdip::GdipDeleteGraphics)
         qkgdip::GdipDeleteGraphics(graphics);
+    else
+        qkReportLateFree();
 }
 
 float TqkGPCanvas::DpiX() {
@@ -194,8 +197,14 @@ void TqkGPCanvas::RestoreClipRegion() {
 }
 
 void TqkGPCanvas::SetClipRect(const TRect& R, TqkGPCombineMode AMode) {
-    CheckGdipStatus(qkgdip::GdipSetClipRectI(FHandle, R.Left, R.Top, R.Right - R.Left,
-                                             R.Bottom - R.Top, static_cast<INT>(AMode)));
+    // Edges are held to +-2^22, far beyond any canvas: the width then fits an int and stays
+    // exact in libgdiplus's float clip and cairo's fixed point (measured: INT_MIN..INT_MAX
+    // wrapped to an empty width; -2^23..10 let column 10 through).
+    const auto edge = [](int AValue) { return std::clamp(AValue, -(1 << 22), 1 << 22); };
+    const int left = edge(R.Left);
+    const int top = edge(R.Top);
+    CheckGdipStatus(qkgdip::GdipSetClipRectI(FHandle, left, top, edge(R.Right) - left,
+                                             edge(R.Bottom) - top, static_cast<INT>(AMode)));
 }
 
 void TqkGPCanvas::SetClipRect(const TqkRectF& R, TqkGPCombineMode AMode) {

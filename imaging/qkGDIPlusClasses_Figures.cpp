@@ -5,7 +5,9 @@
 #include "imaging/qkGDIPlusClasses_Paths.h"
 #include "imaging/qkGDIPlusClasses_Resources.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/rtl/Types.h"
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -24,7 +26,8 @@ GpBrush* brushOf(const IqkGPHandleRef& AHandle) {
 }
 
 TRect shrunk(const TRect& R) {
-    return {R.Left, R.Top, R.Right - 1, R.Bottom - 1};
+    return {R.Left, R.Top, clampToInt(std::int64_t{R.Right} - 1),
+            clampToInt(std::int64_t{R.Bottom} - 1)};
 }
 
 TqkGpRectF target(const TqkRectF& R) {

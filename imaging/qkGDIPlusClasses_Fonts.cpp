@@ -54,6 +54,8 @@ TqkGPStringFormat::TqkGPStringFormat(const TqkGPStringFormat* AFormat) {
 TqkGPStringFormat::~TqkGPStringFormat() {
     if (FHandle && qkgdip::GdipDeleteStringFormat)
         qkgdip::GdipDeleteStringFormat(FHandle);
+    else if (FHandle)
+        qkReportLateFree();
 }
 
 std::unique_ptr<TqkGPStringFormat> TqkGPStringFormat::Clone() const {
@@ -183,6 +185,8 @@ std::unique_ptr<TqkGPFontFamily> TqkGPFontFamily::CreateFromNative(GpFontFamily*
 TqkGPFontFamily::~TqkGPFontFamily() {
     if (FHandle && qkgdip::GdipDeleteFontFamily)
         qkgdip::GdipDeleteFontFamily(FHandle);
+    else if (FHandle)
+        qkReportLateFree();
 }
 
 std::unique_ptr<TqkGPFontFamily> TqkGPFontFamily::Clone() const {
@@ -315,6 +319,8 @@ TqkGPFont::~TqkGPFont() {
 void TqkGPFont::Release() noexcept {
     if (FNativeFont && qkgdip::GdipDeleteFont)
         qkgdip::GdipDeleteFont(FNativeFont);
+    else if (FNativeFont)
+        qkReportLateFree();
     FNativeFont = nullptr;
     FOwnFontFamily.reset();
 }

@@ -17,7 +17,8 @@ struct GpStringFormat;
 class TqkGPStringFormat : public TqkGpBase {
 public:
     explicit TqkGPStringFormat(int AFormatAttributes = 0, WORD ALanguage = 0);
-    // A clone of AFormat's format; GDI+'s default format for none.
+    // A clone of AFormat's format; none raises EqkGdipException (InvalidParameter): GDI+
+    // clones no format from none.
     explicit TqkGPStringFormat(const TqkGPStringFormat* AFormat);
     ~TqkGPStringFormat() override;
     TqkGPStringFormat(const TqkGPStringFormat&) = delete;

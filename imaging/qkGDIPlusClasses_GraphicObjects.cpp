@@ -53,6 +53,10 @@ void TqkGPCustomGraphicObject::FreeHandle() {
         return;
     void* handle = FHandle;
     FHandle = nullptr;
+    if (!qkGdiPlusRunning()) {
+        qkReportLateFree();
+        return;
+    }
     DoFreeHandle(handle);
 }
 

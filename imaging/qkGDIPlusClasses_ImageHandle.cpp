@@ -121,6 +121,8 @@ std::unique_ptr<TqkGPCanvas> TqkGPImageHandle::CreateCanvas() {
 void TqkGPImageHandle::FreeHandle() {
     if (FHandle && qkgdip::GdipDisposeImage)
         qkgdip::GdipDisposeImage(FHandle);
+    else if (FHandle)
+        qkReportLateFree();
     FHandle = nullptr;
 }
 

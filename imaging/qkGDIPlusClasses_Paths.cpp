@@ -62,6 +62,8 @@ TqkGPPath::TqkGPPath(const TqkGpPointFDynArray& APoints, std::span<const BYTE> A
 TqkGPPath::~TqkGPPath() {
     if (FHandle && qkgdip::GdipDeletePath)
         qkgdip::GdipDeletePath(FHandle);
+    else if (FHandle)
+        qkReportLateFree();
 }
 
 void TqkGPPath::Assign(const TqkGPPath& ASource) {
@@ -345,6 +347,8 @@ std::unique_ptr<TqkGPRegion> TqkGPRegion::CreateFromRegion(GpRegion* ARegion) {
 TqkGPRegion::~TqkGPRegion() {
     if (FHandle && qkgdip::GdipDeleteRegion)
         qkgdip::GdipDeleteRegion(FHandle);
+    else if (FHandle)
+        qkReportLateFree();
 }
 
 void TqkGPRegion::CombineRegionRect(const TRect& ARect, TqkGPCombineMode AMode) {

@@ -20,11 +20,15 @@ int compareColors(TqkAlphaColor L, TqkAlphaColor R) {
 TqkGPPenHandle::~TqkGPPenHandle() {
     if (FHandle && qkgdip::GdipDeletePen)
         qkgdip::GdipDeletePen(static_cast<GpPen*>(FHandle));
+    else if (FHandle)
+        qkReportLateFree();
 }
 
 TqkGPBrushHandle::~TqkGPBrushHandle() {
     if (FHandle && qkgdip::GdipDeleteBrush)
         qkgdip::GdipDeleteBrush(static_cast<GpBrush*>(FHandle));
+    else if (FHandle)
+        qkReportLateFree();
 }
 
 int TqkGPSolidPenCacheManager::CompareKeys(const TqkGPSolidPenCacheID& L,

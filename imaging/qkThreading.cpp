@@ -669,6 +669,9 @@ TWaitResult TqkTaskDispatcher::Cancel(TqkTaskHandle ATaskHandle, std::uint32_t A
         } else if (TqkTask* const running = findActive(ATaskHandle)) {
             running->FCanceled.exchange(1);
             event = running->FEvent;
+            // A task cannot finish while it waits for itself.
+            if (running->FThreadId.load() == std::this_thread::get_id())
+                AWaitTimeOut = 0;
         }
     }
     if (waiting) {
@@ -704,8 +707,11 @@ TWaitResult TqkTaskDispatcher::WaitFor(TqkTaskHandle ATaskHandle, std::uint32_t 
         });
         if (found != FTasks.end())
             StartTask(static_cast<std::size_t>(found - FTasks.begin()));
-        if (TqkTask* const running = findActive(ATaskHandle))
+        if (TqkTask* const running = findActive(ATaskHandle)) {
             event = running->FEvent;
+            if (running->FThreadId.load() == std::this_thread::get_id())
+                AWaitTimeOut = 0;
+        }
     }
     return event ? event->WaitFor(AWaitTimeOut) : TWaitResult::wrAbandoned;
 }
@@ -830,6 +836,7 @@ void TqkTaskDispatcher::StartTask(std::size_t AWaitingIndex) {
         refused->FEvent->Signal();
         raisePoolRefused();
     }
+    task->FThreadId.store(std::this_thread::get_id());
     struct LeaveActive {
         std::vector<TqkTask*>& active;
         TqkTask* task;

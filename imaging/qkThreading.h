@@ -353,6 +353,8 @@ public:
     TqkTaskHandle Run(std::shared_ptr<IqkTask> ATask);
     TqkTaskHandle RunInCurrentThread(std::unique_ptr<TqkTask> ATask);
 
+    // Asked from the task's own thread, Cancel and WaitFor do not wait (a time-out of 0):
+    // the task finishes only once its call returns.
     TWaitResult Cancel(TqkTaskHandle ATaskHandle, std::uint32_t AWaitTimeOut);
     bool Cancel(TqkTaskHandle ATaskHandle, bool AWaitFor);
     bool IsCurrentTaskCanceled();

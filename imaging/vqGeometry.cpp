@@ -165,10 +165,10 @@ void TqkRectF::SetBottomRight(const TqkPointF& P) {
 }
 
 int vqRectWidth(const TRect& R) {
-    return R.Right - R.Left;
+    return R.Width();
 }
 int vqRectHeight(const TRect& R) {
-    return R.Bottom - R.Top;
+    return R.Height();
 }
 TSize vqRectSize(const TRect& R) {
     return {vqRectWidth(R), vqRectHeight(R)};
@@ -178,7 +178,7 @@ TRect vqRectFromSize(const TSize& S) {
 }
 
 TRect vqRectBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    return {ALeft, ATop, ALeft + AWidth, ATop + AHeight};
+    return Bounds(ALeft, ATop, AWidth, AHeight);
 }
 
 TRect vqRectScale(const TRect& R, int ANumX, int ADenX, int ANumY, int ADenY) {

@@ -2,20 +2,33 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
+#include <new>
 
 namespace threading {
 
 namespace {
 
+struct SharedState {
+    std::mutex lock;
+    std::condition_variable changed;
+};
+
+// Never destroyed: a pool thread may still set an event while the statics made after the
+// pool are destroyed at exit, before the pool joins its threads.
+SharedState& sharedState() {
+    alignas(SharedState) static std::byte storage[sizeof(SharedState)];
+    static SharedState* const state = new (storage) SharedState;
+    return *state;
+}
+
 std::mutex& eventLock() {
-    static std::mutex lock;
-    return lock;
+    return sharedState().lock;
 }
 
 std::condition_variable& eventChanged() {
-    static std::condition_variable changed;
-    return changed;
+    return sharedState().changed;
 }
 
 // Waits until ready() holds or the time-out passes; answers ready() at the end.

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <dlfcn.h>
+#include <limits>
 
 namespace {
 
@@ -204,6 +205,17 @@ TEST(GdipRecords, RectangleConversions) {
     const TqkGpRect fromRect(TRect{1, 2, 4, 8});
     EXPECT_EQ(fromRect.Width, 3);
     EXPECT_EQ(fromRect.Height, 6);
+    // Past int's range: the integer record stops at its limit, the float one holds it.
+    constexpr int kMin = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    const TRect extreme{kMin, kMax, kMax, kMin};
+    const TqkGpRect wide(extreme);
+    EXPECT_EQ(wide.X, kMin);
+    EXPECT_EQ(wide.Width, kMax);
+    EXPECT_EQ(wide.Height, kMin);
+    const TqkGpRectF wideF(extreme);
+    EXPECT_EQ(wideF.Width, 4294967296.0f);
+    EXPECT_EQ(wideF.Height, -4294967296.0f);
     const TqkRectF f = TqkGpRectF(TqkRectF(1, 2, 4, 8));
     EXPECT_EQ(f, TqkRectF(1, 2, 4, 8));
     EXPECT_TRUE(qkGpRectFIsEqual(qkGpRectF(qkGpRect(1, 2, 3, 4)), qkGpRectF(1, 2, 3, 4)));

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <limits>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -1106,6 +1107,43 @@ TEST(GpCanvas, ClipIsSavedAndRestored) {
     canvas.RestoreClipRegion();
     EXPECT_TRUE(GpIsRectVisible(canvas.Handle(), Rect(20, 20, 30, 30)));
     EXPECT_THROW(canvas.RestoreClipRegion(), std::out_of_range);
+}
+
+// Integer clips reaching the ends of int's range clip as far as the canvas goes.
+TEST(GpCanvas, ExtremeIntegerClipsKeepWhatTheyCover) {
+    constexpr int kMin = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    struct Case {
+        TRect clip;
+        TRect painted;
+    };
+    const Case cases[] = {
+        {{kMin, kMin, kMax, kMax}, {0, 0, 20, 20}},
+        {{kMin, kMin, 10, 12}, {0, 0, 10, 12}},
+        {{5, 6, kMax, kMax}, {5, 6, 20, 20}},
+        {{2, 3, 12, 9}, {2, 3, 12, 9}},
+        {{12, 9, 2, 3}, {2, 3, 12, 9}}, // libgdiplus turns an inverted clip round
+        {{kMax, kMax, kMin, kMin}, {0, 0, 20, 20}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.clip.Left << "," << c.clip.Top << "," << c.clip.Right
+                                        << "," << c.clip.Bottom);
+        TestDC target(20, 20);
+        {
+            TqkGPCanvas canvas(target.dc());
+            canvas.SetClipRect(c.clip, TqkGPCombineMode::gmReplace);
+            TqkGPBrush red;
+            red.SetColor(0xFFFF0000);
+            canvas.FillRectangle(TRect{0, 0, 20, 20}, &red);
+        }
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) {
+                const bool inside = x >= c.painted.Left && x < c.painted.Right &&
+                                    y >= c.painted.Top && y < c.painted.Bottom;
+                ASSERT_EQ(target.pixel(x, y), inside ? 0xFFFF0000u : 0xFFFFFFFFu)
+                    << "at " << x << "," << y;
+            }
+    }
 }
 
 TEST(GpCanvas, StatesLeftSavedGoWithTheCanvas) {

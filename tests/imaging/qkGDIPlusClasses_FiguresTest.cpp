@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QImage>
 
+#include <functional>
+#include <limits>
+
 namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
@@ -361,6 +364,40 @@ TEST_F(GpTextureFigures, ATextureStyleWithoutTextureStaysASolidBrush) {
     }
     EXPECT_EQ(watch.strays(), 0);
     EXPECT_NE(textured.pixel(15, 5), kWhite) << "the texture is drawn once it is set";
+}
+
+// Integer figures whose rectangles reach the ends of int's range: their shrunk corners and
+// sizes stay in range (UndefinedBehaviorSanitizer), and GDI+ draws whatever it makes of them
+// outside the canvas or refuses them.
+TEST(GpFigures, ExtremeIntegerRectanglesStayInRange) {
+    constexpr int kMin = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    const TRect rects[] = {{kMin, kMin, kMax, kMax}, {0, 0, kMin, kMin}, {kMax, kMax, kMin, kMin}};
+    const std::function<void(TqkGPCanvas&, const TRect&)> figures[] = {
+        [](TqkGPCanvas& c, const TRect& r) {
+            c.Rectangle(r, kBlue, kRed, 1.0f, TPenStyle::psSolid);
+        },
+        [](TqkGPCanvas& c, const TRect& r) { c.Ellipse(r, kBlue, kRed, 1.0f, TPenStyle::psSolid); },
+        [](TqkGPCanvas& c, const TRect& r) {
+            c.Pie(r, 0, 90, kBlue, kRed, 1.0f, TPenStyle::psSolid);
+        },
+        [](TqkGPCanvas& c, const TRect& r) { c.Arc(r, 0, 90, kBlue, 1.0f, TPenStyle::psSolid); },
+        [](TqkGPCanvas& c, const TRect& r) { c.RoundRect(r, kBlue, kRed, 2, 2, 1.0f); },
+    };
+    for (const TRect& r : rects) {
+        int index = 0;
+        for (const auto& figure : figures) {
+            SCOPED_TRACE(testing::Message() << "figure " << index++ << " over " << r.Left << ","
+                                            << r.Top << "," << r.Right << "," << r.Bottom);
+            TestDC dc(8, 8);
+            TqkGPCanvas canvas(dc.dc());
+            try {
+                figure(canvas, r);
+            } catch (const EqkGdipException&) {
+                // Refused by GDI+: nothing drawn.
+            }
+        }
+    }
 }
 
 TEST(GpFigures, SamplerIsWrittenAsPng) {

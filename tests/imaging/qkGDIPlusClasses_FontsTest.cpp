@@ -123,4 +123,13 @@ TEST(GpStringFormat, CloneAssignAndSettings) {
     EXPECT_EQ(format.MeasurableCharacterRangeCount(), 2);
 }
 
+TEST(GpStringFormat, CloneOfNoFormatRaises) {
+    try {
+        TqkGPStringFormat clone(static_cast<const TqkGPStringFormat*>(nullptr));
+        ADD_FAILURE() << "made a format from none";
+    } catch (const EqkGdipException& error) {
+        EXPECT_EQ(error.Status(), Status::InvalidParameter);
+    }
+}
+
 } // namespace

@@ -9,8 +9,10 @@
 #include <chrono>
 #include <cstdint>
 #include <numeric>
+#include <ostream>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -516,6 +518,54 @@ TEST_F(Dispatcher, ARunningTaskAsksWhetherItIsCancelled) {
     m_pool.runAll();
     EXPECT_EQ(answers, 11);
 }
+
+// A task that cancels itself, or waits for itself, with a wait: on the pool or run at once
+// in the caller's thread when no pool is bound.
+struct SelfWaitCase {
+    const char* name;
+    bool onPool;
+    bool cancel;
+    friend void PrintTo(const SelfWaitCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class DispatcherSelfWait : public Dispatcher, public ::testing::WithParamInterface<SelfWaitCase> {};
+
+TEST_P(DispatcherSelfWait, ATaskWaitingForItselfDoesNotWait) {
+    const SelfWaitCase& c = GetParam();
+    if (!c.onPool)
+        qkBindThreadPool(nullptr);
+    TqkTaskDispatcher dispatcher;
+    std::atomic<bool> finished{false};
+    std::chrono::steady_clock::duration waited{};
+    TWaitResult timed = TWaitResult::wrError;
+    bool unbounded = false;
+    dispatcher.Run(counted([&](TqkTask& task) {
+        const auto start = std::chrono::steady_clock::now();
+        timed = c.cancel ? dispatcher.Cancel(task.Handle(), kBoundMs)
+                         : dispatcher.WaitFor(task.Handle(), kBoundMs);
+        waited = std::chrono::steady_clock::now() - start;
+        // The unbounded form only once the bounded one came back at once: before, it hung.
+        if (waited < 1s)
+            unbounded = c.cancel ? dispatcher.Cancel(task.Handle(), true)
+                                 : dispatcher.WaitFor(task.Handle());
+        finished = true;
+    }));
+    std::thread runner([this] { m_pool.runAll(); });
+    runner.join();
+    ASSERT_TRUE(finished);
+    EXPECT_LT(waited, 1s) << "the task waited for itself";
+    EXPECT_EQ(timed, TWaitResult::wrTimeout) << "it has not finished";
+    EXPECT_EQ(unbounded, c.cancel) << "Cancel's wait is no error; WaitFor's is not finished";
+    EXPECT_EQ(m_freed, 1);
+    EXPECT_EQ(dispatcher.ActiveTaskCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tasks, DispatcherSelfWait,
+                         ::testing::Values(SelfWaitCase{"cancelOnPool", true, true},
+                                           SelfWaitCase{"waitOnPool", true, false},
+                                           SelfWaitCase{"cancelInline", false, true},
+                                           SelfWaitCase{"waitInline", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct StatusTask : IqkTask {
     explicit StatusTask(TqkTaskCompletedStatus result) : m_result(result) {}

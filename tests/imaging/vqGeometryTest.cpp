@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -112,6 +113,11 @@ TEST(Geometry, RecordRoutines) {
     EXPECT_FLOAT_EQ(p.X, -1);
     EXPECT_FLOAT_EQ(p.Y, -2);
     expectRect(vqRectBounds(1, 2, 3, 4), {1, 2, 4, 6});
+    constexpr int kMin = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    expectRect(vqRectBounds(kMax, kMin, 1, -1), {kMax, kMin, kMax, kMin});
+    EXPECT_EQ(vqRectWidth({kMin, 0, kMax, 0}), kMax);
+    EXPECT_EQ(vqRectHeight({0, kMax, 0, kMin}), kMin);
     EXPECT_TRUE(vqSizeIsPositive(vqRectSize({0, 0, 1, 1})));
     EXPECT_FALSE(vqSizeIsPositive(vqSize(0, 1)));
 }
