@@ -393,14 +393,13 @@ void TFormPalms::runPass(int printer, const QString& table) {
     // Held from the first item moved until the ticket is sent or logged.
     const auto released = qScopeGuard([] { heldticket::clear(); });
     QList<PassRecord::Item> moved;
+    QStringList held = record.header; // the ticket as far as its items are moved
     try {
         for (const PassItem& item : items) {
             if (!writeItem(printer, table, item))
                 continue;
             moved.append(item.journal);
-            QStringList held = record.header;
-            for (const PassRecord::Item& done : moved)
-                held += done.lines;
+            held += item.journal.lines;
             heldticket::hold(printer, copies[0].destination, copies[0].port, held.join(u'\n'));
         }
     } catch (...) {

@@ -24,15 +24,15 @@ const KillPoint* killPoint() {
         const char* text = std::getenv("CUVORA_KILL_AT_STATEMENT");
         if (text == nullptr)
             return nullptr;
-        const std::string spec(text);
-        const auto first = spec.find(':');
-        const auto second = spec.find(':', first + 1);
+        const std::string setting(text);
+        const auto first = setting.find(':');
+        const auto second = setting.find(':', first + 1);
         if (first == std::string::npos || second == std::string::npos)
             return nullptr;
         static KillPoint parsed;
-        parsed.after = spec.compare(0, first, "after") == 0;
-        parsed.count = std::strtol(spec.c_str() + first + 1, nullptr, 10);
-        parsed.prefix = spec.substr(second + 1);
+        parsed.after = setting.compare(0, first, "after") == 0;
+        parsed.count = std::strtol(setting.c_str() + first + 1, nullptr, 10);
+        parsed.prefix = setting.substr(second + 1);
         return &parsed;
     }();
     return point;
