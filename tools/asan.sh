@@ -11,8 +11,8 @@
 # suppressed in tools/sanitizers/, each entry with its reason.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=tools/preset-ctest.sh
-source "$root/tools/preset-ctest.sh"
+# shellcheck source=tools/lib/preset-ctest.sh
+source "$root/tools/lib/preset-ctest.sh"
 build=$(realpath -m "${CUVORA_ASAN_BUILD_DIR:-$root/build-asan}")
 cmake -S "$root" --preset debug-asan -B "$build" >/dev/null
 cmake --build "$build" -j"${CUVORA_BUILD_JOBS:-$(nproc)}"

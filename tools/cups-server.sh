@@ -17,8 +17,8 @@
 # A further queue whose jobs land among another's PDFs:
 #   lpadmin -h 127.0.0.1:PORT -p NAME -v pdf-folder:DIR/pdf/Cozinha -P DIR/pdf/queue.ppd -E
 set -euo pipefail
-# shellcheck source=tools/pid-stop.sh
-source "$(dirname "$0")/pid-stop.sh"
+# shellcheck source=tools/lib/pid-stop.sh
+source "$(dirname "$0")/lib/pid-stop.sh"
 
 write_backend() {
     local file=$1 root=$2

@@ -4,8 +4,8 @@
 #                                                 on ADDRESS (default 127.0.0.1), prints its pid
 #   firebird-server.sh stop DIR         stops the server started in DIR by its pid
 set -euo pipefail
-# shellcheck source=tools/pid-stop.sh
-source "$(dirname "$0")/pid-stop.sh"
+# shellcheck source=tools/lib/pid-stop.sh
+source "$(dirname "$0")/lib/pid-stop.sh"
 
 fb_root=/usr/lib/x86_64-linux-gnu/firebird/3.0
 security_sql=/usr/share/firebird/3.0/security.sql

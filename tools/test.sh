@@ -2,10 +2,21 @@
 # Installs what is needed, checks the source tree (tools/check.sh), builds, starts the
 # services the tests use, runs the whole test suite and stops the services again, also when
 # tests fail.
+#   test.sh           everything: also the sanitizer builds and the fuzzing
+#   test.sh --quick   the checks and the release suite only
 set -euo pipefail
+quick=false
+case "${1:-}" in
+--quick) quick=true ;;
+"") ;;
+*)
+    echo "use: tools/test.sh [--quick]" >&2
+    exit 2
+    ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=tools/preset-ctest.sh
-source "$root/tools/preset-ctest.sh"
+# shellcheck source=tools/lib/preset-ctest.sh
+source "$root/tools/lib/preset-ctest.sh"
 build=$(realpath -m "${CUVORA_BUILD_DIR:-$root/build}")
 
 "$root/tools/install-deps.sh"
@@ -40,9 +51,11 @@ export CUVORA_TEST_PDF_DIR="$services/cups/pdf"
 # UndefinedBehaviorSanitizer (against the same services), and the fuzz targets (clang). A
 # failure of any of them still fails the run.
 sanitizer_status=0
-"$root/tools/tsan.sh" || sanitizer_status=$?
-"$root/tools/asan.sh" || sanitizer_status=$?
-"$root/tools/fuzz.sh" || sanitizer_status=$?
+if ! $quick; then
+    "$root/tools/tsan.sh" || sanitizer_status=$?
+    "$root/tools/asan.sh" || sanitizer_status=$?
+    "$root/tools/fuzz.sh" || sanitizer_status=$?
+fi
 
 preset_ctest "$root" release "$root/build" "$build" -j"$(nproc)"
 if [ "$check_status" -ne 0 ]; then
