@@ -117,6 +117,7 @@ public:
     TqkGPAlphaBlendAttributes();
 
     BYTE Alpha() const { return FAlpha; }
+    // A value GDI+ refuses leaves the previous opacity, so that a retry sends it again.
     void SetAlpha(BYTE AValue);
     const TqkGpColorMatrix& ColorMatrix() const { return FColorMatrix; }
 
@@ -133,7 +134,8 @@ GpImageAttributes* GpImageAttributesHandle(const TqkGPImageAttributes* AAttribut
 // --- Canvas ----------------------------------------------------------------------------------
 
 // One GDI+ graphics (owned: deleted with the canvas) and stacks of saved clip regions and
-// world transforms. Takes no lock; one thread at a time.
+// world transforms; the regions and matrices still on the stacks are deleted with the
+// canvas. Takes no lock; one thread at a time.
 class TqkGPCanvas : public TqkGpBase {
 public:
     TqkGPCanvas();
@@ -157,6 +159,10 @@ public:
     TqkGpTextRenderingHint TextRenderingHint();
     void SetTextRenderingHint(TqkGpTextRenderingHint AValue);
 
+    // A canvas made over one of our device contexts answers that context (its state saved
+    // until ReleaseHDC restores it), not libgdiplus's GdipGetDC, which hands out the graphics
+    // itself, on which GetDeviceCaps answers 0 (the picture route through a device context then
+    // drew nothing). A canvas over an image gets GdipGetDC's answer.
     HDC GetHDC();
     void ReleaseHDC(HDC DC);
     void Clear(TColor AColor);
@@ -165,6 +171,11 @@ public:
     void SaveClipRegion();
     // Raises EqkException when no region is saved.
     void RestoreClipRegion();
+    // Each edge is held to ±2²² (4 194 304) world units before GdipSetClipRectI, so the width
+    // fits an int and stays exact in libgdiplus's float clip and cairo's fixed point
+    // (measured: INT_MIN..INT_MAX wrapped to an empty clip; -2²³..10 let column 10 through).
+    // A world transform that scales down by more
+    // than that range sees the clip stop there.
     void SetClipRect(const TRect& R, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
     void SetClipRect(const TqkRectF& R, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
 
@@ -230,7 +241,11 @@ public:
                               TqkGpMatrixOrder AOrder = TqkGpMatrixOrder::MatrixOrderPrepend);
     void SetClipPath(TqkGPPath& APath, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
     void SetClipRegion(TqkGPRegion& ARegion, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
-    // A region of the window library; it stays the caller's.
+    // A region of the window library; it stays the caller's. Not through GdipSetClipHrgn,
+    // which reads an HRGN as a GDI+ region of libgdiplus's own (measured), while ours are
+    // objects of the GDI stand-in (platform/gdi/Region.cpp): the region's rectangles
+    // become a GDI+ region in the canvas's world coordinates, as libgdiplus takes its own
+    // (Windows takes device units, the same without a world transform).
     void SetClipRegion(HRGN ARgn, TqkGPCombineMode AMode = TqkGPCombineMode::gmReplace);
 
     // A null font or brush raises InvalidParameter, even for an empty text.

@@ -25,7 +25,8 @@ public:
     // for an empty picture. Raises "Unsupported image format." for data no codec decodes.
     GpImage* Handle();
     // Takes ownership of AValue; the previous image and data are freed and a change notice
-    // follows.
+    // follows. The image the picture already holds changes nothing (wrapping it anew would
+    // dispose it with the old wrapper).
     void SetHandle(GpImage* AValue);
 
     // A canvas drawing into the image's own pixels; the caller owns it. An encoded image

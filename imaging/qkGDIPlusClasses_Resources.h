@@ -99,7 +99,8 @@ public:
 
 // The two caches live from GpCreateResourceCaches (the library's start-up, with GDI+) to
 // GpFreeResourceCaches, which runs before GDI+ shuts down; null outside that time, when
-// GetPen and GetSolidBrush raise EqkException for anything they would draw.
+// GetPen and GetSolidBrush raise EqkException for anything they would draw, instead of making
+// a cache that nothing would free (or a pen without GDI+).
 void GpCreateResourceCaches();
 void GpFreeResourceCaches();
 TqkGPSolidPenCacheManager* GpSolidPenCache();

@@ -447,7 +447,8 @@ public:
     void EnsureImageData();
 
     // The picture itself when it offers I, else what its decoded handle offers (it decodes;
-    // "Unsupported image format." passes out); null when neither does.
+    // "Unsupported image format." passes out); null when neither does. The picture-level
+    // query is this, not a slot of TGraphic: our interfaces are asked with dynamic_cast.
     template <typename I> I* QueryInterface() {
         if (auto* own = dynamic_cast<I*>(this))
             return own;

@@ -15,7 +15,11 @@ QByteArray readAll(const QString& path);
 // temporary file beside it, which is flushed to disk and renamed over it, and the folder is
 // flushed too where it can be (a folder that cannot be is no failure once the rename is
 // done). The file replaced is held exclusively meanwhile, so a reader of it fails, and
-// a file that another process holds makes the write fail.
+// a file that another process holds makes the write fail. No lock file of its own: the
+// lock is on the file replaced, and the temporary file, locked too, serialises the writers
+// of a file that does not exist yet. The replacement keeps the old file's mode and, where
+// it may, its owner; a link keeps pointing where it pointed, and the file it points at is
+// the one replaced. With no room at all the temporary file cannot be made: the write fails.
 void writeAll(const QString& path, const QByteArray& bytes);
 
 // The temporary file writeAll writes first; a writer killed before its rename leaves it,

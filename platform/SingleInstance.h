@@ -4,7 +4,8 @@
 
 // The program's named mutex: an exclusive advisory lock on a file of that name in the data
 // folder, so that one copy runs per data folder whichever user or runtime folder starts it
-// (two copies would share its settings, its order counter and its databases). The kernel
+// (two copies would share its settings, its order counter and its databases). The file is
+// opened read-only, so that another user can lock the file the first one made. The kernel
 // drops the lock when the process dies, as Windows abandons a mutex. Owns the file
 // descriptor; move-only; not thread-safe.
 class SingleInstanceLock {
