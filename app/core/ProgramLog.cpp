@@ -118,4 +118,17 @@ void forgetReportedFailure() {
     g_failureReported.store(false);
 }
 
+QString clause(const QString& message) {
+    QStringList parts;
+    for (const QString& line : message.split(u'\n')) {
+        const QString part = line.trimmed();
+        if (!part.isEmpty())
+            parts.append(part);
+    }
+    QString joined = parts.join(u' ');
+    while (joined.endsWith(u'.'))
+        joined.chop(1);
+    return joined;
+}
+
 } // namespace programlog

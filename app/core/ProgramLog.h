@@ -18,6 +18,11 @@ namespace programlog {
 
 void write(const QString& line);
 
+// A message (a driver's error, say) as a clause inside one entry: its lines joined with a
+// blank, so that the entry stays one line, and without the full stops at its end, so that
+// the entry's own sentence can follow.
+QString clause(const QString& message);
+
 // Where the first failure of the log file is reported (the program shows the error box).
 // Returns the report it replaces.
 using FailureReport = std::function<void(const QString& message)>;

@@ -109,9 +109,10 @@ void TFormPalms::Timer2Timer() {
             return;
         }
         // The error box follows; whoever finds the program unattended reads why it stopped.
-        programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
-                                         "Ela fica parada até o programa ser iniciado de novo.")
-                              .arg(handlerguard::messageOf(std::current_exception())));
+        programlog::write(
+            QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
+                           "Ela fica parada até o programa ser iniciado de novo.")
+                .arg(programlog::clause(handlerguard::messageOf(std::current_exception()))));
         throw;
     }
     Timer2->start();
@@ -682,6 +683,12 @@ QString TFormPalms::takeOrderNumber() {
     // 64 bits: a counter never wraps to negative numbers.
     std::optional<qint64> value = readInt64(number);
     if (!value || *value == std::numeric_limits<qint64>::max()) {
+        // A missing or empty file is a first start; anything else was meant as a number.
+        if (!number.trimmed().isEmpty())
+            programlog::write(QStringLiteral("%1 não contém um número de pedido que o programa "
+                                             "possa usar (continha '%2'): os pedidos recomeçam "
+                                             "em 1.")
+                                  .arg(OrderCounter::fileName, number));
         number = QStringLiteral("1");
         value = 1;
     }

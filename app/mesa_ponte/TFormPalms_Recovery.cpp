@@ -14,7 +14,7 @@ void TFormPalms::pollingStopped(const std::exception_ptr& error) {
     m_faultPersistsLogged = false;
     programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. O "
                                      "programa tenta de novo sozinho a cada %2 s.")
-                          .arg(handlerguard::messageOf(error))
+                          .arg(programlog::clause(handlerguard::messageOf(error)))
                           .arg(RetryTimer->interval() / 1000));
     RetryTimer->start();
 }
@@ -31,10 +31,11 @@ void TFormPalms::retryPolling() {
     } catch (...) {
         if (!m_faultPersistsLogged) {
             m_faultPersistsLogged = true;
-            programlog::write(QStringLiteral("O erro continua: %1. As tentativas seguem a cada "
-                                             "%2 s, sem nova linha no log até a leitura voltar.")
-                                  .arg(handlerguard::messageOf(std::current_exception()))
-                                  .arg(RetryTimer->interval() / 1000));
+            programlog::write(
+                QStringLiteral("O erro continua: %1. As tentativas seguem a cada "
+                               "%2 s, sem nova linha no log até a leitura voltar.")
+                    .arg(programlog::clause(handlerguard::messageOf(std::current_exception())))
+                    .arg(RetryTimer->interval() / 1000));
         }
         RetryTimer->start();
         return;

@@ -139,9 +139,9 @@ void TFormPalms::connectLogged(db::Connection& connection, const QString& which)
                                    ? QStringLiteral("caminho local, usuário SYSDBA")
                                    : QStringLiteral("servidor '%1' de %2, usuário SYSDBA")
                                          .arg(ServerAddress, m_addressSource);
-        programlog::write(
-            QStringLiteral("Falha ao conectar o banco %1 '%2' (%3): %4")
-                .arg(which, connection.database(), origin, handlerguard::messageOf(error)));
+        programlog::write(QStringLiteral("Falha ao conectar o banco %1 '%2' (%3): %4.")
+                              .arg(which, connection.database(), origin,
+                                   programlog::clause(handlerguard::messageOf(error))));
         throw;
     }
 }

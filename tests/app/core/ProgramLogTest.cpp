@@ -58,6 +58,26 @@ private:
     QString m_path;
 };
 
+// A driver's message of several lines, ended by its full stop, inside one entry.
+TEST(ProgramLog, AClauseIsOneLineWithoutItsClosingStops) {
+    const struct {
+        const char* message;
+        const char* clause;
+    } cases[] = {
+        {"Unable to complete network request to host \"127.0.0.1\".\nFailed to establish a "
+         "connection.",
+         "Unable to complete network request to host \"127.0.0.1\". Failed to establish a "
+         "connection"},
+        {"Error reading data from the connection.", "Error reading data from the connection"},
+        {" Erro ao Conectar servidor...", "Erro ao Conectar servidor"},
+        {"line one\n\n  line two  \n", "line one line two"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(programlog::clause(QString::fromUtf8(c.message)), QString::fromUtf8(c.clause))
+            << c.message;
+}
+
 // Every entry starts with the program clock's time.
 TEST(ProgramLog, EntriesCarryTheProgramClocksTime) {
     QTemporaryDir data;

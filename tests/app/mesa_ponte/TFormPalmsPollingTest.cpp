@@ -3,6 +3,7 @@
 #include "app/TextConventions.h"
 #include "app/core/DozEdizSettings.h"
 #include "app/core/ProgramClock.h"
+#include "app/core/ProgramLog.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
@@ -420,6 +421,34 @@ INSTANTIATE_TEST_SUITE_P(
                    7}),
     [](const ::testing::TestParamInfo<TicketCase>& info) { return std::string(info.param.name); });
 
+// A counter that holds something other than a number starts again at 1 and says so; an
+// empty one is a first start.
+TEST(TicketCounter, ACounterThatHoldsNoNumberIsLogged) {
+    const struct {
+        QByteArray file;
+        bool logged;
+    } cases[] = {{"abc\r\n", true}, {"9223372036854775807\r\n", true}, {"\r\n", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.constData());
+        PollingFixture f(Access::Embedded);
+        f.table("12");
+        f.waiter("3", "Ana");
+        f.item({.id = 1, .nomep = "agua"});
+        f.writeDataFile("pedido.INI", c.file);
+        TFormPalms& form = f.start();
+        form.ComboBox2->setEditText("Cozinha");
+        f.cycle();
+        ASSERT_EQ(f.sent.size(), 1u);
+        EXPECT_EQ(f.sent[0].lines.value(0), header("1", "000012", "Ana").value(0));
+        EXPECT_EQ(f.dataFile("pedido.INI"), "2\r\n");
+        const QString entry = QStringLiteral("pedido.INI não contém um número de pedido que o "
+                                             "programa possa usar (continha '%1'): os pedidos "
+                                             "recomeçam em 1.")
+                                  .arg(QString::fromLatin1(c.file.trimmed()));
+        EXPECT_EQ(f.log().contains(entry), c.logged) << f.log().toStdString();
+    }
+}
+
 TEST(TicketFont, KeepsTheSettingsLastReadWhenTheFileGoes) {
     PollingFixture f(Access::Embedded);
     f.table("12");
@@ -679,7 +708,7 @@ TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
     // The log says in words that polling has stopped, why, and what brings it back.
     const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
     EXPECT_EQ(log.count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: ") +
-                        f.recorder.standardErrors()[0].text +
+                        programlog::clause(f.recorder.standardErrors()[0].text) +
                         QStringLiteral(". Ela fica parada até o programa ser iniciado de novo.")),
               1)
         << log.toStdString();
