@@ -32,10 +32,16 @@ QMessageBox::Icon toQt(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+std::function<void(const Shown&)>& transcript();
+
 class QtBackend : public Backend {
 public:
     void show(const Shown& message) override {
         if (!hasScreen()) {
+            // The transcript keeps it already; a second copy under the caption would put one
+            // message in the journal twice, under two names.
+            if (transcript())
+                return;
             const QByteArray line =
                 (message.caption + QStringLiteral(": ") + message.text).toUtf8();
             std::fprintf(stderr, "%s\n", line.constData());

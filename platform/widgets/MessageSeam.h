@@ -10,8 +10,9 @@
 
 // Every message box and the standard error box go through here, so that tests see what
 // would have been shown without blocking. The default backend shows modal Qt message
-// boxes; on a platform without a screen (offscreen, minimal) it writes the message to
-// standard error and returns as if OK had been pressed. Main thread only.
+// boxes; on a platform without a screen (offscreen, minimal) it returns as if OK had been
+// pressed, after writing the message to standard error when no transcript keeps it. Main
+// thread only.
 namespace messages {
 
 enum class Kind {

@@ -46,7 +46,7 @@ protected:
         return second.waitForFinished(60000) && second.exitStatus() == QProcess::NormalExit &&
                second.exitCode() == 0 &&
                QString::fromUtf8(second.readAllStandardError())
-                   .contains(QString::fromUtf8("Informação do Sistema: Você não pode executar "
+                   .contains(QString::fromUtf8("Mensagem mostrada: Você não pode executar "
                                                "outra cópia do aplicativo."));
     }
 

@@ -89,8 +89,20 @@ TEST(HandlerGuard, AnErrorLeavingATimerTickEndsInTheStandardErrorBoxAndTheTransc
 
 TEST(MessageSeam, WithoutAScreenTheDefaultBackendReturnsAtOnce) {
     // offscreen: this would block forever on a modal box otherwise.
+    ::testing::internal::CaptureStderr();
     messages::showStandardError(QStringLiteral("shown on standard error"));
-    SUCCEED();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("shown on standard error"),
+              std::string::npos);
+
+    // With a transcript, the transcript's copy is the only one.
+    std::vector<messages::Shown> kept;
+    const messages::ScopedTranscript keep(
+        [&kept](const messages::Shown& message) { kept.push_back(message); });
+    ::testing::internal::CaptureStderr();
+    messages::showStandardError(QStringLiteral("kept by the transcript"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].text, QStringLiteral("kept by the transcript"));
 }
 
 } // namespace
