@@ -89,7 +89,7 @@ int main(int argc, char* argv[]) {
         programlog::write((message.kind == messages::Kind::StandardError
                                ? QStringLiteral("Erro mostrado: ")
                                : QStringLiteral("Mensagem mostrada: ")) +
-                          message.text);
+                          programlog::oneLine(message.text));
     });
     programlog::setFailureReport(messages::showStandardError);
     // An error leaving a timer's tick is shown, and so logged, as one leaving any handler.

@@ -118,14 +118,22 @@ void forgetReportedFailure() {
     g_failureReported.store(false);
 }
 
-QString clause(const QString& message) {
-    QStringList parts;
-    for (const QString& line : message.split(u'\n')) {
-        const QString part = line.trimmed();
+QString oneLine(const QString& message) {
+    const QStringList lines = message.split(u'\n');
+    // The first line keeps its leading blanks: some of the program's texts start with one.
+    QString joined = lines.first();
+    while (!joined.isEmpty() && joined.back().isSpace())
+        joined.chop(1);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString part = lines[i].trimmed();
         if (!part.isEmpty())
-            parts.append(part);
+            joined += (joined.trimmed().isEmpty() ? QString() : QStringLiteral(" ")) + part;
     }
-    QString joined = parts.join(u' ');
+    return joined;
+}
+
+QString clause(const QString& message) {
+    QString joined = oneLine(message);
     while (joined.endsWith(u'.'))
         joined.chop(1);
     return joined;

@@ -18,9 +18,12 @@ namespace programlog {
 
 void write(const QString& line);
 
-// A message (a driver's error, say) as a clause inside one entry: its lines joined with a
-// blank, so that the entry stays one line, and without the full stops at its end, so that
-// the entry's own sentence can follow.
+// A message of several lines (a driver's error, say) as one line: its lines joined with a
+// blank, the blanks around them dropped (not the first line's leading ones), so that grep
+// finds the whole entry.
+QString oneLine(const QString& message);
+// The message as a clause inside an entry: one line, without the full stops at its end, so
+// that the entry's own sentence can follow.
 QString clause(const QString& message);
 
 // Where the first failure of the log file is reported (the program shows the error box).

@@ -69,8 +69,9 @@ TEST(ProgramLog, AClauseIsOneLineWithoutItsClosingStops) {
          "Unable to complete network request to host \"127.0.0.1\". Failed to establish a "
          "connection"},
         {"Error reading data from the connection.", "Error reading data from the connection"},
-        {" Erro ao Conectar servidor...", "Erro ao Conectar servidor"},
+        {" Erro ao Conectar servidor...", " Erro ao Conectar servidor"},
         {"line one\n\n  line two  \n", "line one line two"},
+        {"\nafter an empty first line", "after an empty first line"},
         {"", ""},
     };
     for (const auto& c : cases)
