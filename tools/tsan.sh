@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the threading tests (CTest label "threads") with ThreadSanitizer (the tsan presets
 # of CMakePresets.json) into build-tsan/ (or $CUVORA_TSAN_BUILD_DIR; $CUVORA_BUILD_JOBS
-# parallel jobs) and runs them; any report fails the run. Measured here: about 90 s to build from scratch
-# on 8 cores, a few seconds to run.
+# parallel jobs) and runs them; any report fails the run. Measured here: about 90 s to
+# build from scratch on 8 cores, a few seconds to run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=tools/lib/preset-ctest.sh

@@ -679,20 +679,21 @@ bool TFormPalms::tabletRowIsReadable(bool item) {
 // The number of the next kitchen ticket from pedido.INI, which is written back advanced
 // before any item of the pass moves.
 QString TFormPalms::takeOrderNumber() {
-    QString number = OrderCounter::read().next;
+    const QString held = OrderCounter::read().next;
+    QString number = held;
     // 64 bits: a counter never wraps to negative numbers.
     std::optional<qint64> value = readInt64(number);
     if (!value || *value == std::numeric_limits<qint64>::max()) {
-        // A missing or empty file is a first start; anything else was meant as a number.
-        if (!number.trimmed().isEmpty())
-            programlog::write(QStringLiteral("%1 não contém um número de pedido que o programa "
-                                             "possa usar (continha '%2'): os pedidos recomeçam "
-                                             "em 1.")
-                                  .arg(OrderCounter::fileName, number));
         number = QStringLiteral("1");
         value = 1;
     }
     OrderCounter{QString::number(*value + 1)}.write();
+    // Said once the file holds a number again, so that a write retried every cycle does not
+    // repeat it. A missing or empty file is a first start; anything else was meant as a number.
+    if (number != held && !held.trimmed().isEmpty())
+        programlog::write(QStringLiteral("%1 não contém um número de pedido que o programa possa "
+                                         "usar (continha '%2'): os pedidos recomeçam em 1.")
+                              .arg(OrderCounter::fileName, held));
     return number;
 }
 
