@@ -34,7 +34,7 @@
 
 namespace {
 
-using Mode = TFormPalms::PollingMode;
+using Mode = PollingCycle::PollingMode;
 
 struct Size {
     int tables;
@@ -144,16 +144,16 @@ public:
     }
 
     Cycle cycle(Mode mode) {
-        form->pollingMode = mode;
-        const quint64 mainBefore = form->Logon.statementsSent();
-        const quint64 tabletsBefore = form->LogonP.statementsSent();
+        form->cycle().pollingMode = mode;
+        const quint64 mainBefore = form->cycle().Logon.statementsSent();
+        const quint64 tabletsBefore = form->cycle().LogonP.statementsSent();
         QElapsedTimer timer;
         timer.start();
         form->Timer2Timer();
         Cycle result;
         result.ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        result.mainStatements = form->Logon.statementsSent() - mainBefore;
-        result.tabletStatements = form->LogonP.statementsSent() - tabletsBefore;
+        result.mainStatements = form->cycle().Logon.statementsSent() - mainBefore;
+        result.tabletStatements = form->cycle().LogonP.statementsSent() - tabletsBefore;
         if (!form->Timer2->isActive())
             throw std::runtime_error("the cycle stopped with an error");
         return result;
@@ -170,15 +170,15 @@ public:
             query.addLine(statement);
             query.open();
         };
-        open(form->TabMesa, QStringLiteral("select * from CabMesa "));
-        open(form->Vendedor, QStringLiteral("select * from vendedor "));
-        open(form->MesaPalm,
+        open(form->cycle().TabMesa, QStringLiteral("select * from CabMesa "));
+        open(form->cycle().Vendedor, QStringLiteral("select * from vendedor "));
+        open(form->cycle().MesaPalm,
              QStringLiteral("select mesa, imp, vend from mesa where COZINHA = '9'"));
-        form->erro.close();
-        form->erro.clearText();
-        form->erro.addLine(QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'"));
-        form->erro.execute();
-        open(form->MesaPalm, QStringLiteral("select * from mesa where COZINHA = '7'"));
+        form->cycle().erro.close();
+        form->cycle().erro.clearText();
+        form->cycle().erro.addLine(QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'"));
+        form->cycle().erro.execute();
+        open(form->cycle().MesaPalm, QStringLiteral("select * from mesa where COZINHA = '7'"));
         return static_cast<double>(timer.nsecsElapsed()) / 1e6;
     }
 

@@ -1,34 +1,19 @@
 #pragma once
 
-#include "app/SettingsFile.h"
 #include "app/core/DozEdizSettings.h"
-#include "app/core/PassJournal.h"
-#include "app/core/TabJunta.h"
-#include "app/core/UnmovableRows.h"
+#include "app/cycle/CycleSnapshot.h"
+#include "app/cycle/PollingCycle.h"
+#include "app/cycle/Report.h"
 #include "app/db/Connection.h"
-#include "app/db/Query.h"
-#include "app/db/Table.h"
-#include "app/mesa_ponte/DatabaseSilenceLog.h"
 
-#include <QDateTime>
-#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include <array>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
-
-namespace db {
-class DatabaseError;
-}
-class PassFilter;
-struct ColumnComparison;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -43,8 +28,9 @@ class QTimer;
 class RadioGroup;
 class TImage;
 
-// The program's main window: the configuration window, and the owner for the whole run
-// of both database connections, every query and table, the timers and the tray icon.
+// The program's main window: the configuration window, the owner for the whole run of the
+// polling cycle (both database connections, every query and table), the timers and the tray
+// icon, and the sink of the cycle's tickets and bills.
 // Controls and components keep their stored names as members and objectNames; the
 // widgets are owned by their Qt parents, the data components by the window.
 //
@@ -53,11 +39,13 @@ class TImage;
 // and the messages it shows are done. Handlers are public so that tests can call them;
 // each handler that the window library calls is run through the handler guard, so an
 // error that leaves it ends in the standard error box. User-interface thread only.
-class TFormPalms : public QWidget {
+class TFormPalms : public QWidget, private ReportSink {
     Q_OBJECT
 public:
     explicit TFormPalms(QWidget* parent = nullptr);
     ~TFormPalms() override;
+
+    PollingCycle& cycle() { return *m_cycle; }
 
     // Start-up.
     void FormCreate();
@@ -77,11 +65,13 @@ public:
     // Whether an error of the cycle is retried by the program instead of waiting for a
     // person: true where nobody can see the error box (no screen, the service).
     bool recoversByItself = false;
-    enum class ReportKind { KitchenTicket, Bill };
+    using ReportKind = ::ReportKind;
+    // What the cycle reads of the window: the printer boxes, the port fields, the feed lines.
+    CycleSnapshot snapshot() const;
     // Sends impvalto's text (its lines, font and size) to a destination text as the printer
     // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
     void SendReport(const QString& destination, const QString& port, ReportKind kind);
-    // Composes the bill of the bill request on MesaPalm's current row into impvalto.
+    // Composes the bill of the bill request on the cycle's MesaPalm current row into impvalto.
     void ComposeBill();
     // Test seam: when set, SendReport hands the report here instead of sending it.
     std::function<void(const QString& destination, const QString& port, ReportKind kind,
@@ -90,14 +80,8 @@ public:
     // impvalto holds plain lines: these two are how tickets and bills write it.
     void addReportLine(const QString& line);
     void clearReport();
-    // DozEdiz.INI as last read or saved: the ticket's font size falls back on it when the
-    // file has gone. Start-up and "Confirmar/Gravar" keep it.
-    DozEdizSettings printerSettings;
-    // Fast skips the passes that surely find no new item (the program's mode); Plain runs
-    // every pass of the nesting. Both leave the same databases, tickets and counter; the
-    // benchmark and the tests compare them.
-    enum class PollingMode { Fast, Plain };
-    PollingMode pollingMode = PollingMode::Fast;
+    // A report's lines into impvalto, in its font size.
+    void showReport(const Report& report);
 
     // The tablet switches into their radio groups (the last step of FormShow).
     void loadTabletSwitches();
@@ -121,8 +105,8 @@ public:
     void Timer1Timer();
     // "Confirmar/Gravar". Throws when DozEdiz.INI cannot be written.
     void BitBtn2Click();
-    // DozEdiz.INI, kept as printerSettings; the encoding it was read in is kept for the next
-    // write.
+    // DozEdiz.INI, kept as the cycle's printerSettings; the encoding it was read in is kept
+    // for the next write.
     DozEdizSettings readDozEdiz();
 
     // The tablet switches: each stores its radio group's selection.
@@ -132,31 +116,6 @@ public:
 
     // Program-wide state set at start-up.
     QString ServerAddress;
-    QString EstablishmentName;
-    int SCC4 = 0; // flag words of the first empresa row
-    int SCC5 = 0;
-
-    // Database components. The silence log outlives the connections, so a frozen server's
-    // last calls are logged too.
-    DatabaseSilenceLog m_databaseSilenceLog;
-    db::Connection Logon;  // main database
-    db::Connection LogonP; // tablets' database
-    db::Query TabMesa{Logon};
-    db::Query Vendedor{Logon};
-    db::Query Atualiza{Logon};
-    db::Query Atualiza3{Logon};
-    db::Query CabMesa{Logon};
-    db::Query MesaItem{Logon};
-    db::Query Empresa{Logon};
-    db::Query MesaPalm{LogonP};
-    db::Query Complemento{LogonP};
-    db::Query erro{LogonP};
-    db::Query erro2{LogonP};
-    db::Table Fechar{
-        LogonP, QStringLiteral("FECHAR"), {QStringLiteral("FECHAR"), QStringLiteral("ABRIR")}};
-    db::Table Promocao{LogonP, QStringLiteral("PROMOCAO"), {QStringLiteral("PROMOCAO")}};
-    // The grouping of a bill's items.
-    ::TabJunta TabJunta;
 
     // Title bar.
     QFrame* Panel3 = nullptr;
@@ -254,10 +213,6 @@ private:
     void setDatabasePaths();
     void connectDatabases();
     void clearPortFields();
-    void openEstablishment();
-    void createMissingTables();
-    void addMissingColumns();
-    void tellTabletsTheLargerFlag();
     void showEstablishmentName();
     void fillPrinterBoxes();
     void loadPrinterSettings();
@@ -273,56 +228,15 @@ private:
     void writeDozEdiz();
     DozEdizSettings settingsInControls() const;
 
-    // Polling cycle and kitchen ticket.
-    void pollTablesOnce();
-    std::unique_ptr<PassFilter> planPasses(const QStringList& tables);
-    std::optional<std::array<ColumnComparison, 3>> describeItemColumns();
-    void reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables);
-    void reportRowsThatNeverMove(std::optional<std::array<ColumnComparison, 3>> columns,
-                                 std::optional<QStringList> waiters);
-    QStringList waiterCodes();
-    bool mainDatabaseHasWriteTriggers();
-    void readNewItems(PassFilter& filter);
-    bool tryReadNewItems(PassFilter& filter);
-    void runCycle();
-    void runPass(int printer, const QString& tableNumber);
-    void openPassItems(int printer, const QString& tableNumber);
-    bool passHasMovableItems();
-    PassRecord beginPassTicket(const QString& tableNumber);
-    struct PassItem;
-    std::vector<PassItem> readPassItems(const QList<PassRecord::Copy>& copies);
-    bool writeItem(int printer, const QString& tableNumber, const PassItem& item);
-    void flagOnTablet(qint64 tabletId);
-    void dropMonitorRows(qint64 mainId);
-    void setAside(const PassItem& item, const db::DatabaseError& error);
-    QString rowSignature() const;
-    void sendPassTicket(const PassRecord& record, const QList<PassRecord::Item>& moved);
-    void logInterruptedPass(const PassRecord& record, int moved, const std::exception_ptr& error);
-    void answerBillRequests();
-    bool tabletRowIsReadable(bool item);
-    QString takeOrderNumber();
-    void startKitchenTicket();
-    QStringList kitchenTicketItemLines();
-    void showKitchenTicket(int fontSize, const QStringList& lines);
-    // Recovery: the pass a kill or an error cut short, and polling tried again by itself.
-    void finishInterruptedPass();
+    // The cycle's tickets and bills, shown in impvalto and sent.
+    void send(const Report& report) override;
+    // Recovery: polling tried again by itself.
     void pollingStopped(const std::exception_ptr& error);
     void retryPolling();
     void completeStartup();
-    PassJournal m_passJournal;
     bool m_faultPersistsLogged = false;
-    QDateTime now() const;
-    QSet<QString> m_reportedUnreadableIds;  // logged once per run
-    QSet<QString> m_reportedTablesNotOpen;  // logged once per run
-    QHash<QString, QString> m_setAsideRows; // tablet id: the row the main database refused
-    int m_itemsMoved = 0;                   // items flagged in this run
-    bool m_tabletItemTriggers = false;      // as the last cycle's catalogue read found
     int m_reportLines = 0;
-
-    // The rows of the last read of the new items, and the ids of rows that never move logged
-    // in this run.
-    std::vector<TabletRow> m_tabletRowsRead;
-    QSet<QString> m_reportedUnmovableIds;
+    std::unique_ptr<PollingCycle> m_cycle;
 
     bool m_shownOnce = false;
 

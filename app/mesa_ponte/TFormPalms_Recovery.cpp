@@ -24,10 +24,10 @@ void TFormPalms::retryPolling() {
         // Through the server again, not the local path start-up fell back to.
         if (m_startupWithoutDatabases)
             setDatabasePaths();
-        Logon.reconnect();
-        LogonP.reconnect();
+        m_cycle->Logon.reconnect();
+        m_cycle->LogonP.reconnect();
         completeStartup();
-        runCycle();
+        m_cycle->run(snapshot());
     } catch (...) {
         if (!m_faultPersistsLogged) {
             m_faultPersistsLogged = true;

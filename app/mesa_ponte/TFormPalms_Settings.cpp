@@ -18,8 +18,7 @@ const QString kDozEdiz = QStringLiteral("DozEdiz.INI");
 } // namespace
 
 DozEdizSettings TFormPalms::readDozEdiz() {
-    printerSettings = DozEdizSettings::read(datafolder::filePath(kDozEdiz));
-    return printerSettings;
+    return m_cycle->readDozEdiz();
 }
 
 void TFormPalms::BitBtn2Click() {
@@ -38,7 +37,7 @@ void TFormPalms::BitBtn2Click() {
 void TFormPalms::writeDozEdiz() {
     const DozEdizSettings settings = settingsInControls();
     settings.write(datafolder::filePath(kDozEdiz));
-    printerSettings = settings;
+    m_cycle->printerSettings = settings;
 }
 
 DozEdizSettings TFormPalms::settingsInControls() const {
@@ -55,6 +54,6 @@ DozEdizSettings TFormPalms::settingsInControls() const {
     settings.ports = {Edit29->text(), Edit30->text(), Edit31->text(), Edit32->text(),
                       Edit33->text()};
     // Kept from the file as last read.
-    settings.encoding = printerSettings.encoding;
+    settings.encoding = m_cycle->printerSettings.encoding;
     return settings;
 }

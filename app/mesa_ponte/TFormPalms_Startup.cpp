@@ -39,27 +39,6 @@ QString tabletsDatabasePath() {
     return QDir(datafolder::databaseFolder()).filePath(QStringLiteral("DRAVPALMS.FDB"));
 }
 
-QString catalogueLookUp(const QString& table) {
-    return QStringLiteral("select * from rdb$relation_fields  where "
-                          "RDB$RELATION_FIELDS.rdb$relation_name = ") +
-           quotedSql(table);
-}
-
-QString catalogueLookUp(const QString& table, const QString& column) {
-    return catalogueLookUp(table) + QStringLiteral(" AND  RDB$RELATION_FIELDS.RDB$FIELD_NAME = ") +
-           quotedSql(column);
-}
-
-bool catalogueHasRow(db::Query& query, const QString& statement) {
-    query.open({statement});
-    return !query.eof();
-}
-
-// The first empresa row's flag word; a missing row gives 0 as a NULL does.
-int flagWord(const db::Query& empresa, const QString& column) {
-    return empresa.eof() ? 0 : static_cast<int>(empresa.field(column).asInteger());
-}
-
 void setListKeepingText(QComboBox* box, const QStringList& entries) {
     const QString text = box->currentText();
     box->clear();
@@ -121,11 +100,11 @@ void TFormPalms::FormCreate() {
         runStartupSteps();
     } catch (const std::exception& error) {
         m_startupError = handlerguard::messageOf(error);
-        m_startupWithoutDatabases = !Logon.isConnected() || !LogonP.isConnected();
+        m_startupWithoutDatabases = !m_cycle->Logon.isConnected() || !m_cycle->LogonP.isConnected();
         // Without the tablets' database no cycle can ever run (nothing reconnects), and an
         // embedded attachment would keep the main database from every other program.
-        if (!LogonP.isConnected())
-            disconnectQuietly(Logon);
+        if (!m_cycle->LogonP.isConnected())
+            disconnectQuietly(m_cycle->Logon);
         throw;
     }
 }
@@ -155,10 +134,7 @@ void TFormPalms::runStartupSteps() {
 
 void TFormPalms::runStepsAfterConnecting() {
     clearPortFields();
-    openEstablishment();
-    createMissingTables();
-    addMissingColumns();
-    tellTabletsTheLargerFlag();
+    m_cycle->prepareDatabases();
     showEstablishmentName();
     fillPrinterBoxes();
     loadPrinterSettings();
@@ -184,11 +160,11 @@ void TFormPalms::readServerAddress() {
 
 void TFormPalms::setDatabasePaths() {
     if (!trimText(ServerAddress).isEmpty()) {
-        Logon.setDatabase(ServerAddress + u':' + mainDatabasePath());
-        LogonP.setDatabase(ServerAddress + u':' + tabletsDatabasePath());
+        m_cycle->Logon.setDatabase(ServerAddress + u':' + mainDatabasePath());
+        m_cycle->LogonP.setDatabase(ServerAddress + u':' + tabletsDatabasePath());
     } else {
-        Logon.setDatabase(mainDatabasePath());
-        LogonP.setDatabase(tabletsDatabasePath());
+        m_cycle->Logon.setDatabase(mainDatabasePath());
+        m_cycle->LogonP.setDatabase(tabletsDatabasePath());
     }
 }
 
@@ -198,30 +174,30 @@ void TFormPalms::connectDatabases() {
     const QString mainDatabase = QStringLiteral("principal");
     const QString tabletsDatabase = QStringLiteral("dos tablets");
     try {
-        connectLogged(Logon, mainDatabase);
-        connectLogged(LogonP, tabletsDatabase);
+        connectLogged(m_cycle->Logon, mainDatabase);
+        connectLogged(m_cycle->LogonP, tabletsDatabase);
     } catch (const std::exception&) {
         if (viaServer) {
             messages::showMessage(QStringLiteral(" Erro ao Conectar servidor..."));
-            Logon.disconnect();
-            Logon.setDatabase(mainDatabasePath());
+            m_cycle->Logon.disconnect();
+            m_cycle->Logon.setDatabase(mainDatabasePath());
             programlog::write(QStringLiteral("O banco principal volta ao caminho local '%1'; o "
                                              "banco dos tablets fica em '%2'.")
-                                  .arg(Logon.database(), LogonP.database()));
-            connectLogged(Logon, mainDatabase);
+                                  .arg(m_cycle->Logon.database(), m_cycle->LogonP.database()));
+            connectLogged(m_cycle->Logon, mainDatabase);
         }
     }
-    if (!LogonP.isConnected())
-        connectLogged(LogonP, tabletsDatabase);
+    if (!m_cycle->LogonP.isConnected())
+        connectLogged(m_cycle->LogonP, tabletsDatabase);
     // This machine's server may have come up since the main database opened embedded (at
     // boot, a moment before the tablets' database answered): held embedded, the file would
     // be kept from that server, and the point of sale, all evening. Connecting again goes
     // through the server when it answers now, else embedded as before. A tablets' database
     // held embedded too means no server answered here a moment ago: nothing to try again.
-    if (Logon.route() == db::Connection::Route::Embedded &&
-        LogonP.route() != db::Connection::Route::Embedded) {
-        Logon.disconnect();
-        connectLogged(Logon, mainDatabase);
+    if (m_cycle->Logon.route() == db::Connection::Route::Embedded &&
+        m_cycle->LogonP.route() != db::Connection::Route::Embedded) {
+        m_cycle->Logon.disconnect();
+        connectLogged(m_cycle->Logon, mainDatabase);
     }
 }
 
@@ -230,73 +206,15 @@ void TFormPalms::clearPortFields() {
         port->clear();
 }
 
-// The establishment's row stays open for the whole run.
-void TFormPalms::openEstablishment() {
-    Empresa.open({QStringLiteral("select * from empresa")});
-    SCC4 = flagWord(Empresa, QStringLiteral("SCC4"));
-}
-
-// Missing tables of the tablets' database, each on its own.
-void TFormPalms::createMissingTables() {
-    struct NewTable {
-        QString name;
-        QStringList lines;
-    };
-    const NewTable tables[] = {
-        {QStringLiteral("FECHAR"),
-         {QStringLiteral("CREATE TABLE FECHAR ("), QStringLiteral("FECHAR VARCHAR(1)"),
-          QStringLiteral(")")}},
-        {QStringLiteral("CONFIG"),
-         {QStringLiteral("CREATE TABLE CONFIG ("), QStringLiteral("COVER VARCHAR(1),"),
-          QStringLiteral("SERV  VARCHAR(1),"), QStringLiteral("VLRCOVER  FLOAT,"),
-          QStringLiteral("VLRSERV   FLOAT"), QStringLiteral(")")}},
-        {QStringLiteral("PROMOCAO"),
-         {QStringLiteral("CREATE TABLE PROMOCAO ("), QStringLiteral("PROMOCAO  VARCHAR(1)"),
-          QStringLiteral(")")}},
-        {QStringLiteral("GERAID"),
-         {QStringLiteral("CREATE TABLE GERAID ("), QStringLiteral("ID  INTEGER NOT NULL"),
-          QStringLiteral(")")}},
-    };
-    for (const NewTable& table : tables) {
-        try {
-            if (catalogueHasRow(erro2, catalogueLookUp(table.name)))
-                continue;
-            erro.execute(table.lines);
-            if (table.name == QLatin1String("GERAID"))
-                erro.execute({QStringLiteral("insert into GERAID (ID) values ('0') ")});
-        } catch (const std::exception&) {
-            // A table that cannot be created is left to the tablets' software.
-        }
-    }
-}
-
-void TFormPalms::addMissingColumns() {
-    if (!catalogueHasRow(erro2, catalogueLookUp(QStringLiteral("FECHAR"), QStringLiteral("ABRIR"))))
-        erro.execute({QStringLiteral("ALTER TABLE FECHAR  ADD ABRIR VARCHAR(1);")});
-    if (!catalogueHasRow(Atualiza,
-                         catalogueLookUp(QStringLiteral("MESA"), QStringLiteral("IMPRESSORA"))))
-        Atualiza3.execute({QStringLiteral("ALTER TABLE MESA   ADD IMPRESSORA VARCHAR(1);")});
-    if (!catalogueHasRow(erro2, catalogueLookUp(QStringLiteral("CONFIG"), QStringLiteral("MAIOR"))))
-        erro.execute({QStringLiteral("ALTER TABLE CONFIG  ADD MAIOR VARCHAR(1);")});
-}
-
-// The tablets learn whether flag 64 is set.
-void TFormPalms::tellTabletsTheLargerFlag() {
-    const bool larger = FlagSetSNWide(SCC4, 64) == QLatin1String("S");
-    erro.execute({QStringLiteral("UPDATE CONFIG SET MAIOR = ") +
-                  (larger ? QStringLiteral("'S'") : QStringLiteral("'N'"))});
-    Atualiza.close();
-}
-
 // The establishment's name and the title.
 void TFormPalms::showEstablishmentName() {
     try {
-        EstablishmentName = TextCodec(QStringLiteral("D"), qbxText(1));
+        m_cycle->EstablishmentName = TextCodec(QStringLiteral("D"), qbxText(1));
     } catch (const std::exception&) {
-        EstablishmentName.clear();
+        m_cycle->EstablishmentName.clear();
     }
     setApplicationTitle(QStringLiteral("Interface Cuvora Tablet"));
-    Label33->setText(EstablishmentName);
+    Label33->setText(m_cycle->EstablishmentName);
 }
 
 void TFormPalms::fillPrinterBoxes() {
@@ -335,10 +253,10 @@ void TFormPalms::loadPrinterSettings() {
 
 QString TFormPalms::startupFailure() const {
     QStringList missing;
-    if (!LogonP.isConnected())
-        missing.append(QStringLiteral("dos tablets '%1'").arg(LogonP.database()));
-    if (!Logon.isConnected())
-        missing.append(QStringLiteral("principal '%1'").arg(Logon.database()));
+    if (!m_cycle->LogonP.isConnected())
+        missing.append(QStringLiteral("dos tablets '%1'").arg(m_cycle->LogonP.database()));
+    if (!m_cycle->Logon.isConnected())
+        missing.append(QStringLiteral("principal '%1'").arg(m_cycle->Logon.database()));
     const QString cause =
         m_startupError.isEmpty() ? QStringLiteral("erro desconhecido") : m_startupError;
     if (missing.isEmpty())
@@ -375,8 +293,9 @@ void TFormPalms::logStartup() {
     programlog::write(
         QStringLiteral("Início: pasta de dados '%1'; banco principal '%2' %3; banco dos tablets "
                        "'%4' %5; impressoras: %6; leitura dos tablets a cada %7 s.")
-            .arg(datafolder::dataFolder(), Logon.database(), how(Logon), LogonP.database(),
-                 how(LogonP), printerList, QString::number(Timer2->interval() / 1000)));
+            .arg(datafolder::dataFolder(), m_cycle->Logon.database(), how(m_cycle->Logon),
+                 m_cycle->LogonP.database(), how(m_cycle->LogonP), printerList,
+                 QString::number(Timer2->interval() / 1000)));
 }
 
 void TFormPalms::FormShow() {
@@ -386,16 +305,13 @@ void TFormPalms::FormShow() {
     // Open already since start-up: the row fetched then is read again. When start-up
     // stopped before it, its text is empty, and Firebird's complaint about an empty
     // statement would hide why.
-    if (!Empresa.isOpen())
+    if (!m_cycle->Empresa.isOpen())
         throw std::runtime_error(startupFailure().toStdString());
     readEstablishmentFlags();
 }
 
 void TFormPalms::readEstablishmentFlags() {
-    Empresa.open();
-    SCC5 = flagWord(Empresa, QStringLiteral("SCC5"));
-    SCC4 = flagWord(Empresa, QStringLiteral("SCC4"));
-
+    m_cycle->readEstablishmentFlags();
     loadTabletSwitches();
 }
 

@@ -49,30 +49,31 @@ int itemFor(const QString& stored) {
 } // namespace
 
 void TFormPalms::RadioGroup1Click() {
-    storeSwitch(Fechar, RadioGroup1, QStringLiteral("Fechar"));
+    storeSwitch(m_cycle->Fechar, RadioGroup1, QStringLiteral("Fechar"));
 }
 
 void TFormPalms::RadioGroup2Click() {
-    storeSwitch(Promocao, RadioGroup2, QStringLiteral("promocao"));
+    storeSwitch(m_cycle->Promocao, RadioGroup2, QStringLiteral("promocao"));
 }
 
 void TFormPalms::RadioGroup3Click() {
-    storeSwitch(Fechar, RadioGroup3, QStringLiteral("ABRIR"));
+    storeSwitch(m_cycle->Fechar, RadioGroup3, QStringLiteral("ABRIR"));
 }
 
 void TFormPalms::loadTabletSwitches() {
     {
-        const ClosedOnFailure guard(Fechar);
-        Fechar.open();
+        const ClosedOnFailure guard(m_cycle->Fechar);
+        m_cycle->Fechar.open();
         // Both are read first: storing FECHAR closes the table.
-        const QString fechar = Fechar.field(QStringLiteral("FECHAR")).asText();
-        const QString abrir = Fechar.field(QStringLiteral("ABRIR")).asText();
+        const QString fechar = m_cycle->Fechar.field(QStringLiteral("FECHAR")).asText();
+        const QString abrir = m_cycle->Fechar.field(QStringLiteral("ABRIR")).asText();
         RadioGroup1->setItemIndex(itemFor(fechar));
         RadioGroup3->setItemIndex(itemFor(abrir));
-        Fechar.close();
+        m_cycle->Fechar.close();
     }
-    const ClosedOnFailure guard(Promocao);
-    Promocao.open();
-    RadioGroup2->setItemIndex(itemFor(Promocao.field(QStringLiteral("PROMOCAO")).asText()));
-    Promocao.close();
+    const ClosedOnFailure guard(m_cycle->Promocao);
+    m_cycle->Promocao.open();
+    RadioGroup2->setItemIndex(
+        itemFor(m_cycle->Promocao.field(QStringLiteral("PROMOCAO")).asText()));
+    m_cycle->Promocao.close();
 }

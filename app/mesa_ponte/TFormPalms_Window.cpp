@@ -145,7 +145,8 @@ void onFocus(QWidget* widget, std::function<void()> enter, std::function<void()>
 
 } // namespace
 
-TFormPalms::TFormPalms(QWidget* parent) : QWidget(parent) {
+TFormPalms::TFormPalms(QWidget* parent)
+    : QWidget(parent), m_cycle(std::make_unique<PollingCycle>(static_cast<ReportSink&>(*this))) {
     buildStoredLayout();
     attachHandlers();
     handlerguard::run([this] { FormCreate(); });

@@ -119,10 +119,10 @@ public:
     // The bill requests as the polling cycle opens them; the first one is composed.
     QStringList compose() {
         TFormPalms& window = form();
-        window.MesaPalm.close();
-        window.MesaPalm.clearText();
-        window.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
-        window.MesaPalm.open();
+        window.cycle().MesaPalm.close();
+        window.cycle().MesaPalm.clearText();
+        window.cycle().MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
+        window.cycle().MesaPalm.open();
         window.ComposeBill();
         return lines();
     }
@@ -161,7 +161,7 @@ TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
     fixture.addItems("12", kDrinks);
     fixture.addRequest(1, "12", 4);
     TFormPalms& form = fixture.start();
-    form.SCC5 = 2048;
+    form.cycle().SCC5 = 2048;
 
     expectLines(fixture.compose(), heading("             Bar Lisboa", "12", "Carlos", "19:30") +
                                        QStringList{
@@ -181,9 +181,9 @@ TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
                                        footer(kSetupFooters));
     EXPECT_EQ(form.impvalto->font().pointSize(), 9);
     // The cycle goes on with the STATUS update on the table's row, so CabMesa stays open on it.
-    ASSERT_TRUE(form.CabMesa.isOpen());
-    EXPECT_EQ(form.CabMesa.field("mesa").asText(), QStringLiteral("12"));
-    EXPECT_TRUE(form.MesaItem.isOpen());
+    ASSERT_TRUE(form.cycle().CabMesa.isOpen());
+    EXPECT_EQ(form.cycle().CabMesa.field("mesa").asText(), QStringLiteral("12"));
+    EXPECT_TRUE(form.cycle().MesaItem.isOpen());
     EXPECT_TRUE(fixture.recorder.shown().empty());
 }
 
@@ -227,8 +227,8 @@ TEST_P(GoldenBill, LineByLine) {
     fixture.addItems("13", {{"1", "PRATO DO DIA", 50, 1}});
     fixture.addRequest(1, "12", c.people);
     TFormPalms& form = fixture.start();
-    form.SCC5 = c.scc5;
-    form.EstablishmentName = c.establishment;
+    form.cycle().SCC5 = c.scc5;
+    form.cycle().EstablishmentName = c.establishment;
 
     expectLines(fixture.compose(), c.expectedHeading + c.expectedBody + footer(c.expectedFooters));
     EXPECT_TRUE(fixture.recorder.shown().empty());
@@ -483,11 +483,11 @@ TEST(Bill, EachRequestGetsAFreshBill) {
     fixture.addRequest(1, "12", 4);
     fixture.addRequest(2, "12", 2);
     TFormPalms& form = fixture.start();
-    form.SCC5 = 2048;
-    form.EstablishmentName = "Bar Lisboa";
+    form.cycle().SCC5 = 2048;
+    form.cycle().EstablishmentName = "Bar Lisboa";
 
     const QStringList first = fixture.compose();
-    form.MesaPalm.next();
+    form.cycle().MesaPalm.next();
     form.ComposeBill();
     const QStringList second = fixture.lines();
 
@@ -517,7 +517,7 @@ TEST(Bill, APeopleCountThatIsNotANumberGivesNoShareAndACoverOfNothing) {
                                          "values (1, '12', '0', '7', '3', %1)")
                               .arg(QString::fromLatin1(people)));
         TFormPalms& form = fixture.start();
-        form.EstablishmentName = "Bar Lisboa";
+        form.cycle().EstablishmentName = "Bar Lisboa";
 
         SCOPED_TRACE(people);
         expectLines(fixture.compose(), heading("             Bar Lisboa", "12", "Carlos", "19:30") +
@@ -541,9 +541,9 @@ TEST(Bill, ADatabaseErrorLeavesTheComposer) {
     fixture.addRequest(1, "12", 4);
     fixture.start();
     TFormPalms& form = fixture.form();
-    form.MesaPalm.clearText();
-    form.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
-    form.MesaPalm.open();
+    form.cycle().MesaPalm.clearText();
+    form.cycle().MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
+    form.cycle().MesaPalm.open();
     testsupport::ScopedFbFailure failure(db::FbCall::ExecuteStatement, 335544721);
     EXPECT_THROW(form.ComposeBill(), db::DatabaseError);
     EXPECT_TRUE(failure.failed());

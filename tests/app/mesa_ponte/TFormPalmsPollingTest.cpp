@@ -797,10 +797,11 @@ TEST(PollingFailure, UnreadableTabletRowsAreLeftInPlaceAndLogged) {
 // logged once per run, in the fast path and in the plain nesting alike, and with no table
 // open at all. Rows flagged by a cycle that stopped are no such items.
 TEST(PollingFailure, ItemsForATableNotOpenAreLoggedOncePerTable) {
-    for (const auto mode : {TFormPalms::PollingMode::Fast, TFormPalms::PollingMode::Plain}) {
+    for (const auto mode : {PollingCycle::PollingMode::Fast, PollingCycle::PollingMode::Plain}) {
         for (const bool anyTableOpen : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "plain " << (mode == TFormPalms::PollingMode::Plain)
-                                            << ", a table open " << anyTableOpen);
+            SCOPED_TRACE(testing::Message()
+                         << "plain " << (mode == PollingCycle::PollingMode::Plain)
+                         << ", a table open " << anyTableOpen);
             PollingFixture f(Access::Embedded);
             if (anyTableOpen)
                 f.table("12");
@@ -812,7 +813,7 @@ TEST(PollingFailure, ItemsForATableNotOpenAreLoggedOncePerTable) {
             f.item({.id = 5, .mesa = "EXCLUIR"});
             f.item({.id = 50, .mesa = "14", .cozinha = "7"});
             TFormPalms& form = f.start();
-            form.pollingMode = mode;
+            form.cycle().pollingMode = mode;
             f.cycle();
             f.item({.id = 6, .mesa = "000013"});
             f.cycle();
@@ -840,10 +841,11 @@ TEST(PollingFailure, ItemsForATableNotOpenAreLoggedOncePerTable) {
 // the plain nesting alike, and with no table open; rows that a pass may still find, that the
 // deletion of moved items takes, and bill requests are not.
 TEST(PollingFailure, RowsThatCanNeverMoveAreLoggedOncePerRow) {
-    for (const auto mode : {TFormPalms::PollingMode::Fast, TFormPalms::PollingMode::Plain}) {
+    for (const auto mode : {PollingCycle::PollingMode::Fast, PollingCycle::PollingMode::Plain}) {
         for (const bool anyTableOpen : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "plain " << (mode == TFormPalms::PollingMode::Plain)
-                                            << ", a table open " << anyTableOpen);
+            SCOPED_TRACE(testing::Message()
+                         << "plain " << (mode == PollingCycle::PollingMode::Plain)
+                         << ", a table open " << anyTableOpen);
             PollingFixture f(Access::Embedded);
             if (anyTableOpen)
                 f.table("12");
@@ -858,7 +860,7 @@ TEST(PollingFailure, RowsThatCanNeverMoveAreLoggedOncePerRow) {
             f.item({.id = 8, .mesa = "EXCLUIR", .imp = "6"});
             f.item({.id = 50, .mesa = "12", .cozinha = "7"});
             TFormPalms& form = f.start();
-            form.pollingMode = mode;
+            form.cycle().pollingMode = mode;
             f.cycle();
             f.item({.id = 9, .imp = "x"});
             f.cycle();

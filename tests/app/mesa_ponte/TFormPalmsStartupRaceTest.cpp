@@ -62,14 +62,15 @@ TEST(StartupWhileTheServerComesUp, TheMainDatabaseMovesToTheServerOnceItAnswers)
         return std::make_unique<TFormPalms>();
     }();
 
-    EXPECT_EQ(form->LogonP.route(), db::Connection::Route::Server);
-    EXPECT_EQ(form->Logon.database(), dbs.mainPath());
-    EXPECT_EQ(form->Logon.route(), db::Connection::Route::LocalServer);
+    EXPECT_EQ(form->cycle().LogonP.route(), db::Connection::Route::Server);
+    EXPECT_EQ(form->cycle().Logon.database(), dbs.mainPath());
+    EXPECT_EQ(form->cycle().Logon.route(), db::Connection::Route::LocalServer);
     EXPECT_TRUE(recorder.standardErrors().empty());
     // The point of sale reaches the main database through the server meanwhile.
     EXPECT_NO_THROW(testsupport::executeSql(server.address() + u':' + dbs.mainPath(),
                                             "select count(*) from rdb$database"));
-    EXPECT_EQ(form->Logon.run(QStringLiteral("select count(*) from rdb$database")).rowCount(), 1);
+    EXPECT_EQ(
+        form->cycle().Logon.run(QStringLiteral("select count(*) from rdb$database")).rowCount(), 1);
 
     form.reset();
     unsetenv("TOBRASK_BARES_DIR");

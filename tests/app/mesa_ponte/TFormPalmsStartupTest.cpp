@@ -96,14 +96,14 @@ TEST_P(ServerAddress, DecidesTheDatabaseTexts) {
     const QString tabletsPath = databases.filePath("DRAVPALMS.FDB");
     EXPECT_EQ(form.ServerAddress, c.server);
     if (c.server.isEmpty()) {
-        EXPECT_EQ(form.LogonP.database(), tabletsPath);
+        EXPECT_EQ(form.cycle().LogonP.database(), tabletsPath);
         EXPECT_FALSE(fixture.shown(kConnectError));
     } else {
-        EXPECT_EQ(form.LogonP.database(), c.server + u':' + tabletsPath);
+        EXPECT_EQ(form.cycle().LogonP.database(), c.server + u':' + tabletsPath);
         EXPECT_TRUE(fixture.shown(kConnectError));
     }
     // The main database ends on its local path either way: it falls back.
-    EXPECT_EQ(form.Logon.database(), mainPath);
+    EXPECT_EQ(form.cycle().Logon.database(), mainPath);
     EXPECT_EQ(fixture.recorder.standardErrors().size(), 1u);
 }
 
@@ -228,13 +228,13 @@ TEST_P(Startup, ConfigMaiorFollowsFlag64OfScc4) {
 
     // No empresa row reads as flag words 0.
     m_fixture->start();
-    EXPECT_EQ(m_fixture->form().SCC4, 0);
+    EXPECT_EQ(m_fixture->form().cycle().SCC4, 0);
     m_fixture->stop();
     EXPECT_EQ(maior(), (QList<QStringList>{{"N"}, {"N"}}));
 
     onMain("insert into empresa (SCC4, SCC5) values (16448, 2048)");
     m_fixture->start();
-    EXPECT_EQ(m_fixture->form().SCC4, 16448);
+    EXPECT_EQ(m_fixture->form().cycle().SCC4, 16448);
     m_fixture->stop();
     EXPECT_EQ(maior(), (QList<QStringList>{{"S"}, {"S"}}));
 
@@ -251,11 +251,11 @@ TEST_P(Startup, NameTitleAndPrinterBoxes) {
                                  TextCodec("C", QString::fromUtf8("Restaurante Exemplo")));
     TFormPalms& form = m_fixture->start();
     EXPECT_TRUE(m_fixture->recorder.shown().empty());
-    EXPECT_EQ(form.EstablishmentName, QStringLiteral("Restaurante Exemplo"));
+    EXPECT_EQ(form.cycle().EstablishmentName, QStringLiteral("Restaurante Exemplo"));
     EXPECT_EQ(form.Label33->text(), QStringLiteral("Restaurante Exemplo"));
     EXPECT_EQ(applicationTitle(), QStringLiteral("Interface Cuvora Tablet"));
-    EXPECT_EQ(form.Logon.isConnected(), true);
-    EXPECT_EQ(form.LogonP.isConnected(), true);
+    EXPECT_EQ(form.cycle().Logon.isConnected(), true);
+    EXPECT_EQ(form.cycle().LogonP.isConnected(), true);
     if (access() == Access::Server) {
         EXPECT_EQ(form.ServerAddress, testsupport::testServer());
     }
@@ -280,7 +280,7 @@ TEST_P(Startup, AMalformedNameIsLeftEmptyWithoutAMessage) {
                                  QStringLiteral("Z"));
     TFormPalms& form = m_fixture->start();
     EXPECT_TRUE(m_fixture->recorder.shown().empty());
-    EXPECT_EQ(form.EstablishmentName, QString());
+    EXPECT_EQ(form.cycle().EstablishmentName, QString());
     EXPECT_EQ(form.Label33->text(), QString());
 }
 
@@ -292,8 +292,8 @@ TEST_P(Startup, FormShowReadsTheRowFetchedAtStartUp) {
     EXPECT_TRUE(m_fixture->recorder.shown().empty());
     EXPECT_EQ(form.Label45->text(), QStringLiteral("IP Servidor: 192.168.1.7"));
     EXPECT_EQ(form.Label51->text(), QStringLiteral("para conexão smartphones"));
-    EXPECT_EQ(form.SCC4, 64);
-    EXPECT_EQ(form.SCC5, 2048);
+    EXPECT_EQ(form.cycle().SCC4, 64);
+    EXPECT_EQ(form.cycle().SCC5, 2048);
 }
 
 INSTANTIATE_TEST_SUITE_P(Firebird, Startup, testsupport::allAccesses(), testsupport::accessName);
@@ -328,12 +328,12 @@ TEST_F(StartupFailure, ARefusingServerFallsBackForTheMainDatabaseOnly) {
     EXPECT_EQ(m_fixture.recorder.shown()[0].kind, messages::Kind::Message);
     EXPECT_EQ(m_fixture.recorder.shown()[0].text, kConnectError);
     EXPECT_EQ(m_fixture.recorder.standardErrors().size(), 1u);
-    EXPECT_EQ(form.Logon.database(), m_dbs.mainPath());
-    EXPECT_EQ(form.LogonP.database(), "127.0.0.1/1:" + m_dbs.tabletsPath());
-    EXPECT_FALSE(form.LogonP.isConnected());
+    EXPECT_EQ(form.cycle().Logon.database(), m_dbs.mainPath());
+    EXPECT_EQ(form.cycle().LogonP.database(), "127.0.0.1/1:" + m_dbs.tabletsPath());
+    EXPECT_FALSE(form.cycle().LogonP.isConnected());
     // Without the tablets' database no cycle can run: the main database's fall-back is
     // not kept either, so it holds the file from nobody.
-    EXPECT_FALSE(form.Logon.isConnected());
+    EXPECT_FALSE(form.cycle().Logon.isConnected());
     // The port fields are emptied only after both connections.
     EXPECT_EQ(form.Edit29->text(), QStringLiteral("Edit29"));
     expectStoredLayout(form);
@@ -389,7 +389,7 @@ TEST_F(StartupFailure, ASetupFileHeldForWritingEndsInTheErrorBox) {
     ::close(fd);
     ASSERT_EQ(m_fixture.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(m_fixture.recorder.standardErrors()[0].text.contains("SetupRede.Ini"));
-    EXPECT_FALSE(form.Logon.isConnected());
+    EXPECT_FALSE(form.cycle().Logon.isConnected());
     expectStoredLayout(form);
 }
 

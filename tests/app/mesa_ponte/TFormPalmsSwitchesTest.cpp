@@ -90,8 +90,8 @@ TEST_P(Switches, YesInBothFecharColumnsIsShownAndStoredBackUnchanged) {
     EXPECT_EQ(writes(),
               (QList<QStringList>{{"FECHAR", "SS"}, {"FECHAR", "SS"}, {"PROMOCAO", "S"}}));
     EXPECT_EQ(fechar(), (QList<QStringList>{{"S", "S"}}));
-    EXPECT_FALSE(form.Fechar.isOpen());
-    EXPECT_FALSE(form.Promocao.isOpen());
+    EXPECT_FALSE(form.cycle().Fechar.isOpen());
+    EXPECT_FALSE(form.cycle().Promocao.isOpen());
 }
 
 TEST_P(Switches, EmptyTablesShowItemOneAndOnlyPromocaoIsInserted) {

@@ -1,16 +1,13 @@
-#include "app/mesa_ponte/TFormPalms.h"
+#include "app/cycle/PollingCycle.h"
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"
 #include "app/core/BillLines.h"
 #include "app/core/ReportFont.h"
 
-#include <QFont>
-#include <QTextEdit>
-
 // setup.INI, the table's queries, fonte.INI and the waiter are read in this order: a read
 // that fails leaves those after it undone.
-void TFormPalms::ComposeBill() {
+Report PollingCycle::composeBill() {
     BillInputs bill;
     bill.setup = BillSetup::read();
     bill.table = MesaPalm.field(QStringLiteral("Mesa")).asText();
@@ -19,10 +16,10 @@ void TFormPalms::ComposeBill() {
     CabMesa.open({QStringLiteral("select * from Cabmesa where mesa = ") + quotedSql(bill.table)});
     MesaItem.open({QStringLiteral("select * from mesa where mesa = ") + quotedSql(bill.table)});
 
-    clearReport();
-    QFont font = impvalto->font();
-    font.setPointSize(ReportFont::read().pointSize());
-    impvalto->setFont(font);
+    Report report;
+    report.kind = ReportKind::Bill;
+    report.fontSize = ReportFont::read().pointSize();
+    report.table = bill.table;
 
     bill.establishmentName = EstablishmentName;
     const QString waiterCode = CabMesa.field(QStringLiteral("vendedor")).asText();
@@ -43,6 +40,8 @@ void TFormPalms::ComposeBill() {
                            MesaItem.field(QStringLiteral("Valor")).asFloat(),
                            MesaItem.field(QStringLiteral("Quant")).asFloat()});
 
-    for (const QString& line : billLines(bill, TabJunta))
-        addReportLine(line);
+    report.waiter = bill.waiter;
+    report.items = static_cast<int>(bill.items.size());
+    report.lines = sendableLines(billLines(bill, TabJunta));
+    return report;
 }

@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/TFormPalms.h"
+#include "app/cycle/PollingCycle.h"
 
 #include "app/TextConventions.h"
 #include "app/UnitBibliotecapalm.h"
@@ -12,16 +12,11 @@
 #include "app/core/TableNumber.h"
 #include "app/core/UnmovableRows.h"
 #include "app/db/DatabaseError.h"
+#include "platform/DataFolder.h"
 #include "platform/RegionalSettings.h"
-#include "platform/widgets/HandlerGuard.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMap>
 #include <QScopeGuard>
-#include <QTextDocument>
-#include <QTextEdit>
-#include <QTimer>
 
 #include <algorithm>
 #include <exception>
@@ -84,41 +79,44 @@ bool idIsExact(const db::Field& id) {
     return QString::number(*value) == text;
 }
 
+const QString kUnknownError = QStringLiteral("Unknown error");
+
+QString messageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+        return QString::fromUtf8(caught.what());
+    } catch (...) {
+        return kUnknownError;
+    }
+}
+
+// The waiter's name as the ticket's header gives it.
+QString waiterOnTicket(const QStringList& header) {
+    const QString label = QStringLiteral("Garcom :");
+    for (const QString& line : header) {
+        if (line.startsWith(label))
+            return line.mid(label.size());
+    }
+    return QString();
+}
+
 // A kitchen ticket the kitchen never got goes to the program's log whole, so the operator
 // can find it and print it again.
 void logLostTicket(const QString& what, int printer, const QString& destination,
                    const QString& port, const std::exception_ptr& error, const QString& ticket) {
-    programlog::write(heldticket::lostTicketEntry(what, printer, destination, port,
-                                                  handlerguard::messageOf(error), ticket));
+    programlog::write(
+        heldticket::lostTicketEntry(what, printer, destination, port, messageOf(error), ticket));
 }
 
 } // namespace
 
-void TFormPalms::Timer3Timer() {
-    Timer3->stop();
-    Timer2->start();
-}
+PollingCycle::PollingCycle(ReportSink& sink) : m_sink(sink) {}
 
-void TFormPalms::Timer2Timer() {
-    Timer2->stop();
-    try {
-        runCycle();
-    } catch (...) {
-        if (recoversByItself) {
-            pollingStopped(std::current_exception());
-            return;
-        }
-        // The error box follows; whoever finds the program unattended reads why it stopped.
-        programlog::write(
-            QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
-                           "Ela fica parada até o programa ser iniciado de novo.")
-                .arg(programlog::clause(handlerguard::messageOf(std::current_exception()))));
-        throw;
-    }
-    Timer2->start();
-}
+PollingCycle::~PollingCycle() = default;
 
-void TFormPalms::runCycle() {
+void PollingCycle::run(const CycleSnapshot& snapshot) {
+    m_snapshot = snapshot;
     finishInterruptedPass();
     pollTablesOnce();
     answerBillRequests();
@@ -132,7 +130,7 @@ void TFormPalms::runCycle() {
 //   database may have changed them.
 // - After a pass that moved items, the moved ones may carry the table text 'EXCLUIR'; when
 //   triggers on the tablets' item table may have written more, the new items are read again.
-void TFormPalms::pollTablesOnce() {
+void PollingCycle::pollTablesOnce() {
     TabMesa.open({kSelectTables});
     QStringList tables;
     for (; !TabMesa.eof(); TabMesa.next())
@@ -178,7 +176,7 @@ void TFormPalms::pollTablesOnce() {
 // The waiters, the table numbers, how the tablets' database compares the item columns and
 // which items are new. Nothing here writes; on any doubt or error the cycle runs every pass
 // instead, and meets the error, if it is real, where the nesting meets it.
-std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
+std::unique_ptr<PassFilter> PollingCycle::planPasses(const QStringList& tables) {
     try {
         Vendedor.open({kSelectWaiters});
         const QStringList waiters = waiterCodes();
@@ -196,7 +194,7 @@ std::unique_ptr<PassFilter> TFormPalms::planPasses(const QStringList& tables) {
 
 // How the tablets' database compares the columns mesa, imp and vend of its items, or nothing
 // when it is not sure (a column missing, a database trigger). Throws on a database error.
-std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns() {
+std::optional<std::array<ColumnComparison, 3>> PollingCycle::describeItemColumns() {
     erro2.open({kDescribeItemColumns});
     const CatalogueColumns catalogue = describeCatalogueColumns(erro2.result(), kItemColumnNames);
     erro2.close();
@@ -219,7 +217,7 @@ std::optional<std::array<ColumnComparison, 3>> TFormPalms::describeItemColumns()
 // new items serves; the plain nesting, or a cycle the fast path does not plan, reads them here.
 // Rows that can never move are logged next, from the same read.
 // The check runs before any pass and never stops the cycle: it writes nothing but the log.
-void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables) {
+void PollingCycle::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStringList& tables) {
     std::unique_ptr<PassFilter> own;
     if (!filter) {
         try {
@@ -264,8 +262,8 @@ void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStr
 // per run by its id. What the fast path's plan has not given (the columns with no table open,
 // the waiters) is read here, only when there are rows to judge. Errors are no errors of the
 // cycle: the check then says nothing.
-void TFormPalms::reportRowsThatNeverMove(std::optional<std::array<ColumnComparison, 3>> columns,
-                                         std::optional<QStringList> waiters) {
+void PollingCycle::reportRowsThatNeverMove(std::optional<std::array<ColumnComparison, 3>> columns,
+                                           std::optional<QStringList> waiters) {
     if (m_tabletRowsRead.empty())
         return;
     try {
@@ -294,7 +292,7 @@ void TFormPalms::reportRowsThatNeverMove(std::optional<std::array<ColumnComparis
 // Whether writing the main database's items and kitchen-monitor rows may fire triggers,
 // which could change the waiters the nesting reads anew for each table row.
 // An error counts as yes.
-bool TFormPalms::mainDatabaseHasWriteTriggers() {
+bool PollingCycle::mainDatabaseHasWriteTriggers() {
     try {
         Atualiza3.open({QStringLiteral("select count(*) as triggers from rdb$triggers t "
                                        "where (t.rdb$relation_name in ('MESA', 'COZINHA2') "
@@ -309,7 +307,7 @@ bool TFormPalms::mainDatabaseHasWriteTriggers() {
     }
 }
 
-QStringList TFormPalms::waiterCodes() {
+QStringList PollingCycle::waiterCodes() {
     QStringList codes;
     for (Vendedor.first(); !Vendedor.eof(); Vendedor.next())
         codes.append(Vendedor.field(QStringLiteral("codigo")).asText());
@@ -318,7 +316,7 @@ QStringList TFormPalms::waiterCodes() {
 }
 
 // A read that fails here is no error of the cycle: the nesting would not have made it.
-bool TFormPalms::tryReadNewItems(PassFilter& filter) {
+bool PollingCycle::tryReadNewItems(PassFilter& filter) {
     try {
         readNewItems(filter);
         return true;
@@ -330,7 +328,7 @@ bool TFormPalms::tryReadNewItems(PassFilter& filter) {
 // Every item select asks for COZINHA '9' too: the rows with it are all an item select can
 // return. The rows that are neither items nor bill requests come in the same read, for the
 // log of rows that never move; the database says which rows are items, as it compares.
-void TFormPalms::readNewItems(PassFilter& filter) {
+void PollingCycle::readNewItems(PassFilter& filter) {
     const QString item = QStringLiteral("COZINHA = ") + q(QStringLiteral("9"));
     MesaPalm.open({QStringLiteral("select id, mesa, imp, COZINHA, vend, case when ") + item +
                    QStringLiteral(" then 1 else 0 end as item from mesa where ") + item +
@@ -352,7 +350,7 @@ void TFormPalms::readNewItems(PassFilter& filter) {
 }
 
 // One tablet item of a pass, as read before anything of it is written.
-struct TFormPalms::PassItem {
+struct PollingCycle::PassItem {
     PassRecord::Item journal; // tablet id, main id, codigo, monitor rows, ticket lines
     QString mesa;
     QString texto;
@@ -367,16 +365,19 @@ struct TFormPalms::PassItem {
 // One table, one waiter, one printer number: its new items into the main database and
 // their ticket to the printer's destination. Everything the pass will write is read first
 // and kept in the pass journal, so that a pass cut short is finished, not repeated.
-void TFormPalms::runPass(int printer, const QString& table) {
-    QComboBox* const boxes[] = {nullptr, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox2};
-    QLineEdit* const ports[] = {nullptr, Edit30, Edit31, Edit32, Edit33, Edit30};
+void PollingCycle::runPass(int printer, const QString& table) {
+    // The boxes of printers 1 to 4; printer 5 is the first kitchen's again.
+    const int boxes[] = {0, 1, 2, 3, 4, 1};
+    const auto copyTo = [this](int box) {
+        return PassRecord::Copy{m_snapshot.destinations[box], m_snapshot.ports[box]};
+    };
     QList<PassRecord::Copy> copies;
     if (printer == 0)
         copies.append({destinationtext::nowhere, QString()});
     else
-        copies.append({boxes[printer]->currentText(), ports[printer]->text()});
+        copies.append(copyTo(boxes[printer]));
     if (printer == kLastPrinter)
-        copies.append({ComboBox3->currentText(), Edit31->text()});
+        copies.append(copyTo(2));
 
     openPassItems(printer, table);
     // Items that cannot be moved whole are left out before anything of them is written,
@@ -416,7 +417,7 @@ void TFormPalms::runPass(int printer, const QString& table) {
 // written is flagged on the tablet (it may not be yet), and their ticket is sent now; an
 // item whose main row was not written loses its kitchen-monitor rows, if any, and is moved
 // by a pass of its own as a new item.
-void TFormPalms::finishInterruptedPass() {
+void PollingCycle::finishInterruptedPass() {
     const std::optional<PassRecord> record = m_passJournal.pending();
     if (!record)
         return;
@@ -449,7 +450,7 @@ void TFormPalms::finishInterruptedPass() {
 }
 
 // The waiter's items of the table for this printer, in MesaPalm.
-void TFormPalms::openPassItems(int printer, const QString& table) {
+void PollingCycle::openPassItems(int printer, const QString& table) {
     MesaPalm.open({QStringLiteral("select * from mesa where mesa = ") + q(table) +
                    QStringLiteral(" and imp = ") + q(QString::number(printer)) +
                    QStringLiteral(" and COZINHA = ") + q(QStringLiteral("9")) +
@@ -458,7 +459,7 @@ void TFormPalms::openPassItems(int printer, const QString& table) {
                    QStringLiteral(" order by imp,mesa ")});
 }
 
-bool TFormPalms::passHasMovableItems() {
+bool PollingCycle::passHasMovableItems() {
     bool anyMovable = false;
     for (MesaPalm.first(); !MesaPalm.eof(); MesaPalm.next())
         anyMovable = tabletRowIsReadable(true) || anyMovable;
@@ -466,21 +467,23 @@ bool TFormPalms::passHasMovableItems() {
 }
 
 // The ticket's font, number, header and feed lines, taken now.
-PassRecord TFormPalms::beginPassTicket(const QString& table) {
-    startKitchenTicket();
+PassRecord PollingCycle::beginPassTicket(const QString& table) {
+    if (datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
+        readDozEdiz();
     PassRecord record;
+    record.fontSize = kitchenTicketFontSize(printerSettings.fontSize);
     record.orderNumber = takeOrderNumber();
     record.table = table;
-    record.fontSize = impvalto->font().pointSize();
     record.header = kitchenTicketHeader(record.orderNumber, table,
                                         Vendedor.field(QStringLiteral("Nome")).asText(), now());
-    record.feed = kitchenTicketFeedLines(Edit22->text());
+    record.feed = kitchenTicketFeedLines(m_snapshot.feedLines);
     return record;
 }
 
 // The pass's items with their ticket lines and the main ids they get; nothing is written
 // yet but the generator's advance.
-std::vector<TFormPalms::PassItem> TFormPalms::readPassItems(const QList<PassRecord::Copy>& copies) {
+std::vector<PollingCycle::PassItem>
+PollingCycle::readPassItems(const QList<PassRecord::Copy>& copies) {
     const auto isMonitor = [](const QString& text) {
         return Destination::parse(text, DestinationUse::KitchenTicket).kind ==
                Destination::Kind::KitchenMonitor;
@@ -518,19 +521,27 @@ std::vector<TFormPalms::PassItem> TFormPalms::readPassItems(const QList<PassReco
 // A kitchen printer that fails loses its ticket, the items stay moved and the cycle goes
 // on; the ticket is kept in the log. The last printer's ticket goes to the second kitchen
 // again.
-void TFormPalms::sendPassTicket(const PassRecord& record, const QList<PassRecord::Item>& moved) {
-    showKitchenTicket(record.fontSize, record.ticket(moved));
+void PollingCycle::sendPassTicket(const PassRecord& record, const QList<PassRecord::Item>& moved) {
+    Report ticket;
+    ticket.kind = ReportKind::KitchenTicket;
+    ticket.lines = sendableLines(record.ticket(moved));
+    ticket.fontSize = record.fontSize;
+    ticket.orderNumber = record.orderNumber;
+    ticket.table = record.table;
+    ticket.waiter = waiterOnTicket(record.header);
+    ticket.items = static_cast<int>(moved.size());
     heldticket::clear();
     for (qsizetype copy = 0; copy < record.copies.size(); ++copy) {
         const PassRecord::Copy& to = record.copies[copy];
+        ticket.destination = to.destination;
+        ticket.port = to.port;
         try {
-            SendReport(to.destination, to.port, ReportKind::KitchenTicket);
+            m_sink.send(ticket);
         } catch (...) {
-            logLostTicket(copy == 0
-                              ? QStringLiteral("Pedido da cozinha não impresso")
-                              : QStringLiteral("Pedido da cozinha não impresso (segunda via)"),
-                          record.printer, to.destination, to.port, std::current_exception(),
-                          impvalto->toPlainText());
+            logLostTicket(
+                copy == 0 ? QStringLiteral("Pedido da cozinha não impresso")
+                          : QStringLiteral("Pedido da cozinha não impresso (segunda via)"),
+                record.printer, to.destination, to.port, std::current_exception(), ticket.text());
         }
     }
 }
@@ -538,7 +549,7 @@ void TFormPalms::sendPassTicket(const PassRecord& record, const QList<PassRecord
 // The item's kitchen-monitor rows, its main row, and its flag on the tablet. False when the
 // main database refuses the item's own values: the item is then left on the tablet as it is,
 // with nothing of it in the main database, and logged.
-bool TFormPalms::writeItem(int printer, const QString& table, const PassItem& item) {
+bool PollingCycle::writeItem(int printer, const QString& table, const PassItem& item) {
     const QString id = QString::number(item.journal.mainId);
     int monitorRowsWritten = 0;
     try {
@@ -574,21 +585,21 @@ bool TFormPalms::writeItem(int printer, const QString& table, const PassItem& it
     return true;
 }
 
-void TFormPalms::flagOnTablet(qint64 tabletId) {
+void PollingCycle::flagOnTablet(qint64 tabletId) {
     ++m_itemsMoved;
     erro.execute({QStringLiteral("update  mesa set mesa = 'EXCLUIR' where id = ") +
                   q(QString::number(tabletId))});
 }
 
 // The kitchen-monitor rows of an item whose main row was never written.
-void TFormPalms::dropMonitorRows(qint64 mainId) {
+void PollingCycle::dropMonitorRows(qint64 mainId) {
     Atualiza.execute(
         {QStringLiteral("delete from cozinha2 where idmesa = ") + q(QString::number(mainId))});
 }
 
 // A tablet row the main database will not take as it is stays on the tablet; it is tried
 // again only once it has changed, or in the next run.
-void TFormPalms::setAside(const PassItem& item, const db::DatabaseError& error) {
+void PollingCycle::setAside(const PassItem& item, const db::DatabaseError& error) {
     const QString id = QString::number(item.journal.tabletId);
     m_setAsideRows.insert(id, item.signature);
     programlog::write(
@@ -599,7 +610,7 @@ void TFormPalms::setAside(const PassItem& item, const db::DatabaseError& error) 
 }
 
 // What the row on MesaPalm holds, to tell whether a row set aside has changed since.
-QString TFormPalms::rowSignature() const {
+QString PollingCycle::rowSignature() const {
     QStringList values;
     for (const char* column :
          {"mesa", "imp", "vend", "codigo", "Nomep", "Quant", "Valor", "Texto", "COZINHA"})
@@ -607,27 +618,29 @@ QString TFormPalms::rowSignature() const {
     return values.join(QChar(0x1f));
 }
 
-void TFormPalms::logInterruptedPass(const PassRecord& record, int moved,
-                                    const std::exception_ptr& error) {
+void PollingCycle::logInterruptedPass(const PassRecord& record, int moved,
+                                      const std::exception_ptr& error) {
     programlog::write(QStringLiteral("Passagem interrompida (pedido %1, mesa '%2', impressora "
                                      "%3, %4 de %5 item(ns) gravados): %6. Ela é concluída, e o "
                                      "pedido enviado, quando a leitura dos pedidos voltar.")
                           .arg(record.orderNumber, record.table, QString::number(record.printer),
                                QString::number(moved), QString::number(record.items.size()),
-                               handlerguard::messageOf(error)));
+                               messageOf(error)));
 }
 
-void TFormPalms::answerBillRequests() {
+void PollingCycle::answerBillRequests() {
     MesaPalm.open({QStringLiteral("select * from mesa where COZINHA = ") + q(QStringLiteral("7"))});
     for (; !MesaPalm.eof(); MesaPalm.next()) {
         if (!tabletRowIsReadable(false))
             continue;
         const qint64 requestId = integerOf(MesaPalm.field(QStringLiteral("id")));
         const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
-        ComposeBill();
+        Report bill = composeBill();
+        bill.destination = m_snapshot.destinations[0];
+        bill.port = m_snapshot.ports[0];
         CabMesa.execute(
             {QStringLiteral("Update CabMesa set STATUS = '1' where mesa = ") + q(table)});
-        SendReport(ComboBox1->currentText(), Edit29->text(), ReportKind::Bill);
+        m_sink.send(bill);
         erro.execute(
             {QStringLiteral("delete from mesa where id = ") + q(QString::number(requestId))});
         CabMesa.close();
@@ -639,7 +652,7 @@ void TFormPalms::answerBillRequests() {
 // must read as whole numbers, an item's Quant and Valor as numbers. A row that cannot stays
 // on the tablet untouched and is logged once per run, so one bad row neither stops polling
 // nor floods the log. An item the main database refused stays aside until it changes.
-bool TFormPalms::tabletRowIsReadable(bool item) {
+bool PollingCycle::tabletRowIsReadable(bool item) {
     const db::Field id = MesaPalm.field(QStringLiteral("id"));
     const db::Field vend = MesaPalm.field(QStringLiteral("Vend"));
     const auto readsAsNumber = [this](const char* column) {
@@ -678,7 +691,7 @@ bool TFormPalms::tabletRowIsReadable(bool item) {
 
 // The number of the next kitchen ticket from pedido.INI, which is written back advanced
 // before any item of the pass moves.
-QString TFormPalms::takeOrderNumber() {
+QString PollingCycle::takeOrderNumber() {
     const QString held = OrderCounter::read().next;
     QString number = held;
     // 64 bits: a counter never wraps to negative numbers.
@@ -697,6 +710,34 @@ QString TFormPalms::takeOrderNumber() {
     return number;
 }
 
-QDateTime TFormPalms::now() const {
+// The lines of the item on MesaPalm's current row, its extras read from the tablets.
+QStringList PollingCycle::kitchenTicketItemLines() {
+    const auto item = [this](const char* column) {
+        return MesaPalm.field(QString::fromLatin1(column));
+    };
+    QStringList lines = {QString()};
+    lines += kitchenTicketNameLines(item("Nomep").asText());
+    lines.append(kitchenTicketQuantityLine(item("Quant").asFloat(), item("codigo").asText()));
+
+    const QString id = item("id").asText();
+    if (!id.isEmpty()) {
+        Complemento.open({QStringLiteral("select * from complemento where idmesa = ") + q(id)});
+        for (; !Complemento.eof(); Complemento.next())
+            lines.append(QStringLiteral("   ") +
+                         Complemento.field(QStringLiteral("complemento")).asText());
+    }
+
+    lines += kitchenTicketNoteLines(item("Texto").asText());
+    lines.append(kitchenTicketItemRule());
+    lines.append(QString());
+    return lines;
+}
+
+DozEdizSettings PollingCycle::readDozEdiz() {
+    printerSettings = DozEdizSettings::read(datafolder::filePath(QStringLiteral("DozEdiz.INI")));
+    return printerSettings;
+}
+
+QDateTime PollingCycle::now() const {
     return programclock::now();
 }

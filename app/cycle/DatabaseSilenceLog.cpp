@@ -1,4 +1,4 @@
-#include "app/mesa_ponte/DatabaseSilenceLog.h"
+#include "app/cycle/DatabaseSilenceLog.h"
 
 #include "app/core/ProgramLog.h"
 #include "app/db/CallWatchdog.h"
