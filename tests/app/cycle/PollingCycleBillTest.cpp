@@ -1,21 +1,17 @@
-#include "app/mesa_ponte/TFormPalms.h"
+#include "app/cycle/PollingCycle.h"
 
-#include "app/TextCodec.h"
 #include "app/core/BillSetup.h"
 #include "app/core/ProgramClock.h"
 #include "app/core/ReportFont.h"
 #include "app/db/DatabaseError.h"
 #include "platform/LockedFile.h"
-#include "platform/NetworkAddresses.h"
-#include "platform/Printers.h"
 #include "platform/RegionalSettings.h"
-#include "platform/widgets/MessageSeam.h"
-#include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/app/cycle/CycleFixture.h"
+#include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QTemporaryDir>
-#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -86,15 +82,11 @@ QString sqlNumber(std::optional<double> value) {
 }
 
 // A data folder and both databases of their own, a comma locale and a fixed clock; the
-// window is built by start(), and a bill request is composed by compose().
-class BillFixture : public windowtest::WindowFixture {
+// cycle is made by start() (the establishment's name as start-up reads it), and a bill
+// request is composed by compose().
+class BillFixture : public cycletest::CycleSite {
 public:
-    explicit BillFixture(Access access = Access::Embedded)
-        : WindowFixture({.access = access,
-                         .installedPrinters = printers::InstalledPrinters{{"PDF"}, "PDF"},
-                         .localAddresses = QStringList{"10.0.0.2"},
-                         .encodedName = TextCodec("C", QStringLiteral("Bar Lisboa"))}) {}
-    ~BillFixture() { stop(); }
+    explicit BillFixture(Access access = Access::Embedded) : CycleSite(access) {}
 
     void onMain(const QString& statement) { testsupport::executeSql(mainDatabase(), statement); }
     void addItems(const QString& table, const QList<Item>& items) {
@@ -114,19 +106,28 @@ public:
                       .arg(table, sqlNumber(people)));
     }
 
-    TFormPalms& start() { return replaceForm(); }
+    PollingCycle& start() {
+        PollingCycle& started = CycleSite::start();
+        started.EstablishmentName = QStringLiteral("Bar Lisboa");
+        return started;
+    }
 
     // The bill requests as the polling cycle opens them; the first one is composed.
     QStringList compose() {
-        TFormPalms& window = form();
-        window.cycle().MesaPalm.close();
-        window.cycle().MesaPalm.clearText();
-        window.cycle().MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
-        window.cycle().MesaPalm.open();
-        window.ComposeBill();
-        return lines();
+        PollingCycle& polling = cycle();
+        polling.MesaPalm.close();
+        polling.MesaPalm.clearText();
+        polling.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
+        polling.MesaPalm.open();
+        return composeNext();
     }
-    QStringList lines() { return form().impvalto->toPlainText().split(u'\n'); }
+    // The bill of the request on MesaPalm's current row.
+    QStringList composeNext() {
+        bill = cycle().composeBill();
+        return bill.lines;
+    }
+
+    Report bill;
 
 private:
     ScopedRegionalSettings m_settings{RegionalSettings::comma()};
@@ -160,8 +161,8 @@ TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
     fixture.onMain("insert into vendedor (codigo, Nome) values ('3', 'Carlos')");
     fixture.addItems("12", kDrinks);
     fixture.addRequest(1, "12", 4);
-    TFormPalms& form = fixture.start();
-    form.cycle().SCC5 = 2048;
+    PollingCycle& polling = fixture.start();
+    polling.SCC5 = 2048;
 
     expectLines(fixture.compose(), heading("             Bar Lisboa", "12", "Carlos", "19:30") +
                                        QStringList{
@@ -179,12 +180,11 @@ TEST_P(WholeBill, GroupsChargesAndSharesAsThePointOfSaleSetsThem) {
                                            "Desp p/Pessoas [4]             12,98",
                                        } +
                                        footer(kSetupFooters));
-    EXPECT_EQ(form.impvalto->font().pointSize(), 9);
+    EXPECT_EQ(fixture.bill.fontSize, 9);
     // The cycle goes on with the STATUS update on the table's row, so CabMesa stays open on it.
-    ASSERT_TRUE(form.cycle().CabMesa.isOpen());
-    EXPECT_EQ(form.cycle().CabMesa.field("mesa").asText(), QStringLiteral("12"));
-    EXPECT_TRUE(form.cycle().MesaItem.isOpen());
-    EXPECT_TRUE(fixture.recorder.shown().empty());
+    ASSERT_TRUE(polling.CabMesa.isOpen());
+    EXPECT_EQ(polling.CabMesa.field("mesa").asText(), QStringLiteral("12"));
+    EXPECT_TRUE(polling.MesaItem.isOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Firebird, WholeBill, testsupport::allAccesses(), testsupport::accessName);
@@ -226,12 +226,11 @@ TEST_P(GoldenBill, LineByLine) {
     // Another table's items stay off the bill.
     fixture.addItems("13", {{"1", "PRATO DO DIA", 50, 1}});
     fixture.addRequest(1, "12", c.people);
-    TFormPalms& form = fixture.start();
-    form.cycle().SCC5 = c.scc5;
-    form.cycle().EstablishmentName = c.establishment;
+    PollingCycle& polling = fixture.start();
+    polling.SCC5 = c.scc5;
+    polling.EstablishmentName = c.establishment;
 
     expectLines(fixture.compose(), c.expectedHeading + c.expectedBody + footer(c.expectedFooters));
-    EXPECT_TRUE(fixture.recorder.shown().empty());
 }
 
 const QStringList kPlainFifty = {
@@ -459,9 +458,9 @@ TEST_P(BillFont, ComesFromFonteIniOrIsSeven) {
     if (c.fonte)
         fixture.writeDataFile("FONTE.INI", *c.fonte); // found whatever the case of its name
     fixture.addRequest(1, "12", 4);
-    TFormPalms& form = fixture.start();
+    fixture.start();
     fixture.compose();
-    EXPECT_EQ(form.impvalto->font().pointSize(), c.pointSize);
+    EXPECT_EQ(fixture.bill.fontSize, c.pointSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -482,14 +481,13 @@ TEST(Bill, EachRequestGetsAFreshBill) {
     fixture.addItems("12", {{"1", "PRATO DO DIA", 50, 1}, {"1", "PRATO DO DIA", 50, 1}});
     fixture.addRequest(1, "12", 4);
     fixture.addRequest(2, "12", 2);
-    TFormPalms& form = fixture.start();
-    form.cycle().SCC5 = 2048;
-    form.cycle().EstablishmentName = "Bar Lisboa";
+    PollingCycle& polling = fixture.start();
+    polling.SCC5 = 2048;
+    polling.EstablishmentName = "Bar Lisboa";
 
     const QStringList first = fixture.compose();
-    form.cycle().MesaPalm.next();
-    form.ComposeBill();
-    const QStringList second = fixture.lines();
+    polling.MesaPalm.next();
+    const QStringList second = fixture.composeNext();
 
     // Same table, so the same lines, apart from the share: nothing is carried over.
     ASSERT_EQ(first.size(), second.size());
@@ -516,8 +514,8 @@ TEST(Bill, APeopleCountThatIsNotANumberGivesNoShareAndACoverOfNothing) {
         fixture.onTablets(QStringLiteral("insert into mesa (id, mesa, imp, COZINHA, vend, Quant) "
                                          "values (1, '12', '0', '7', '3', %1)")
                               .arg(QString::fromLatin1(people)));
-        TFormPalms& form = fixture.start();
-        form.cycle().EstablishmentName = "Bar Lisboa";
+        PollingCycle& polling = fixture.start();
+        polling.EstablishmentName = "Bar Lisboa";
 
         SCOPED_TRACE(people);
         expectLines(fixture.compose(), heading("             Bar Lisboa", "12", "Carlos", "19:30") +
@@ -532,20 +530,18 @@ TEST(Bill, APeopleCountThatIsNotANumberGivesNoShareAndACoverOfNothing) {
                                                "",
                                            } +
                                            footer(kSetupFooters));
-        EXPECT_TRUE(fixture.recorder.shown().empty());
     }
 }
 
 TEST(Bill, ADatabaseErrorLeavesTheComposer) {
     BillFixture fixture;
     fixture.addRequest(1, "12", 4);
-    fixture.start();
-    TFormPalms& form = fixture.form();
-    form.cycle().MesaPalm.clearText();
-    form.cycle().MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
-    form.cycle().MesaPalm.open();
+    PollingCycle& polling = fixture.start();
+    polling.MesaPalm.clearText();
+    polling.MesaPalm.addLine(QStringLiteral("select * from mesa where COZINHA = '7'"));
+    polling.MesaPalm.open();
     testsupport::ScopedFbFailure failure(db::FbCall::ExecuteStatement, 335544721);
-    EXPECT_THROW(form.ComposeBill(), db::DatabaseError);
+    EXPECT_THROW(polling.composeBill(), db::DatabaseError);
     EXPECT_TRUE(failure.failed());
 }
 
@@ -563,7 +559,7 @@ TEST(Bill, ASetupFileHeldForWritingLeavesTheComposer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
