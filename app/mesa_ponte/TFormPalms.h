@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "app/core/DozEdizSettings.h"
 #include "app/core/PassJournal.h"
+#include "app/core/SentReport.h"
 #include "app/core/TabJunta.h"
 #include "app/core/UnmovableRows.h"
 #include "app/db/Connection.h"
@@ -80,9 +81,12 @@ public:
     enum class ReportKind { KitchenTicket, Bill };
     // Sends impvalto's text (its lines, font and size) to a destination text as the printer
     // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
-    void SendReport(const QString& destination, const QString& port, ReportKind kind);
-    // Composes the bill of the bill request on MesaPalm's current row into impvalto.
-    void ComposeBill();
+    // A report sent is logged in one line, with what the subject says of it and where it went.
+    void SendReport(const QString& destination, const QString& port, ReportKind kind,
+                    const ReportSubject& subject = {});
+    // Composes the bill of the bill request on MesaPalm's current row into impvalto; returns
+    // its table, waiter and total.
+    ReportSubject ComposeBill();
     // Test seam: when set, SendReport hands the report here instead of sending it.
     std::function<void(const QString& destination, const QString& port, ReportKind kind,
                        const QStringList& lines)>
@@ -329,6 +333,8 @@ private:
     // Destination texts that named no printer and printed on the default one: logged once
     // per run.
     QSet<QString> m_reportedUnknownPrinters;
+    // Stops of CUPS queues the log has told of.
+    StoppedQueueNotices m_stoppedQueues;
 };
 
 // The machine's IPv4 address as the tablets reach it (the last of the host's

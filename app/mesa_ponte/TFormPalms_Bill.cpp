@@ -10,7 +10,7 @@
 
 // setup.INI, the table's queries, fonte.INI and the waiter are read in this order: a read
 // that fails leaves those after it undone.
-void TFormPalms::ComposeBill() {
+ReportSubject TFormPalms::ComposeBill() {
     BillInputs bill;
     bill.setup = BillSetup::read();
     bill.table = MesaPalm.field(QStringLiteral("Mesa")).asText();
@@ -43,6 +43,8 @@ void TFormPalms::ComposeBill() {
                            MesaItem.field(QStringLiteral("Valor")).asFloat(),
                            MesaItem.field(QStringLiteral("Quant")).asFloat()});
 
-    for (const QString& line : billLines(bill, TabJunta))
+    const BillPart whole = wholeBill(bill, TabJunta);
+    for (const QString& line : whole.lines)
         addReportLine(line);
+    return {.table = bill.table, .waiter = bill.waiter, .total = whole.total};
 }

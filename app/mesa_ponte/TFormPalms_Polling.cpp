@@ -471,9 +471,9 @@ PassRecord TFormPalms::beginPassTicket(const QString& table) {
     PassRecord record;
     record.orderNumber = takeOrderNumber();
     record.table = table;
+    record.waiter = Vendedor.field(QStringLiteral("Nome")).asText();
     record.fontSize = impvalto->font().pointSize();
-    record.header = kitchenTicketHeader(record.orderNumber, table,
-                                        Vendedor.field(QStringLiteral("Nome")).asText(), now());
+    record.header = kitchenTicketHeader(record.orderNumber, table, record.waiter, now());
     record.feed = kitchenTicketFeedLines(Edit22->text());
     return record;
 }
@@ -524,7 +524,13 @@ void TFormPalms::sendPassTicket(const PassRecord& record, const QList<PassRecord
     for (qsizetype copy = 0; copy < record.copies.size(); ++copy) {
         const PassRecord::Copy& to = record.copies[copy];
         try {
-            SendReport(to.destination, to.port, ReportKind::KitchenTicket);
+            SendReport(to.destination, to.port, ReportKind::KitchenTicket,
+                       {.orderNumber = record.orderNumber,
+                        .printer = record.printer,
+                        .secondCopy = copy > 0,
+                        .table = record.table,
+                        .waiter = record.waiter,
+                        .items = static_cast<int>(moved.size())});
         } catch (...) {
             logLostTicket(copy == 0
                               ? QStringLiteral("Pedido da cozinha não impresso")
@@ -624,10 +630,10 @@ void TFormPalms::answerBillRequests() {
             continue;
         const qint64 requestId = integerOf(MesaPalm.field(QStringLiteral("id")));
         const QString table = MesaPalm.field(QStringLiteral("Mesa")).asText();
-        ComposeBill();
+        const ReportSubject bill = ComposeBill();
         CabMesa.execute(
             {QStringLiteral("Update CabMesa set STATUS = '1' where mesa = ") + q(table)});
-        SendReport(ComboBox1->currentText(), Edit29->text(), ReportKind::Bill);
+        SendReport(ComboBox1->currentText(), Edit29->text(), ReportKind::Bill, bill);
         erro.execute(
             {QStringLiteral("delete from mesa where id = ") + q(QString::number(requestId))});
         CabMesa.close();
