@@ -63,8 +63,9 @@ public:
     // Start-up.
     void FormCreate();
     void FormShow();
-    // One line to the program's log with what start-up found: the data folder, each
-    // database's text and how it is opened, the printers, the polling period.
+    // One line to the program's log with what start-up found: the establishment's name, the
+    // data folder, each database's text and how it is opened, the printers, the polling
+    // period; and, when start-up ran to its end, a line saying where each printer box sends.
     void logStartup();
 
     // Polling.
@@ -271,6 +272,7 @@ private:
     QString m_startupError;                 // what ended FormCreate; empty when it ran to its end
     bool m_startupWithoutDatabases = false; // FormCreate stopped before both were connected
     void readEstablishmentFlags();
+    void logDestinations();
     QString m_addressSource; // the settings file ServerAddress came from
     // The window's handlers, attached once the stored layout is loaded.
     void attachHandlers();
