@@ -25,11 +25,11 @@ QString preview(bool shown) {
 }
 
 QString kitchenMonitor() {
-    return QStringLiteral("no monitor da cozinha (cozinha2), não impresso");
+    return QStringLiteral("no monitor da cozinha (cozinha2), sem impressão");
 }
 
 QString nowhere() {
-    return QStringLiteral("não impresso");
+    return QStringLiteral("sem impressão");
 }
 
 } // namespace sentto

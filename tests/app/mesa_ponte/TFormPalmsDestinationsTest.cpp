@@ -278,10 +278,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         NotPrintedLineCase{"KitchenMonitor", " Monitor Cozinha", Kind::KitchenTicket,
                            "Pedido da cozinha 41 (mesa '000012', garçom 'Bia Luz', impressora 2, "
-                           "3 item(ns)): no monitor da cozinha (cozinha2), não impresso (destino "
+                           "3 item(ns)): no monitor da cozinha (cozinha2), sem impressão (destino "
                            "' Monitor Cozinha')."},
         NotPrintedLineCase{"NotPrintedBill", "Nao Imprimir", Kind::Bill,
-                           "Conta da mesa '20' (garçom '', total 1234,50): não impresso (destino "
+                           "Conta da mesa '20' (garçom '', total 1234,50): sem impressão (destino "
                            "'Nao Imprimir')."},
         NotPrintedLineCase{"PreviewWithoutAScreen", "Visualizar", Kind::Bill,
                            "Conta da mesa '20' (garçom '', total 1234,50): não mostrado, sem tela "

@@ -482,8 +482,8 @@ TEST(StartLine, NamesTheEstablishmentAndWhereEachBoxSends) {
                       "cozinha 1 (impressoras 1 e 5) 'cozinha': fila CUPS 'Cozinha'; cozinha 2 "
                       "(impressora 2 e segunda via da 5) 'Informar Porta': porta '/dev/usb/lp1'; "
                       "cozinha 3 (impressora 3) 'Monitor Cozinha': no monitor da cozinha "
-                      "(cozinha2), não impresso; cozinha 4 (impressora 4) 'Nao Imprimir': não "
-                      "impresso; impressora 0: não imprime."));
+                      "(cozinha2), sem impressão; cozinha 4 (impressora 4) 'Nao Imprimir': sem "
+                      "impressão; impressora 0: não imprime."));
     }
 }
 
