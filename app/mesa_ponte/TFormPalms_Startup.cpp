@@ -403,11 +403,13 @@ void TFormPalms::logStartup() {
     } catch (const std::exception& error) {
         printerList = QStringLiteral("não listadas (%1)").arg(handlerguard::messageOf(error));
     }
-    const QString establishment =
-        EstablishmentName.trimmed().isEmpty()
-            ? QStringLiteral("estabelecimento sem nome (linha 2 do %1)")
-                  .arg(QString::fromUtf16(kQibClientServSettingsFile))
-            : QStringLiteral("estabelecimento '%1'").arg(EstablishmentName.trimmed());
+    // A start-up that stopped early has not read the name.
+    QString establishment = QStringLiteral("estabelecimento '%1'").arg(EstablishmentName.trimmed());
+    if (EstablishmentName.trimmed().isEmpty())
+        establishment = !m_startupError.isEmpty()
+                            ? QStringLiteral("estabelecimento não lido")
+                            : QStringLiteral("estabelecimento sem nome (linha 2 do %1)")
+                                  .arg(QString::fromUtf16(kQibClientServSettingsFile));
     programlog::write(
         QStringLiteral("Início: %1; pasta de dados '%2'; banco principal '%3' %4; banco dos "
                        "tablets '%5' %6; impressoras: %7; leitura dos tablets a cada %8 s.")
