@@ -137,7 +137,12 @@ QStringList billClosing(const BillInputs& bill, double total) {
 }
 
 QStringList billLines(const BillInputs& bill, TabJunta& groups) {
+    return wholeBill(bill, groups).lines;
+}
+
+BillPart wholeBill(const BillInputs& bill, TabJunta& groups) {
     const BillPart items = billItems(bill.items, bill.grouping, groups);
     const BillPart charges = billCharges(bill, items.total);
-    return billHeading(bill) + items.lines + charges.lines + billClosing(bill, charges.total);
+    return {billHeading(bill) + items.lines + charges.lines + billClosing(bill, charges.total),
+            charges.total};
 }

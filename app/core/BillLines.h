@@ -52,3 +52,5 @@ QStringList billClosing(const BillInputs& bill, double total);
 
 // The whole bill: heading, items, charges and closing.
 QStringList billLines(const BillInputs& bill, TabJunta& groups);
+// The same lines, and the bill's total.
+BillPart wholeBill(const BillInputs& bill, TabJunta& groups);

@@ -57,9 +57,9 @@ QByteArray PassRecord::encode() const {
                                     {"monitorRows", item.monitorRows},
                                     {"lines", toJson(item.lines)}});
     const QJsonObject object{
-        {"orderNumber", orderNumber}, {"printer", printer},       {"table", table},
-        {"fontSize", fontSize},       {"header", toJson(header)}, {"feed", toJson(feed)},
-        {"copies", copyList},         {"items", itemList}};
+        {"orderNumber", orderNumber}, {"printer", printer},   {"table", table},
+        {"waiter", waiter},           {"fontSize", fontSize}, {"header", toJson(header)},
+        {"feed", toJson(feed)},       {"copies", copyList},   {"items", itemList}};
     const QByteArray body = QJsonDocument(object).toJson(QJsonDocument::Compact);
     return QByteArray(1, kUnderWay) + '\n' + QByteArray::number(body.size()) + ' ' +
            checksum(body) + '\n' + body;
@@ -84,6 +84,7 @@ std::optional<PassRecord> PassRecord::decode(const QByteArray& bytes) {
     record.orderNumber = object["orderNumber"].toString();
     record.printer = object["printer"].toInt();
     record.table = object["table"].toString();
+    record.waiter = object["waiter"].toString();
     record.fontSize = object["fontSize"].toInt();
     record.header = linesOf(object["header"]);
     record.feed = linesOf(object["feed"]);

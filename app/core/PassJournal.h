@@ -31,6 +31,7 @@ struct PassRecord {
     QString orderNumber;
     int printer = 0;
     QString table;
+    QString waiter; // the waiter's name, for the log
     int fontSize = 0;
     QStringList header;
     QStringList feed;

@@ -91,16 +91,6 @@ QString messageOf(const std::exception_ptr& error) {
     }
 }
 
-// The waiter's name as the ticket's header gives it.
-QString waiterOnTicket(const QStringList& header) {
-    const QString label = QStringLiteral("Garcom :");
-    for (const QString& line : header) {
-        if (line.startsWith(label))
-            return line.mid(label.size());
-    }
-    return QString();
-}
-
 // A kitchen ticket the kitchen never got goes to the program's log whole, so the operator
 // can find it and print it again.
 void logLostTicket(const QString& what, int printer, const QString& destination,
@@ -474,8 +464,8 @@ PassRecord PollingCycle::beginPassTicket(const QString& table) {
     record.fontSize = kitchenTicketFontSize(printerSettings.fontSize);
     record.orderNumber = takeOrderNumber();
     record.table = table;
-    record.header = kitchenTicketHeader(record.orderNumber, table,
-                                        Vendedor.field(QStringLiteral("Nome")).asText(), now());
+    record.waiter = Vendedor.field(QStringLiteral("Nome")).asText();
+    record.header = kitchenTicketHeader(record.orderNumber, table, record.waiter, now());
     record.feed = kitchenTicketFeedLines(m_snapshot.feedLines);
     return record;
 }
@@ -526,15 +516,17 @@ void PollingCycle::sendPassTicket(const PassRecord& record, const QList<PassReco
     ticket.kind = ReportKind::KitchenTicket;
     ticket.lines = sendableLines(record.ticket(moved));
     ticket.fontSize = record.fontSize;
-    ticket.orderNumber = record.orderNumber;
-    ticket.table = record.table;
-    ticket.waiter = waiterOnTicket(record.header);
-    ticket.items = static_cast<int>(moved.size());
+    ticket.subject = {.orderNumber = record.orderNumber,
+                      .printer = record.printer,
+                      .table = record.table,
+                      .waiter = record.waiter,
+                      .items = static_cast<int>(moved.size())};
     heldticket::clear();
     for (qsizetype copy = 0; copy < record.copies.size(); ++copy) {
         const PassRecord::Copy& to = record.copies[copy];
         ticket.destination = to.destination;
         ticket.port = to.port;
+        ticket.subject.secondCopy = copy > 0;
         try {
             m_sink.send(ticket);
         } catch (...) {

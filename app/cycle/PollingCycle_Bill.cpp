@@ -19,7 +19,6 @@ Report PollingCycle::composeBill() {
     Report report;
     report.kind = ReportKind::Bill;
     report.fontSize = ReportFont::read().pointSize();
-    report.table = bill.table;
 
     bill.establishmentName = EstablishmentName;
     const QString waiterCode = CabMesa.field(QStringLiteral("vendedor")).asText();
@@ -40,8 +39,8 @@ Report PollingCycle::composeBill() {
                            MesaItem.field(QStringLiteral("Valor")).asFloat(),
                            MesaItem.field(QStringLiteral("Quant")).asFloat()});
 
-    report.waiter = bill.waiter;
-    report.items = static_cast<int>(bill.items.size());
-    report.lines = sendableLines(billLines(bill, TabJunta));
+    const BillPart whole = wholeBill(bill, TabJunta);
+    report.lines = sendableLines(whole.lines);
+    report.subject = {.table = bill.table, .waiter = bill.waiter, .total = whole.total};
     return report;
 }

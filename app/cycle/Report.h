@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/core/SentReport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,10 +16,7 @@ struct Report {
     int fontSize = 0;
     QString destination;
     QString port;
-    QString orderNumber; // a kitchen ticket's; empty for a bill
-    QString table;
-    QString waiter;
-    int items = 0;
+    ReportSubject subject; // what the log line about it names
 
     QString text() const { return lines.join(u'\n'); }
 };

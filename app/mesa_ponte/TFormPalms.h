@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/DozEdizSettings.h"
+#include "app/core/SentReport.h"
 #include "app/cycle/CycleSnapshot.h"
 #include "app/cycle/PollingCycle.h"
 #include "app/cycle/Report.h"
@@ -50,8 +51,9 @@ public:
     // Start-up.
     void FormCreate();
     void FormShow();
-    // One line to the program's log with what start-up found: the data folder, each
-    // database's text and how it is opened, the printers, the polling period.
+    // One line to the program's log with what start-up found: the establishment's name, the
+    // data folder, each database's text and how it is opened, the printers, the polling
+    // period; and, when start-up ran to its end, a line saying where each printer box sends.
     void logStartup();
 
     // Polling.
@@ -70,7 +72,9 @@ public:
     CycleSnapshot snapshot() const;
     // Sends impvalto's text (its lines, font and size) to a destination text as the printer
     // box reads it, with the port field's text for "Informar Porta". Kitchen callers guard it.
-    void SendReport(const QString& destination, const QString& port, ReportKind kind);
+    // A report sent is logged in one line, with what the subject says of it and where it went.
+    void SendReport(const QString& destination, const QString& port, ReportKind kind,
+                    const ReportSubject& subject = {});
     // Composes the bill of the bill request on the cycle's MesaPalm current row into impvalto.
     void ComposeBill();
     // Test seam: when set, SendReport hands the report here instead of sending it.
@@ -222,6 +226,7 @@ private:
     QString m_startupError;                 // what ended FormCreate; empty when it ran to its end
     bool m_startupWithoutDatabases = false; // FormCreate stopped before both were connected
     void readEstablishmentFlags();
+    void logDestinations();
     QString m_addressSource; // the settings file ServerAddress came from
     // The window's handlers, attached once the stored layout is loaded.
     void attachHandlers();
@@ -243,6 +248,8 @@ private:
     // Destination texts that named no printer and printed on the default one: logged once
     // per run.
     QSet<QString> m_reportedUnknownPrinters;
+    // Stops of CUPS queues the log has told of.
+    StoppedQueueNotices m_stoppedQueues;
 };
 
 // The machine's IPv4 address as the tablets reach it (the last of the host's

@@ -47,7 +47,7 @@ CycleSnapshot TFormPalms::snapshot() const {
 
 void TFormPalms::send(const Report& report) {
     showReport(report);
-    SendReport(report.destination, report.port, report.kind);
+    SendReport(report.destination, report.port, report.kind, report.subject);
 }
 
 void TFormPalms::ComposeBill() {

@@ -2,6 +2,7 @@
 
 #include "app/core/Destination.h"
 #include "app/core/ProgramLog.h"
+#include "app/core/SentReport.h"
 #include "app/visao/UnitVisao.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
@@ -14,6 +15,7 @@
 #include <QTextEdit>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -22,8 +24,8 @@ QStringList impvaltoLines(const QTextEdit* impvalto) {
 }
 
 // Nobody would see a preview without a screen: the report is kept in the log instead, as
-// a ticket that could not be printed.
-void preview(QWidget* parent, const QTextEdit* impvalto, const QString& destination,
+// a ticket that could not be printed. Whether it was shown.
+bool preview(QWidget* parent, const QTextEdit* impvalto, const QString& destination,
              TFormPalms::ReportKind kind) {
     if (!modal::hasScreen()) {
         const bool ticket = kind == TFormPalms::ReportKind::KitchenTicket;
@@ -35,11 +37,12 @@ void preview(QWidget* parent, const QTextEdit* impvalto, const QString& destinat
                      destination, ticket ? QStringLiteral("pedido") : QStringLiteral("conta"),
                      impvalto->toPlainText(),
                      ticket ? QStringLiteral("fim do pedido") : QStringLiteral("fim da conta")));
-        return;
+        return false;
     }
     const auto window = std::make_unique<TFormVisao>(parent);
     window->impvalto->setPlainText(impvalto->toPlainText());
     modal::exec(*window);
+    return true;
 }
 
 void writeToPort(const QString& port, const QStringList& lines) {
@@ -49,9 +52,14 @@ void writeToPort(const QString& port, const QStringList& lines) {
     file.close();
 }
 
+struct PrintedJob {
+    QString queue;
+    printing::HandedJob job;
+};
+
 // A name that is no printer (a typo) prints on the default one; said once per run.
-void print(const QString& name, const QFont& font, const QStringList& lines,
-           QSet<QString>& reportedUnknown) {
+PrintedJob print(const QString& name, const QFont& font, const QStringList& lines,
+                 QSet<QString>& reportedUnknown) {
     const int index = printing::indexOfPrinter(printers::installed().names, name);
     const QString printer = printing::printerAt(index);
     if (index < 0 && !reportedUnknown.contains(name)) {
@@ -63,12 +71,13 @@ void print(const QString& name, const QFont& font, const QStringList& lines,
     printing::PrinterTextDevice device(printer, fonts::mapped(font));
     for (const QString& line : lines)
         device.writeLine(line);
-    device.close();
+    return {printer, device.close()};
 }
 
 } // namespace
 
-void TFormPalms::SendReport(const QString& destination, const QString& port, ReportKind kind) {
+void TFormPalms::SendReport(const QString& destination, const QString& port, ReportKind kind,
+                            const ReportSubject& subject) {
     const QStringList lines = impvaltoLines(impvalto);
     if (reportSink) {
         reportSink(destination, port, kind, lines);
@@ -78,18 +87,29 @@ void TFormPalms::SendReport(const QString& destination, const QString& port, Rep
     const Destination target = Destination::parse(destination, kind == ReportKind::KitchenTicket
                                                                    ? DestinationUse::KitchenTicket
                                                                    : DestinationUse::Bill);
+    QString sentTo;
+    std::optional<PrintedJob> printed;
     switch (target.kind) {
     case Destination::Kind::KitchenMonitor: // the cycle has filed the items in cozinha2 already
+        sentTo = sentto::kitchenMonitor();
+        break;
     case Destination::Kind::Nowhere:
-        return;
+        sentTo = sentto::nowhere();
+        break;
     case Destination::Kind::Preview:
-        preview(this, impvalto, destination, kind);
-        return;
+        sentTo = sentto::preview(preview(this, impvalto, destination, kind));
+        break;
     case Destination::Kind::Port:
         writeToPort(port, lines);
-        return;
+        sentTo = sentto::port(port);
+        break;
     case Destination::Kind::Printer:
-        print(target.printer, impvalto->font(), lines, m_reportedUnknownPrinters);
-        return;
+        printed = print(target.printer, impvalto->font(), lines, m_reportedUnknownPrinters);
+        sentTo = sentto::queue(printed->queue, printed->job.id, printed->job.queueStopped);
+        break;
     }
+    programlog::write(sentReportEntry(subject, kind == ReportKind::Bill, destination, sentTo));
+    if (printed && m_stoppedQueues.isNewStop(printed->queue, printed->job.queueStopped,
+                                             printed->job.queueStateChangeTime))
+        programlog::write(stoppedQueueEntry(printed->queue, printed->job.id));
 }

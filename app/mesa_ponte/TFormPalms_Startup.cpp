@@ -4,15 +4,19 @@
 #include "app/SettingsFile.h"
 #include "app/TextCodec.h"
 #include "app/TextConventions.h"
+#include "app/core/Destination.h"
 #include "app/core/DozEdizSettings.h"
 #include "app/core/FlagSetSNWide.h"
 #include "app/core/ProgramLog.h"
+#include "app/core/SentReport.h"
 #include "platform/DataFolder.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"
+#include "platform/printing/PrinterSelection.h"
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
+#include "platform/widgets/ModalSeam.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -82,6 +86,33 @@ QString acceptedServerAddress(const QString& server, bool reportsServer, const Q
                                                "máquina não é aceito: use o endereço "
                                                "numérico, por exemplo 192.168.0.10/3050)"));
     return QString();
+}
+
+// Where a printer box's text sends its reports, as SendReport reads it, in words.
+QString destinationInWords(const QString& text, DestinationUse use, const QString& port,
+                           const printers::InstalledPrinters& installed) {
+    const Destination target = Destination::parse(text, use);
+    switch (target.kind) {
+    case Destination::Kind::KitchenMonitor:
+        return sentto::kitchenMonitor();
+    case Destination::Kind::Nowhere:
+        return sentto::nowhere();
+    case Destination::Kind::Preview:
+        return modal::hasScreen() ? QStringLiteral("pré-visualização")
+                                  : QStringLiteral("pré-visualização, sem tela: vai para o log");
+    case Destination::Kind::Port:
+        return sentto::port(port);
+    case Destination::Kind::Printer:
+        break;
+    }
+    const int index = printing::indexOfPrinter(installed.names, target.printer);
+    if (index >= 0)
+        return QStringLiteral("fila CUPS '%1'").arg(installed.names.at(index));
+    if (installed.defaultPrinter.isEmpty())
+        return QStringLiteral("nenhuma fila (não é uma fila instalada, e não há impressora "
+                              "padrão)");
+    return QStringLiteral("fila padrão '%1' (não é uma fila instalada)")
+        .arg(installed.defaultPrinter);
 }
 
 void disconnectQuietly(db::Connection& connection) noexcept {
@@ -290,12 +321,57 @@ void TFormPalms::logStartup() {
     } catch (const std::exception& error) {
         printerList = QStringLiteral("não listadas (%1)").arg(handlerguard::messageOf(error));
     }
+    // A start-up that stopped early has not read the name.
+    QString establishment =
+        QStringLiteral("estabelecimento '%1'").arg(m_cycle->EstablishmentName.trimmed());
+    if (m_cycle->EstablishmentName.trimmed().isEmpty())
+        establishment = !m_startupError.isEmpty()
+                            ? QStringLiteral("estabelecimento não lido")
+                            : QStringLiteral("estabelecimento sem nome (linha 2 do %1)")
+                                  .arg(QString::fromUtf16(kQibClientServSettingsFile));
     programlog::write(
-        QStringLiteral("Início: pasta de dados '%1'; banco principal '%2' %3; banco dos tablets "
-                       "'%4' %5; impressoras: %6; leitura dos tablets a cada %7 s.")
-            .arg(datafolder::dataFolder(), m_cycle->Logon.database(), how(m_cycle->Logon),
-                 m_cycle->LogonP.database(), how(m_cycle->LogonP), printerList,
+        QStringLiteral("Início: %1; pasta de dados '%2'; banco principal '%3' %4; banco dos "
+                       "tablets '%5' %6; impressoras: %7; leitura dos tablets a cada %8 s.")
+            .arg(establishment, datafolder::dataFolder(), m_cycle->Logon.database(),
+                 how(m_cycle->Logon), m_cycle->LogonP.database(), how(m_cycle->LogonP), printerList,
                  QString::number(Timer2->interval() / 1000)));
+    // The boxes hold DozEdiz.INI's texts only once start-up read it.
+    if (m_startupError.isEmpty())
+        logDestinations();
+}
+
+// Which box sends what where: the bill printer, kitchen printers 1 to 4 (printer number 5 to
+// kitchen 1, and its second copy to kitchen 2), as the boxes and port fields read now.
+void TFormPalms::logDestinations() {
+    printers::InstalledPrinters installed;
+    try {
+        installed = printers::installed();
+    } catch (const std::exception&) {
+        // No printer listed: a printer's name then reads as no queue.
+    }
+    struct Box {
+        QString what;
+        QComboBox* box;
+        QLineEdit* port;
+    };
+    const Box boxes[] = {
+        {QStringLiteral("contas"), ComboBox1, Edit29},
+        {QStringLiteral("cozinha 1 (impressoras 1 e 5)"), ComboBox2, Edit30},
+        {QStringLiteral("cozinha 2 (impressora 2 e segunda via da 5)"), ComboBox3, Edit31},
+        {QStringLiteral("cozinha 3 (impressora 3)"), ComboBox4, Edit32},
+        {QStringLiteral("cozinha 4 (impressora 4)"), ComboBox5, Edit33},
+    };
+    QStringList said;
+    for (const Box& box : boxes) {
+        const DestinationUse use =
+            box.box == ComboBox1 ? DestinationUse::Bill : DestinationUse::KitchenTicket;
+        said.append(
+            QStringLiteral("%1 '%2': %3")
+                .arg(box.what, box.box->currentText(),
+                     destinationInWords(box.box->currentText(), use, box.port->text(), installed)));
+    }
+    programlog::write(QStringLiteral("Destinos: %1; impressora 0: não imprime.")
+                          .arg(said.join(QStringLiteral("; "))));
 }
 
 void TFormPalms::FormShow() {

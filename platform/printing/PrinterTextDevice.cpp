@@ -24,6 +24,7 @@ struct PrinterTextDevice::Job {
     QPrinter printer{QPrinter::HighResolution};
     QPainter painter;
     std::optional<TextLayout> layout;
+    QString title = uniqueJobTitle();
 };
 
 PrinterTextDevice::PrinterTextDevice(const QString& printerName, const QFont& font)
@@ -34,6 +35,7 @@ PrinterTextDevice::PrinterTextDevice(const QString& printerName, const QFont& fo
         throw PrinterError("Printer selected is not valid");
     printer.setOutputFormat(QPrinter::NativeFormat);
     printer.setPrinterName(printerName);
+    printer.setDocName(m_job->title);
     if (!printer.isValid() || printer.printerName() != printerName)
         throw PrinterError("Printer selected is not valid: " + utf8(printerName));
     requireAcceptingJobs(printerName);
@@ -64,15 +66,17 @@ void PrinterTextDevice::writeLine(const QString& line) {
     }
 }
 
-void PrinterTextDevice::close() {
+HandedJob PrinterTextDevice::close() {
     if (!m_job || !m_job->painter.isActive())
         throw PrinterError("The print job is not open");
     const QString name = m_job->printer.printerName();
+    const QString title = m_job->title;
     const bool ended = m_job->painter.end();
     m_job.reset();
     if (!ended)
         throw PrinterError("The print job on " + utf8(name) + " failed");
     requireLastJobAccepted(name);
+    return findHandedJob(name, title);
 }
 
 } // namespace printing

@@ -14,6 +14,7 @@ PassRecord sampleRecord(int items) {
     record.orderNumber = QStringLiteral(" 41");
     record.printer = 5;
     record.table = QStringLiteral("MESA 10 ");
+    record.waiter = QStringLiteral("João");
     record.fontSize = 9;
     record.header = {"PEDIDO       : 41", "COMANDA/MESA.:MESA 10 "};
     record.feed = {".", "."};

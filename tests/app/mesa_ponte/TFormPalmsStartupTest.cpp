@@ -451,6 +451,42 @@ TEST_P(DozEdiz, IsLoadedIntoTheControlsLineByLine) {
     EXPECT_EQ(form.ComboBox2->count(), 6);
 }
 
+// The start line names the establishment; the next one says where each box sends, in words.
+TEST(StartLine, NamesTheEstablishmentAndWhereEachBoxSends) {
+    for (const bool named : {true, false}) {
+        TestDatabases dbs;
+        StartupFixture fixture;
+        fixture.useDatabaseFolder(dbs.folder());
+        fixture.setLibraryAnswers(
+            "nil", named ? TextCodec("C", QString::fromUtf8("Cantina São João")) : QString());
+        fixture.writeDataFile("DozEdiz.INI", "Caixa\r\ncozinha\r\n7\r\n\r\nInformar Porta\r\n"
+                                             "Monitor Cozinha\r\nNao Imprimir\r\nN\r\n\r\n\r\n"
+                                             "\r\n\r\n\r\n9\r\n\r\n\r\n/dev/usb/lp1\r\n\r\n\r\n");
+        TFormPalms& form = fixture.start();
+        form.logStartup();
+
+        QStringList lines = QString::fromUtf8(fixture.readDataFile("interface-cuvora.log"))
+                                .split(u'\n', Qt::SkipEmptyParts);
+        for (QString& line : lines)
+            line = line.section(u' ', 1);
+        ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
+        EXPECT_TRUE(lines[0].startsWith(
+            named
+                ? QString::fromUtf8("Início: estabelecimento 'Cantina São João'; pasta de dados '")
+                : QString::fromUtf8("Início: estabelecimento sem nome (linha 2 do "
+                                    "QibClientServ.ini); pasta de dados '")))
+            << lines[0].toStdString();
+        EXPECT_EQ(lines[1],
+                  QString::fromUtf8(
+                      "Destinos: contas 'Caixa': fila padrão 'PDF' (não é uma fila instalada); "
+                      "cozinha 1 (impressoras 1 e 5) 'cozinha': fila CUPS 'Cozinha'; cozinha 2 "
+                      "(impressora 2 e segunda via da 5) 'Informar Porta': porta '/dev/usb/lp1'; "
+                      "cozinha 3 (impressora 3) 'Monitor Cozinha': no monitor da cozinha "
+                      "(cozinha2), sem impressão; cozinha 4 (impressora 4) 'Nao Imprimir': sem "
+                      "impressão; impressora 0: não imprime."));
+    }
+}
+
 const QStringList kFullFields = {"192.168.0.50",     "", "", "", "", "9", "/dev/usb/lp0",
                                  "/tmp/cozinha.txt", "", "", ""};
 

@@ -4,15 +4,33 @@
 #include "platform/printing/PrintingErrors.h"
 #include "tests/support/PdfQueues.h"
 
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using testsupport::PdfQueueWatch;
+
+// The job id CUPS gave the job a PDF arrived from (the queues' backend names the file so).
+int jobIdOfPdf(const QString& pdf) {
+    const QString name = QFileInfo(pdf).completeBaseName();
+    return name.startsWith(QLatin1String("job-")) ? name.mid(4).toInt() : -1;
+}
+
+int printOneLine(const QString& queue, const QString& line, printing::HandedJob* handed = nullptr) {
+    printing::PrinterTextDevice device(
+        queue, fonts::windowsFontPoints(QStringLiteral("Lucida Console"), 9));
+    device.writeLine(line);
+    const printing::HandedJob job = device.close();
+    if (handed)
+        *handed = job;
+    return job.id;
+}
 
 // Printing through the private cupsd: the job arrives as a PDF on the queue it was sent to.
 TEST(PrinterTextDevice, PrintsTheLinesOnTheNamedQueue) {
@@ -101,6 +119,59 @@ TEST(PrinterTextDevice, AQueueThatRejectsJobsIsAnError) {
     ASSERT_EQ(queue.run("cupsreject"), 0);
     EXPECT_THROW(device.close(), printing::PrinterError);
     EXPECT_TRUE(watch.newPdfs().isEmpty());
+}
+
+// Each job is found again by its own title: the id close() gives is the one CUPS printed.
+TEST(PrinterTextDevice, CloseSaysWhichJobCupsMadeOfIt) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    for (const QString& queue : {QStringLiteral("Cozinha"), QStringLiteral("PDF")}) {
+        for (int round = 0; round < 2; ++round) {
+            PdfQueueWatch watch(queue);
+            printing::HandedJob job;
+            printOneLine(queue, QStringLiteral("PEDIDO       :%1").arg(round), &job);
+            const QString pdf = watch.waitForNewPdf();
+            ASSERT_FALSE(pdf.isEmpty()) << "no PDF arrived on " << queue.toStdString();
+            EXPECT_GT(job.id, 0);
+            EXPECT_EQ(job.id, jobIdOfPdf(pdf)) << pdf.toStdString();
+            EXPECT_FALSE(job.queueStopped);
+        }
+    }
+}
+
+// A stopped queue takes the job and keeps it: close() says so, and the job prints once the
+// queue is enabled. Each stop has a time of its own.
+TEST(PrinterTextDevice, AStoppedQueueTakesTheJobAndKeepsIt) {
+    CUVORA_REQUIRE_CUPS_SERVER();
+    const testsupport::ExtraPdfQueue queue(QStringLiteral("Parada"), QStringLiteral("Cozinha"));
+    ASSERT_FALSE(HasFailure());
+    PdfQueueWatch watch(QStringLiteral("Cozinha"));
+
+    ASSERT_EQ(queue.run("cupsdisable"), 0);
+    printing::HandedJob first;
+    printing::HandedJob second;
+    printOneLine(QStringLiteral("Parada"), QStringLiteral("PEDIDO       :1"), &first);
+    printOneLine(QStringLiteral("Parada"), QStringLiteral("PEDIDO       :2"), &second);
+    EXPECT_TRUE(first.queueStopped);
+    EXPECT_TRUE(second.queueStopped);
+    EXPECT_GT(first.id, 0);
+    EXPECT_GT(second.id, first.id);
+    EXPECT_NE(first.queueStateChangeTime, 0);
+    EXPECT_EQ(second.queueStateChangeTime, first.queueStateChangeTime);
+    EXPECT_TRUE(watch.newPdfs().isEmpty());
+
+    ASSERT_EQ(queue.run("cupsenable"), 0);
+    const QString pdf = watch.waitForNewPdf();
+    ASSERT_FALSE(pdf.isEmpty()) << "the waiting job did not print";
+    EXPECT_TRUE(jobIdOfPdf(pdf) == first.id || jobIdOfPdf(pdf) == second.id);
+
+    // A stop in a later second is another stop.
+    QThread::sleep(1);
+    ASSERT_EQ(queue.run("cupsdisable"), 0);
+    printing::HandedJob again;
+    printOneLine(QStringLiteral("Parada"), QStringLiteral("PEDIDO       :3"), &again);
+    EXPECT_TRUE(again.queueStopped);
+    EXPECT_GT(again.queueStateChangeTime, first.queueStateChangeTime);
+    ASSERT_EQ(queue.run("cupsenable"), 0);
 }
 
 } // namespace
