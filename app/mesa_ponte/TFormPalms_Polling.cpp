@@ -13,7 +13,6 @@
 #include "app/core/UnmovableRows.h"
 #include "app/db/DatabaseError.h"
 #include "platform/RegionalSettings.h"
-#include "platform/widgets/HandlerGuard.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -88,8 +87,7 @@ bool idIsExact(const db::Field& id) {
 // can find it and print it again.
 void logLostTicket(const QString& what, int printer, const QString& destination,
                    const QString& port, const std::exception_ptr& error, const QString& ticket) {
-    programlog::write(heldticket::lostTicketEntry(what, printer, destination, port,
-                                                  handlerguard::messageOf(error), ticket));
+    heldticket::logLost(what, printer, destination, port, db::errorMessage(error), ticket);
 }
 
 } // namespace
@@ -109,10 +107,9 @@ void TFormPalms::Timer2Timer() {
             return;
         }
         // The error box follows; whoever finds the program unattended reads why it stopped.
-        programlog::write(
-            QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
-                           "Ela fica parada até o programa ser iniciado de novo.")
-                .arg(programlog::clause(handlerguard::messageOf(std::current_exception()))));
+        programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
+                                         "Ela fica parada até o programa ser iniciado de novo.")
+                              .arg(programlog::clause(db::errorMessage(std::current_exception()))));
         throw;
     }
     Timer2->start();
@@ -248,10 +245,7 @@ void TFormPalms::reportItemsOfTablesNotOpen(const PassFilter* filter, const QStr
         if (m_reportedTablesNotOpen.contains(it.key()))
             continue;
         m_reportedTablesNotOpen.insert(it.key());
-        programlog::write(QStringLiteral("Itens do tablet esperando pela mesa '%1', que não está "
-                                         "aberta no CabMesa (%2 item(ns)): nada é movido até a "
-                                         "mesa ser aberta; confira o número da mesa no tablet.")
-                              .arg(it.key(), QString::number(it.value())));
+        programlog::write(tableNotOpenEntry(it.key(), it.value()));
     }
     if (own)
         reportRowsThatNeverMove(tables.isEmpty() ? std::nullopt : std::optional(filter->columns()),
@@ -595,7 +589,7 @@ void TFormPalms::setAside(const PassItem& item, const db::DatabaseError& error) 
         QStringLiteral("Item do tablet deixado no lugar (id %1, mesa '%2', codigo "
                        "'%3'): o banco principal não aceita os seus valores: %4. "
                        "Corrija o item no tablet; os outros itens seguem.")
-            .arg(id, item.mesa, item.journal.codigo, QString::fromUtf8(error.what()).simplified()));
+            .arg(id, item.mesa, item.journal.codigo, programlog::clause(error.message())));
 }
 
 // What the row on MesaPalm holds, to tell whether a row set aside has changed since.
@@ -614,7 +608,7 @@ void TFormPalms::logInterruptedPass(const PassRecord& record, int moved,
                                      "pedido enviado, quando a leitura dos pedidos voltar.")
                           .arg(record.orderNumber, record.table, QString::number(record.printer),
                                QString::number(moved), QString::number(record.items.size()),
-                               handlerguard::messageOf(error)));
+                               programlog::clause(db::errorMessage(error))));
 }
 
 void TFormPalms::answerBillRequests() {

@@ -183,6 +183,8 @@ void TFormPalms::readServerAddress() {
 }
 
 void TFormPalms::setDatabasePaths() {
+    Logon.setRole(QStringLiteral("principal"));
+    LogonP.setRole(QStringLiteral("dos tablets"));
     if (!trimText(ServerAddress).isEmpty()) {
         Logon.setDatabase(ServerAddress + u':' + mainDatabasePath());
         LogonP.setDatabase(ServerAddress + u':' + tabletsDatabasePath());
