@@ -1,5 +1,6 @@
 // cuvora-encode-name NAME: prints the establishment's name in the text codec's encoded
 // form, the text that line 1 of "QibClientServ.ini" holds and the program decodes at start.
+// "--help" or "-h" prints the use; "--" before a name lets it start with "-".
 #include "app/TextCodec.h"
 
 #include <QCoreApplication>
@@ -18,16 +19,26 @@ bool encodable(const QString& name) {
     return true;
 }
 
+constexpr const char* kUse = "usage: cuvora-encode-name [--] \"Establishment name\"\n"
+                             "Prints the name encoded as line 1 of QibClientServ.ini holds it.\n";
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     const QCoreApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() != 2 || arguments.at(1).isEmpty()) {
-        std::fprintf(stderr, "usage: cuvora-encode-name \"Establishment name\"\n");
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.size() == 1 &&
+        (arguments.at(0) == QStringLiteral("--help") || arguments.at(0) == QStringLiteral("-h"))) {
+        std::printf("%s", kUse);
+        return 0;
+    }
+    if (!arguments.isEmpty() && arguments.at(0) == QStringLiteral("--"))
+        arguments.removeFirst();
+    if (arguments.size() != 1 || arguments.at(0).isEmpty()) {
+        std::fprintf(stderr, "%s", kUse);
         return 2;
     }
-    const QString& name = arguments.at(1);
+    const QString& name = arguments.at(0);
     if (!encodable(name)) {
         std::fprintf(stderr, "cuvora-encode-name: the name may hold only characters of ISO-8859-1 "
                              "(Latin-1), codes 1 to 254\n");

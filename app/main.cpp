@@ -20,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <system_error>
@@ -76,6 +77,14 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own warnings go to the log too, as entries of one line.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtDebugMsg)
+            return;
+        programlog::write(QStringLiteral("Aviso do Qt: ") + message);
+        if (type == QtFatalMsg)
+            std::abort();
+    });
     const ImagingUnits imaging;
     QApplication application(argc, argv);
     gdi::installQtSysColorProvider();
@@ -89,7 +98,7 @@ int main(int argc, char* argv[]) {
         programlog::write((message.kind == messages::Kind::StandardError
                                ? QStringLiteral("Erro mostrado: ")
                                : QStringLiteral("Mensagem mostrada: ")) +
-                          programlog::oneLine(message.text));
+                          message.text);
     });
     programlog::setFailureReport(messages::showStandardError);
     // An error leaving a timer's tick is shown, and so logged, as one leaving any handler.

@@ -40,18 +40,17 @@ void logAsLost(const QString& reason) {
     }
     if (!held)
         return;
-    programlog::write(lostTicketEntry(
-        QStringLiteral("Pedido da cozinha ainda não impresso: o programa foi parado no meio da "
-                       "passagem; os itens gravados estão no banco principal, e a passagem é "
-                       "concluída, com este pedido, quando o programa for iniciado de novo"),
-        held->printer, held->destination, held->port, reason, held->text));
+    logLost(QStringLiteral("Pedido da cozinha ainda não impresso: o programa foi parado no meio da "
+                           "passagem; os itens gravados estão no banco principal, e a passagem é "
+                           "concluída, com este pedido, quando o programa for iniciado de novo"),
+            held->printer, held->destination, held->port, reason, held->text);
 }
 
-QString lostTicketEntry(const QString& what, int printer, const QString& destination,
-                        const QString& port, const QString& why, const QString& ticket) {
-    return QStringLiteral("%1 (impressora %2, destino '%3', porta '%4'): %5\n"
-                          "--- pedido ---\n%6\n--- fim do pedido ---")
-        .arg(what, QString::number(printer), destination, port, why, ticket);
+void logLost(const QString& what, int printer, const QString& destination, const QString& port,
+             const QString& why, const QString& ticket) {
+    programlog::writeBlock(QStringLiteral("%1 (impressora %2, destino '%3', porta '%4'): %5")
+                               .arg(what, QString::number(printer), destination, port, why),
+                           QStringLiteral("--- pedido ---\n%1\n--- fim do pedido ---").arg(ticket));
 }
 
 } // namespace heldticket

@@ -14,9 +14,9 @@ void clear();
 // The held ticket, if any, to the log as a lost-ticket entry whose reason is given.
 void logAsLost(const QString& reason);
 
-// One lost-ticket entry of the log: what happened, where the ticket was going, why, and the
-// whole ticket between its markers.
-QString lostTicketEntry(const QString& what, int printer, const QString& destination,
-                        const QString& port, const QString& why, const QString& ticket);
+// A lost ticket to the log: a line saying what happened, where the ticket was going and why,
+// then the whole ticket between its markers.
+void logLost(const QString& what, int printer, const QString& destination, const QString& port,
+             const QString& why, const QString& ticket);
 
 } // namespace heldticket

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <cerrno>
@@ -81,16 +82,9 @@ void reportFailure(const QString& text) {
     g_failureReport(text);
 }
 
-} // namespace
-
-std::function<void(const QString& message)>
-setFailureReport(std::function<void(const QString& message)> report) {
-    return std::exchange(g_failureReport, std::move(report));
-}
-
-void write(const QString& line) {
+void writeEntry(const QString& text) {
     const QByteArray entry =
-        (programclock::now().toString(Qt::ISODate) + u' ' + line + u'\n').toUtf8();
+        (programclock::now().toString(Qt::ISODate) + u' ' + text + u'\n').toUtf8();
     writeToStandardError(entry);
 
     const QString path = datafolder::filePath(QStringLiteral("interface-cuvora.log"));
@@ -114,12 +108,29 @@ void write(const QString& line) {
             .arg(path, reason));
 }
 
+} // namespace
+
+std::function<void(const QString& message)>
+setFailureReport(std::function<void(const QString& message)> report) {
+    return std::exchange(g_failureReport, std::move(report));
+}
+
+void write(const QString& entry) {
+    writeEntry(oneLine(entry));
+}
+
+void writeBlock(const QString& entry, const QString& block) {
+    writeEntry(oneLine(entry) + u'\n' + block);
+}
+
 void forgetReportedFailure() {
     g_failureReported.store(false);
 }
 
 QString oneLine(const QString& message) {
-    const QStringList lines = message.split(u'\n');
+    const QStringList lines = QString(message)
+                                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                  .split(QRegularExpression(QStringLiteral("[\r\n]")));
     // The first line keeps its leading blanks: some of the program's texts start with one.
     QString joined = lines.first();
     while (!joined.isEmpty() && joined.back().isSpace())

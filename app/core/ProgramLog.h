@@ -6,7 +6,9 @@
 
 #include <functional>
 
-// The program's log: each entry goes whole to standard error and is appended whole, UTF-8,
+// The program's log: each entry is one line, so that grep by date or by word finds it whole;
+// only a block (a ticket kept whole between its markers) spans lines after its entry's line.
+// Each entry goes whole to standard error and is appended whole, UTF-8,
 // to "interface-cuvora.log" in the data folder, with one write of the entry; a write the
 // file takes only in part is cut back, so the log never holds half an entry. The first
 // entry the log file cannot keep is reported through the report the program sets (the error box),
@@ -16,11 +18,13 @@
 // is no application.
 namespace programlog {
 
-void write(const QString& line);
+// The entry as one line (oneLine): a driver's error of several lines joins the entry's line.
+void write(const QString& entry);
+// The entry as one line, and after it the block's lines as they are.
+void writeBlock(const QString& entry, const QString& block);
 
-// A message of several lines (a driver's error, say) as one line: its lines joined with a
-// blank, the blanks around them dropped (not the first line's leading ones), so that grep
-// finds the whole entry.
+// A text of several lines as one line: its lines joined with a blank, the blanks around
+// them dropped (not the first line's leading ones).
 QString oneLine(const QString& message);
 // The message as a clause inside an entry: one line, without the full stops at its end, so
 // that the entry's own sentence can follow.

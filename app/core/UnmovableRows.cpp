@@ -92,3 +92,16 @@ QString unmovableRowEntry(const TabletRow& row, const std::vector<UnmovableReaso
              shown(row.cozinha), why.join(QStringLiteral(", ")),
              waiter ? QStringLiteral(" ou cadastre o garçom") : QString());
 }
+
+QString tableNotOpenEntry(const QString& table, int items) {
+    if (table.contains(u'\''))
+        return QStringLiteral("Itens do tablet da mesa '%1', cujo texto tem um apóstrofo (%2 "
+                              "item(ns)): nunca são movidos, pois o programa lê o apóstrofo das "
+                              "mesas do CabMesa como ponto; digite a mesa no tablet sem o "
+                              "apóstrofo.")
+            .arg(table, QString::number(items));
+    return QStringLiteral("Itens do tablet esperando pela mesa '%1', que não está aberta no "
+                          "CabMesa (%2 item(ns)): nada é movido até a mesa ser aberta; confira o "
+                          "número da mesa no tablet.")
+        .arg(table, QString::number(items));
+}

@@ -52,3 +52,8 @@ QString unmovableRowEntry(const TabletRow& row, const std::vector<UnmovableReaso
 // The row's id as its once-per-run key and its log entry show it: without trailing blanks,
 // "NULL" for none.
 QString tabletRowIdText(const TabletRow& row);
+
+// The log entry of the tablet items that wait for a table text no CabMesa row gives: a table
+// not open, or a text with an apostrophe, which no table number holds (the program reads the
+// CabMesa rows' apostrophes as full stops).
+QString tableNotOpenEntry(const QString& table, int items);

@@ -79,24 +79,11 @@ bool idIsExact(const db::Field& id) {
     return QString::number(*value) == text;
 }
 
-const QString kUnknownError = QStringLiteral("Unknown error");
-
-QString messageOf(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& caught) {
-        return QString::fromUtf8(caught.what());
-    } catch (...) {
-        return kUnknownError;
-    }
-}
-
 // A kitchen ticket the kitchen never got goes to the program's log whole, so the operator
 // can find it and print it again.
 void logLostTicket(const QString& what, int printer, const QString& destination,
                    const QString& port, const std::exception_ptr& error, const QString& ticket) {
-    programlog::write(
-        heldticket::lostTicketEntry(what, printer, destination, port, messageOf(error), ticket));
+    heldticket::logLost(what, printer, destination, port, db::errorMessage(error), ticket);
 }
 
 } // namespace
@@ -236,10 +223,7 @@ void PollingCycle::reportItemsOfTablesNotOpen(const PassFilter* filter, const QS
         if (m_reportedTablesNotOpen.contains(it.key()))
             continue;
         m_reportedTablesNotOpen.insert(it.key());
-        programlog::write(QStringLiteral("Itens do tablet esperando pela mesa '%1', que não está "
-                                         "aberta no CabMesa (%2 item(ns)): nada é movido até a "
-                                         "mesa ser aberta; confira o número da mesa no tablet.")
-                              .arg(it.key(), QString::number(it.value())));
+        programlog::write(tableNotOpenEntry(it.key(), it.value()));
     }
     if (own)
         reportRowsThatNeverMove(tables.isEmpty() ? std::nullopt : std::optional(filter->columns()),
@@ -598,7 +582,7 @@ void PollingCycle::setAside(const PassItem& item, const db::DatabaseError& error
         QStringLiteral("Item do tablet deixado no lugar (id %1, mesa '%2', codigo "
                        "'%3'): o banco principal não aceita os seus valores: %4. "
                        "Corrija o item no tablet; os outros itens seguem.")
-            .arg(id, item.mesa, item.journal.codigo, QString::fromUtf8(error.what()).simplified()));
+            .arg(id, item.mesa, item.journal.codigo, programlog::clause(error.message())));
 }
 
 // What the row on MesaPalm holds, to tell whether a row set aside has changed since.
@@ -617,7 +601,7 @@ void PollingCycle::logInterruptedPass(const PassRecord& record, int moved,
                                      "pedido enviado, quando a leitura dos pedidos voltar.")
                           .arg(record.orderNumber, record.table, QString::number(record.printer),
                                QString::number(moved), QString::number(record.items.size()),
-                               messageOf(error)));
+                               programlog::clause(db::errorMessage(error))));
 }
 
 void PollingCycle::answerBillRequests() {

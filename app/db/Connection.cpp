@@ -76,6 +76,16 @@ void Connection::setDatabase(const QString& database) {
 void Connection::connect() {
     if (isConnected())
         return;
+    try {
+        attach();
+    } catch (DatabaseError& error) {
+        if (error.concerns().isEmpty())
+            error.setConcerns(concerns());
+        throw;
+    }
+}
+
+void Connection::attach() {
     const WatchedCall watched(m_database);
     const QByteArray text = m_database.toUtf8();
     if (!isLocalPath(m_database)) {
@@ -122,11 +132,34 @@ void Connection::disconnect() {
 }
 
 ResultSet Connection::run(const QString& statement) {
-    if (!isConnected())
-        throw DatabaseError(QStringLiteral("Not connected to database %1").arg(m_database));
-    ++m_statementsSent;
-    const WatchedCall watched(m_database);
-    return runStatement(m_attachment, windows1252::encode(statement));
+    try {
+        if (!isConnected())
+            throw DatabaseError(QStringLiteral("Not connected to database %1").arg(m_database));
+        ++m_statementsSent;
+        const WatchedCall watched(m_database);
+        return runStatement(m_attachment, windows1252::encode(statement));
+    } catch (DatabaseError& error) {
+        if (error.concerns().isEmpty())
+            error.setConcerns(concerns(statement));
+        throw;
+    }
+}
+
+QString Connection::concerns(const QString& statement) const {
+    const qsizetype colon = m_database.indexOf(u':');
+    QString text = QStringLiteral("banco %1 (%2)")
+                       .arg(m_role.isEmpty() ? QStringLiteral("de dados") : m_role,
+                            isLocalPath(m_database)
+                                ? QStringLiteral("caminho local '%1'").arg(m_database)
+                                : QStringLiteral("servidor '%1', arquivo '%2'")
+                                      .arg(m_database.left(colon), m_database.mid(colon + 1)));
+    if (!statement.isEmpty()) {
+        // One line: the statement's lines joined by a blank.
+        QString oneLine = statement;
+        oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+        text += QStringLiteral(", comando \"%1\"").arg(oneLine.trimmed());
+    }
+    return text;
 }
 
 } // namespace db

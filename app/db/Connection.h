@@ -16,7 +16,8 @@ namespace db {
 // character set WIN1252. Every statement runs in its own read-committed transaction,
 // committed as soon as it has run; a failing statement is rolled back and the connection
 // stays usable. Every call is watched (CallWatchdog.h). Owns its attachment; throws
-// DatabaseError; one thread at a time.
+// DatabaseError, which says what it concerns: the database (its role, server and file) and
+// the statement. One thread at a time.
 class Connection {
 public:
     // How the attachment was made.
@@ -31,6 +32,8 @@ public:
     const QString& database() const { return m_database; }
     // Whether Firebird reads the text as a path on this machine (no "host:" in front).
     static bool isLocalPath(const QString& database);
+    // The database's role in the program's words ("principal", "dos tablets"), for errors.
+    void setRole(const QString& role) { m_role = role; }
 
     // Attaches (nothing when connected). On failure the connection stays disconnected.
     void connect();
@@ -48,7 +51,12 @@ public:
     quint64 statementsSent() const { return m_statementsSent; }
 
 private:
+    void attach();
+    // What an error of this connection concerns; the statement when there is one.
+    QString concerns(const QString& statement = QString()) const;
+
     QString m_database;
+    QString m_role;
     Attachment m_attachment;
     Route m_route = Route::None;
     Route m_lastRoute = Route::None; // kept after a disconnect

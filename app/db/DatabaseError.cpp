@@ -29,4 +29,22 @@ bool DatabaseError::refusesValues() const noexcept {
     return false;
 }
 
+QString errorMessage(const std::exception& error) {
+    const QString message = QString::fromUtf8(error.what());
+    const auto* database = dynamic_cast<const DatabaseError*>(&error);
+    if (!database || database->concerns().isEmpty())
+        return message;
+    return database->concerns() + QStringLiteral(": ") + message;
+}
+
+QString errorMessage(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+        return errorMessage(caught);
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
 } // namespace db

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <stdexcept>
 #include <vector>
 
@@ -25,10 +26,20 @@ public:
     // NULL or a value its constraints forbid. A fault of the server or the connection is not.
     bool refusesValues() const noexcept;
 
+    // What the error concerns, in the program's words (the database, the statement), when
+    // the connection that raised it has said so; empty otherwise.
+    const QString& concerns() const noexcept { return m_concerns; }
+    void setConcerns(const QString& concerns) { m_concerns = concerns; }
+
 private:
     int m_sqlCode;
     long m_firebirdCode;
     std::vector<long> m_codes;
+    QString m_concerns;
 };
+
+// An error's message for the log: what it concerns first, when known, then the driver's text.
+QString errorMessage(const std::exception& error);
+QString errorMessage(const std::exception_ptr& error);
 
 } // namespace db

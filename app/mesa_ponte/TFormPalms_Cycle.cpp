@@ -1,7 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/core/ProgramLog.h"
-#include "platform/widgets/HandlerGuard.h"
+#include "app/db/DatabaseError.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -24,10 +24,9 @@ void TFormPalms::Timer2Timer() {
             return;
         }
         // The error box follows; whoever finds the program unattended reads why it stopped.
-        programlog::write(
-            QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
-                           "Ela fica parada até o programa ser iniciado de novo.")
-                .arg(programlog::clause(handlerguard::messageOf(std::current_exception()))));
+        programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. "
+                                         "Ela fica parada até o programa ser iniciado de novo.")
+                              .arg(programlog::clause(db::errorMessage(std::current_exception()))));
         throw;
     }
     Timer2->start();

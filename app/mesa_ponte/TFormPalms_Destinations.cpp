@@ -29,12 +29,13 @@ bool preview(QWidget* parent, const QTextEdit* impvalto, const QString& destinat
              TFormPalms::ReportKind kind) {
     if (!modal::hasScreen()) {
         const bool ticket = kind == TFormPalms::ReportKind::KitchenTicket;
-        programlog::write(
-            QStringLiteral("%1 (destino '%2'): não há tela para a pré-visualização\n--- %3 "
-                           "---\n%4\n--- %5 ---")
+        programlog::writeBlock(
+            QStringLiteral("%1 (destino '%2'): não há tela para a pré-visualização")
                 .arg(ticket ? QStringLiteral("Pedido da cozinha não mostrado")
                             : QStringLiteral("Conta não mostrada"),
-                     destination, ticket ? QStringLiteral("pedido") : QStringLiteral("conta"),
+                     destination),
+            QStringLiteral("--- %1 ---\n%2\n--- %3 ---")
+                .arg(ticket ? QStringLiteral("pedido") : QStringLiteral("conta"),
                      impvalto->toPlainText(),
                      ticket ? QStringLiteral("fim do pedido") : QStringLiteral("fim da conta")));
         return false;

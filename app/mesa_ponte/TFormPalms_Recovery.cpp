@@ -1,7 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/core/ProgramLog.h"
-#include "platform/widgets/HandlerGuard.h"
+#include "app/db/DatabaseError.h"
 
 #include <QTimer>
 
@@ -14,7 +14,7 @@ void TFormPalms::pollingStopped(const std::exception_ptr& error) {
     m_faultPersistsLogged = false;
     programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. O "
                                      "programa tenta de novo sozinho a cada %2 s.")
-                          .arg(programlog::clause(handlerguard::messageOf(error)))
+                          .arg(programlog::clause(db::errorMessage(error)))
                           .arg(RetryTimer->interval() / 1000));
     RetryTimer->start();
 }
@@ -34,7 +34,7 @@ void TFormPalms::retryPolling() {
             programlog::write(
                 QStringLiteral("O erro continua: %1. As tentativas seguem a cada "
                                "%2 s, sem nova linha no log até a leitura voltar.")
-                    .arg(programlog::clause(handlerguard::messageOf(std::current_exception())))
+                    .arg(programlog::clause(db::errorMessage(std::current_exception())))
                     .arg(RetryTimer->interval() / 1000));
         }
         RetryTimer->start();

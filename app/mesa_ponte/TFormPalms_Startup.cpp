@@ -190,6 +190,8 @@ void TFormPalms::readServerAddress() {
 }
 
 void TFormPalms::setDatabasePaths() {
+    m_cycle->Logon.setRole(QStringLiteral("principal"));
+    m_cycle->LogonP.setRole(QStringLiteral("dos tablets"));
     if (!trimText(ServerAddress).isEmpty()) {
         m_cycle->Logon.setDatabase(ServerAddress + u':' + mainDatabasePath());
         m_cycle->LogonP.setDatabase(ServerAddress + u':' + tabletsDatabasePath());

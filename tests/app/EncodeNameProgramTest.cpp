@@ -50,6 +50,21 @@ TEST(EncodeName, PrintsOneLineThatDecodesToTheName) {
     }
 }
 
+// The use on standard output for the help options; "--" lets a name start with "-".
+TEST(EncodeName, HelpPrintsTheUseAndEncodesNothing) {
+    for (const char* option : {"--help", "-h"}) {
+        SCOPED_TRACE(option);
+        const EncoderRun run = encoder({QString::fromLatin1(option)});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith("usage: cuvora-encode-name")) << run.out.constData();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    }
+    const EncoderRun run = encoder({QStringLiteral("--"), QStringLiteral("-h")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(TextCodec(QStringLiteral("D"), QString::fromLatin1(run.out.chopped(1))),
+              QStringLiteral("-h"));
+}
+
 TEST(EncodeName, RefusesWhatTheCodecCannotBringBack) {
     struct Case {
         QStringList arguments;
@@ -59,6 +74,8 @@ TEST(EncodeName, RefusesWhatTheCodecCannotBringBack) {
         {{}, 2},
         {{QString()}, 2},
         {{QStringLiteral("Bar"), QStringLiteral("do Porto")}, 2},
+        {{QStringLiteral("--")}, 2},
+        {{QStringLiteral("--help"), QStringLiteral("Bar")}, 2},
         {{QString::fromUtf8("Café €")}, 1},
         {{QString::fromUtf8("Restaurante “Sol”")}, 1},
         {{QString::fromUtf8("Cheers ÿ")}, 1},

@@ -67,6 +67,32 @@ protected:
         return log().count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: "));
     }
 
+    // Every line of the log starts an entry with its time, but for the lines of a block kept
+    // whole between its markers ("--- pedido ---" to "--- fim do pedido ---").
+    void expectOneLineEntries() const {
+        static const QRegularExpression entry(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d "));
+        bool inBlock = false;
+        for (const QString& line : log().split(u'\n', Qt::SkipEmptyParts)) {
+            if (!inBlock && line.startsWith(QStringLiteral("--- ")))
+                inBlock = true;
+            else if (inBlock && line.startsWith(QStringLiteral("--- fim d")))
+                inBlock = false;
+            else if (!inBlock) {
+                EXPECT_TRUE(entry.match(line).hasMatch()) << line.toStdString();
+            }
+        }
+        EXPECT_FALSE(inBlock);
+    }
+    // The first entry that holds the words, or nothing.
+    QString entryWith(const QString& words) const {
+        for (const QString& line : log().split(u'\n')) {
+            if (line.contains(words))
+                return line;
+        }
+        return {};
+    }
+
     // Longer than one polling period, so a cycle that was going to run has run.
     static void waitPastOneCycle() { QThread::sleep(6); }
     // A tablet's open transaction, in isql-fb, that holds the row of one item until the
@@ -119,6 +145,10 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchMovesEachItemOnceByItself) {
     holder.kill();
     holder.waitForFinished(10000);
     ASSERT_TRUE(waitFor([&] { return pollingStops() == 1; }, 30)) << log().toStdString();
+    // A try while the server is down.
+    ASSERT_TRUE(
+        waitFor([&] { return !entryWith(QStringLiteral("O erro continua: ")).isEmpty(); }, 30))
+        << log().toStdString();
 
     // The server back: polling resumes by itself within 30 s.
     ASSERT_NO_FATAL_FAILURE(server.start());
@@ -135,6 +165,19 @@ TEST_F(ProgramUnderFaults, ServerKilledMidBatchMovesEachItemOnceByItself) {
     EXPECT_EQ(text.count(QStringLiteral("Passagem interrompida concluída")), 1);
     EXPECT_EQ(errorBoxes(), 0);
     EXPECT_EQ(program().state(), QProcess::Running);
+    // Each error names its database, server and file, and its statement, before Firebird's
+    // own text (two lines of it when the server cannot be reached), on one line.
+    const QRegularExpression database(
+        QStringLiteral("banco (principal|dos tablets) \\(servidor '%1', arquivo '[^']+\\.FDB'\\)")
+            .arg(QRegularExpression::escape(server.address())));
+    const QString stop = entryWith(QStringLiteral("parou por um erro: "));
+    EXPECT_TRUE(database.match(stop).hasMatch()) << stop.toStdString();
+    EXPECT_TRUE(stop.contains(QStringLiteral(", comando \""))) << stop.toStdString();
+    const QString persists = entryWith(QStringLiteral("O erro continua: "));
+    EXPECT_TRUE(database.match(persists).hasMatch()) << persists.toStdString();
+    EXPECT_TRUE(persists.contains(QStringLiteral(". Failed to establish a connection")))
+        << persists.toStdString();
+    expectOneLineEntries();
 }
 
 // A stop request while one item's 'EXCLUIR' update waits for its row (a tablet holds it
@@ -722,6 +765,10 @@ TEST_F(ProgramUnderFaults, ItemsForATableNotOpenAreLoggedOncePerRun) {
     tableAndWaiter();
     onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant) values "
               "(500, '000013', '1', '9', '3', 'ESPERA', 'espera', 1)");
+    // Open in CabMesa, but its apostrophe reads there as a full stop: never moved, said so.
+    onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('A''B', '3', '0')");
+    onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant) values "
+              "(501, 'A''B', '1', '9', '3', 'APOSTROFO', 'apostrofo', 1)");
     tabletItems(1, 2, {1});
     const auto logged = [&] {
         return log().count(QString::fromUtf8("Itens do tablet esperando pela mesa '000013', que "
@@ -729,7 +776,7 @@ TEST_F(ProgramUnderFaults, ItemsForATableNotOpenAreLoggedOncePerRun) {
     };
     for (int run = 0; run < 2; ++run) {
         ASSERT_NO_FATAL_FAILURE(startProgram());
-        ASSERT_TRUE(waitFor([&] { return logged() == run + 1 && tabletItemsLeft() == 1; }, 30))
+        ASSERT_TRUE(waitFor([&] { return logged() == run + 1 && tabletItemsLeft() == 2; }, 30))
             << run;
         // The next cycle finds the item waiting still and says nothing more.
         waitPastOneCycle();
@@ -738,7 +785,12 @@ TEST_F(ProgramUnderFaults, ItemsForATableNotOpenAreLoggedOncePerRun) {
     EXPECT_EQ(mainItems(), 2);
     EXPECT_EQ(logged(), 2) << log().toStdString();
     EXPECT_EQ(log().count(QStringLiteral("esperando pela mesa")), 2);
-    EXPECT_EQ(tablets("select codigo from mesa", {"codigo"}), Rows{{"ESPERA"}});
+    EXPECT_EQ(log().count(QString::fromUtf8("Itens do tablet da mesa 'A'B', cujo texto tem um "
+                                            "apóstrofo (1 item(ns)): nunca são movidos")),
+              2)
+        << log().toStdString();
+    EXPECT_EQ(tablets("select codigo from mesa order by id", {"codigo"}),
+              (Rows{{"ESPERA"}, {"APOSTROFO"}}));
     EXPECT_EQ(errorBoxes(), 0);
 }
 
@@ -828,6 +880,7 @@ TEST_F(ProgramUnderFaults, ControlCharactersFromTheDatabasesReachNoDestination) 
             EXPECT_TRUE(entry.contains("\n" + line + "\n")) << line.toStdString();
     }
     EXPECT_EQ(text.count("Pedido da cozinha não impresso (impressora 3"), 1);
+    expectOneLineEntries();
 
     // The texts as typed in the main database and on the kitchen monitor.
     EXPECT_EQ(main("select nomep from mesa where codigo = 'P1'", {"nomep"}), Rows{{name}});

@@ -79,6 +79,30 @@ TEST(ProgramLog, AClauseIsOneLineWithoutItsClosingStops) {
             << c.message;
 }
 
+// An entry is one line, whatever the text it is given; only a block keeps its lines, after
+// its entry's line.
+TEST(ProgramLog, AnEntryIsOneLineAndABlockKeepsItsLines) {
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
+    const programclock::ScopedClock clock(
+        [] { return QDateTime(QDate(2024, 3, 9), QTime(18, 5, 7)); });
+    programlog::write(QStringLiteral("Falha no banco: Unable to complete network request to "
+                                     "host \"127.0.0.1\".\nFailed to establish a connection."));
+    programlog::write(QStringLiteral("linha\r\ncom\rquebras\n"));
+    programlog::writeBlock(QStringLiteral("Pedido não impresso: erro\nde duas linhas"),
+                           QStringLiteral("--- pedido ---\n  Mesa 12\n\n--- fim do pedido ---"));
+    unsetenv("TOBRASK_BARES_DIR");
+    QFile file(data.filePath("interface-cuvora.log"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(),
+              QByteArray("2024-03-09T18:05:07 Falha no banco: Unable to complete network request "
+                         "to host \"127.0.0.1\". Failed to establish a connection.\n"
+                         "2024-03-09T18:05:07 linha com quebras\n"
+                         "2024-03-09T18:05:07 Pedido não impresso: erro de duas linhas\n"
+                         "--- pedido ---\n  Mesa 12\n\n--- fim do pedido ---\n"));
+}
+
 // Every entry starts with the program clock's time.
 TEST(ProgramLog, EntriesCarryTheProgramClocksTime) {
     QTemporaryDir data;
@@ -140,10 +164,12 @@ TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
     ASSERT_TRUE(first.endsWith(" primeira linha\n")) << first.constData();
 
     ASSERT_NO_FATAL_FAILURE(fillTheDisk());
-    const QString ticket = QStringLiteral("Pedido da cozinha não impresso\n--- pedido ---\n") +
-                           QString(9000, u'x') + QStringLiteral("\n--- fim do pedido ---");
-    programlog::write(ticket);
-    programlog::write(ticket);
+    const QString entry = QStringLiteral("Pedido da cozinha não impresso");
+    const QString block = QStringLiteral("--- pedido ---\n") + QString(9000, u'x') +
+                          QStringLiteral("\n--- fim do pedido ---");
+    const QString ticket = entry + u'\n' + block;
+    programlog::writeBlock(entry, block);
+    programlog::writeBlock(entry, block);
     QCoreApplication::processEvents();
     EXPECT_EQ(log(), first);
     ASSERT_EQ(recorder.reported().size(), 1u);
@@ -157,7 +183,7 @@ TEST_F(LogOnAFullDisk, NeverKeepsHalfAnEntryAndSaysSoOnce) {
     EXPECT_EQ(shown.count(QStringLiteral("(a entrada acima não foi gravada no log")), 2);
 
     freeTheDisk();
-    programlog::write(ticket);
+    programlog::writeBlock(entry, block);
     EXPECT_TRUE(log().startsWith(first));
     EXPECT_TRUE(log().endsWith(u' ' + ticket.toUtf8() + '\n'));
     EXPECT_EQ(log().count('\n'), first.count('\n') + ticket.count(u'\n') + 1);

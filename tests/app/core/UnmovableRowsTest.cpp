@@ -233,4 +233,21 @@ TEST(UnmovableRowEntry, NamesTheRowWhyAndWhatToMend) {
     EXPECT_EQ(tabletRowIdText({kNull, kNull, kNull, kNull, kNull, true}), "NULL");
 }
 
+// A table text with an apostrophe never matches a CabMesa row, open or not: it says so, and
+// not that the table is not open.
+TEST(TableNotOpenEntry, TellsAnApostropheFromATableNotOpen) {
+    EXPECT_EQ(tableNotOpenEntry(QStringLiteral("000013"), 2),
+              QString::fromUtf8("Itens do tablet esperando pela mesa '000013', que não está "
+                                "aberta no CabMesa (2 item(ns)): nada é movido até a mesa ser "
+                                "aberta; confira o número da mesa no tablet."));
+    for (const char* table : {"12'", "'", "A'B '"}) {
+        const QString entry = tableNotOpenEntry(QString::fromLatin1(table), 1);
+        EXPECT_TRUE(entry.startsWith(QStringLiteral("Itens do tablet da mesa '%1', cujo texto tem "
+                                                    "um apóstrofo (1 item(ns))")
+                                         .arg(QString::fromLatin1(table))))
+            << entry.toStdString();
+        EXPECT_FALSE(entry.contains(QStringLiteral("não está aberta"))) << entry.toStdString();
+    }
+}
+
 } // namespace

@@ -252,8 +252,9 @@ public:
         o.counter = file("pedido.INI");
         o.counter = file("pedido.INI");
         static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT[\\d:]{8} "));
+        // Each site has its own database folder, which errors name.
         for (QString line : QString::fromUtf8(file("interface-cuvora.log")).split(u'\n'))
-            o.log.append(line.remove(stamp));
+            o.log.append(line.remove(stamp).replace(m_dbs.folder(), QStringLiteral("DB")));
         const QString main = m_dbs.mainPath();
         o.mainItems = testsupport::selectRows(main, "select * from mesa order by id",
                                               {"id", "idmesa", "codigo", "valor", "quant", "mesa",

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <ibase.h>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -101,6 +103,28 @@ TEST_P(ConnectionTest, MissingTableFailsWithFirebirdsMessage) {
     EXPECT_EQ(m_connection.run("select count(*) as n from CabMesa").field(0, "N").asInteger(), 0);
 }
 
+// What a statement's error concerns, for the log: the database's role and where it is, and
+// the statement on one line, ahead of Firebird's own text.
+TEST_P(ConnectionTest, AnErrorSaysItsDatabaseAndStatement) {
+    const QString database = m_dbs.mainText(access());
+    m_connection.setRole(QStringLiteral("principal"));
+    connect(database);
+    const DatabaseError error =
+        errorOf([&] { m_connection.run("select * from CabMesa2\n where mesa = '12' "); });
+    const qsizetype colon = database.indexOf(u':');
+    const QString where = Connection::isLocalPath(database)
+                              ? QStringLiteral("caminho local '%1'").arg(database)
+                              : QStringLiteral("servidor '%1', arquivo '%2'")
+                                    .arg(database.left(colon), database.mid(colon + 1));
+    EXPECT_EQ(error.concerns(),
+              QStringLiteral("banco principal (%1), comando \"select * from CabMesa2  where "
+                             "mesa = '12'\"")
+                  .arg(where));
+    EXPECT_EQ(db::errorMessage(std::make_exception_ptr(error)),
+              error.concerns() + QStringLiteral(": ") + error.message());
+    EXPECT_EQ(db::errorMessage(std::runtime_error("no database")), QStringLiteral("no database"));
+}
+
 TEST_P(ConnectionTest, AStatementEndedBySemicolonRuns) {
     connect(m_dbs.mainText(access()));
     m_connection.run("ALTER TABLE MESA   ADD IMPRESSORA VARCHAR(1);");
@@ -145,6 +169,7 @@ TEST(ConnectionUnreachable, AServerPortWithNothingListeningFailsClearly) {
     ASSERT_GT(port, 0);
 
     Connection connection;
+    connection.setRole(QStringLiteral("dos tablets"));
     connection.setDatabase(QStringLiteral("127.0.0.1/%1:/tmp/DRAVCUVORA22.FDB").arg(port));
     try {
         connection.connect();
@@ -153,6 +178,10 @@ TEST(ConnectionUnreachable, AServerPortWithNothingListeningFailsClearly) {
         EXPECT_TRUE(error.message().contains("Unable to complete network request to host"))
             << error.what();
         EXPECT_EQ(error.firebirdCode(), isc_network_error);
+        EXPECT_EQ(error.concerns(),
+                  QStringLiteral("banco dos tablets (servidor '127.0.0.1/%1', arquivo "
+                                 "'/tmp/DRAVCUVORA22.FDB')")
+                      .arg(port));
     }
     EXPECT_FALSE(connection.isConnected());
 }

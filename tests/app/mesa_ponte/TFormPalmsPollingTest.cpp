@@ -602,11 +602,14 @@ TEST_P(PollingMidwayFailure, IsFinishedAtTheNextStartEachItemOnce) {
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.sent.empty());
     const QString error = f.recorder.standardErrors()[0].text;
-    EXPECT_TRUE(f.log().contains(QStringLiteral("Passagem interrompida (pedido 1, mesa '000012', "
-                                                "impressora 1, %1 de %2 item(ns) gravados): ")
-                                     .arg(failure.movedBeforeTheError)
-                                     .arg(failure.items) +
-                                 error))
+    const QString entry = QStringLiteral("Passagem interrompida (pedido 1, mesa '000012', "
+                                         "impressora 1, %1 de %2 item(ns) gravados): ")
+                              .arg(failure.movedBeforeTheError)
+                              .arg(failure.items);
+    const qsizetype at = f.log().indexOf(entry);
+    ASSERT_GE(at, 0) << f.log().toStdString();
+    EXPECT_TRUE(
+        f.log().mid(at, f.log().indexOf(u'\n', at) - at).contains(programlog::clause(error)))
         << f.log().toStdString();
 
     if (*failure.mendMain)
@@ -707,7 +710,14 @@ TEST(PollingFailure, ADatabaseErrorStopsPollingAndKeepsWhatRan) {
     EXPECT_FALSE(form.Timer2->isActive());
     // The log says in words that polling has stopped, why, and what brings it back.
     const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
-    EXPECT_EQ(log.count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: ") +
+    // The database, its file and the statement come first, then Firebird's text.
+    EXPECT_EQ(log.count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: banco "
+                                       "principal (caminho local '%1'), comando \"insert into mesa "
+                                       "(id,idmesa,")
+                            .arg(f.mainDatabase())),
+              1)
+        << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("\": ") +
                         programlog::clause(f.recorder.standardErrors()[0].text) +
                         QStringLiteral(". Ela fica parada até o programa ser iniciado de novo.")),
               1)
