@@ -2,6 +2,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/Windows1252.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 
 namespace {
 
+using testsupport::crlfLines;
 using windowtest::WindowFixture;
 
 const QString kConfirmation = QStringLiteral("   Configuração Gravada ....     ");
@@ -28,13 +30,6 @@ QList<QComboBox*> boxes(TFormPalms& form) {
 QList<QLineEdit*> fields(TFormPalms& form) {
     return {form.Edit23, form.Edit24, form.Edit25, form.Edit26, form.Edit27, form.Edit28,
             form.Edit29, form.Edit30, form.Edit31, form.Edit32, form.Edit33};
-}
-
-QByteArray crlfLines(const QList<QByteArray>& lines) {
-    QByteArray bytes;
-    for (const QByteArray& line : lines)
-        bytes += line + "\r\n";
-    return bytes;
 }
 
 TEST(ConfirmarGravar, WritesTheNineteenLinesAndARestartLoadsThemBack) {
