@@ -2,6 +2,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/Windows1252.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/ScopedEnvVar.h"
 #include "tests/support/TestFiles.h"
 
 #include <QApplication>
@@ -124,7 +125,7 @@ TEST(ConfirmarGravar, AFolderThatCannotBeWrittenShowsTheErrorBoxAndNoConfirmatio
     form.Edit22->setText(QStringLiteral("x"));
     form.Panel6->show();
     const QString missing = fixture.dataPath(QStringLiteral("missing"));
-    setenv("TOBRASK_BARES_DIR", missing.toLocal8Bit().constData(), 1);
+    const testsupport::ScopedEnvVar unwritable("TOBRASK_BARES_DIR", missing);
 
     form.BitBtn2->click();
 
