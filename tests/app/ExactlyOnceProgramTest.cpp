@@ -2,10 +2,12 @@
 // Firebird server restarted or not there yet at start: by itself, and after each restart,
 // it moves every tablet item into the main database exactly once and sends every moved item
 // to the kitchen, on a ticket sent at least once.
+#include "app/core/PassJournal.h"
 #include "tests/support/OwnFirebirdServer.h"
 #include "tests/support/ProgramUnderTest.h"
 #include "tests/support/TestDatabases.h"
 
+#include <QDeadlineTimer>
 #include <QMap>
 #include <QMutex>
 #include <QRegularExpression>
@@ -14,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -84,6 +88,12 @@ private:
     std::thread m_reader;
 };
 
+// The pass the program's journal holds unfinished, as its next start will find it.
+std::optional<QByteArray> unfinishedPass(const QString& journal) {
+    const QByteArray bytes = testsupport::readFile(journal);
+    return PassRecord::decode(bytes) ? std::optional<QByteArray>(bytes) : std::nullopt;
+}
+
 class ExactlyOnce : public ::testing::Test, public testsupport::ProgramUnderTest {
 protected:
     ExactlyOnce() : m_port(portFile(QStringLiteral("cozinha"))) {
@@ -149,6 +159,19 @@ protected:
                 return false;
         }
         return true;
+    }
+
+    // Watches the journal closely until it holds a pass begun other than the one given (a
+    // pass the program has yet to finish from an earlier kill).
+    bool passBegun(const QString& journal, const std::optional<QByteArray>& notThisOne) {
+        const QDeadlineTimer deadline(std::chrono::seconds(60));
+        while (running() && !deadline.hasExpired()) {
+            const std::optional<QByteArray> pass = unfinishedPass(journal);
+            if (pass && pass != notThisOne)
+                return true;
+            QThread::msleep(2);
+        }
+        return false;
     }
 
     KitchenPort m_port;
@@ -223,35 +246,53 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Random kills into long passes -----------------------------------------------------------
 
-// Four passes of 150 items; the program is killed at a random moment of a pass, again and
-// again, then left to finish.
+// Passes of 150 items; the program is killed at a random moment once its journal shows a
+// pass begun, again and again, then left to finish. A kill that finds the pass already over
+// (a loaded machine may let a short wait outlast it) is tried again, with a shorter wait and
+// with new items when the tablet has none left.
 TEST_F(ExactlyOnce, RandomKillsIntoLongPassesMoveEachItemOnce) {
-    constexpr int kItems = 600;
-    constexpr int kKills = 6;
+    constexpr int kPassItems = 150;
+    constexpr int kCuts = 4;    // kills wanted inside a pass
+    constexpr int kRounds = 12; // starts and kills at most
+    int items = 4 * kPassItems;
     tableAndWaiter();
-    tabletItems(1, kItems, {1, 2, 3, 4});
+    tabletItems(1, items, {1, 2, 3, 4});
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
+    const QString journal = dataFile(PassJournal::fileName);
+    int longestWait = 400; // ms after the pass is seen begun
     int kills = 0;
-    for (int round = 0; round < kKills && tabletItemsLeft() > 0; ++round) {
+    int cuts = 0;
+    std::optional<QByteArray> lastCut;
+    for (int round = 0; round < kRounds && cuts < kCuts; ++round) {
+        if (tabletItemsLeft() == 0) {
+            tabletItems(items + 1, items + kPassItems, {1});
+            items += kPassItems;
+        }
         ASSERT_NO_FATAL_FAILURE(startProgram());
-        const int before = mainItems();
-        // The first cycle comes 7 s after the start; the kill comes inside a pass.
-        ASSERT_TRUE(waitFor([&] { return mainItems() > before || tabletItemsLeft() == 0; }, 40));
-        QThread::msleep(std::uniform_int_distribution<int>(0, 400)(random));
+        // The first cycle comes 7 s after the start; a pass cut before is finished first.
+        ASSERT_TRUE(passBegun(journal, lastCut)) << log().toStdString();
+        QThread::msleep(std::uniform_int_distribution<int>(0, longestWait)(random));
         ::kill(static_cast<pid_t>(program().processId()), SIGKILL);
         ASSERT_TRUE(program().waitForFinished(10000));
         ++kills;
+        lastCut = unfinishedPass(journal);
+        if (lastCut)
+            ++cuts;
+        else
+            longestWait /= 2;
     }
+    ASSERT_GE(cuts, 1) << kills << " kills, none inside a pass";
     ASSERT_NO_FATAL_FAILURE(startProgram());
     ASSERT_TRUE(waitFor([&] { return tabletItemsLeft() == 0; }, 120)) << tabletItemsLeft();
-    ASSERT_TRUE(waitFor([&] { return everyItemOnTickets(1, kItems); }, 20));
-    expectEachOnceInMain(1, kItems);
-    const int repeated = expectEachOnTickets(1, kItems);
-    std::printf("%d kills into passes of %d items: %d items on more than one ticket\n", kills,
-                kItems / 4, repeated);
-    EXPECT_GE(log().count(QStringLiteral("Passagem interrompida concluída")), 1)
+    ASSERT_TRUE(waitFor([&] { return everyItemOnTickets(1, items); }, 20));
+    expectEachOnceInMain(1, items);
+    const int repeated = expectEachOnTickets(1, items);
+    std::printf("%d kills, %d inside passes of %d items: %d items on more than one ticket\n", kills,
+                cuts, kPassItems, repeated);
+    // Each pass cut is finished by the next start, once.
+    EXPECT_EQ(log().count(QStringLiteral("Passagem interrompida concluída")), cuts)
         << log().toStdString();
 }
 

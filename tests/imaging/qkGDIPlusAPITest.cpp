@@ -4,6 +4,8 @@
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/GdiPlusGraphics.h"
 #include "platform/gdi/GdiPlusLibrary.h"
+#include "tests/support/ScopedEnvVar.h"
+#include "tests/support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <dlfcn.h>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -31,23 +34,21 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_log = m_dir.filePath(QStringLiteral("calls.log"));
-        setenv("FAKE_GDIPLUS_LOG", QFile::encodeName(m_log).constData(), 1);
+        m_logVariable.emplace("FAKE_GDIPLUS_LOG", QFile::encodeName(m_log));
     }
     void TearDown() override {
         UnloadGdiPlus();
         qkSetGdiPlusLibraryName(QStringLiteral("libgdiplus.so.0"));
-        unsetenv("FAKE_GDIPLUS_LOG");
+        m_logVariable.reset();
     }
 
     QStringList calls() const {
-        QFile file(m_log);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(testsupport::readFile(m_log)).split(u'\n', Qt::SkipEmptyParts);
     }
 
     QTemporaryDir m_dir;
     QString m_log;
+    std::optional<testsupport::ScopedEnvVar> m_logVariable;
 };
 
 TEST_F(GdiPlusBindingTest, CompleteLibraryStartsHooksAndShutsDown) {

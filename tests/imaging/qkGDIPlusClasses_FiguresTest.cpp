@@ -4,9 +4,9 @@
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "imaging/qkGDIPlusClasses_Fonts.h"
 #include "imaging/qkGDIPlusClasses_Paths.h"
+#include "tests/support/TestFiles.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QImage>
 
 #include <functional>
@@ -441,9 +441,7 @@ TEST(GpFigures, SamplerIsWrittenAsPng) {
         for (int x = 10; x < 150; ++x)
             dark += (dc.pixel(x, y) & 0xFF) < 100;
     EXPECT_GT(dark, 50) << "the text was drawn";
-    const QString folder = QStringLiteral(CUVORA_ARTIFACTS_DIR);
-    ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_TRUE(dc.image().save(folder + QStringLiteral("/imaging-figures.png")));
+    EXPECT_TRUE(dc.image().save(testsupport::artifactPath(QStringLiteral("imaging-figures.png"))));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "imaging/qkGDIPlusAPI_Flat.h"
 #include "imaging/qkGDIPlusClasses_Paths.h"
 #include "imaging/qkGDIPlusClasses_Pens.h"
+#include "tests/support/ScopedEnvVar.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -239,14 +240,13 @@ TEST(GpLateFree, WrappersFreedAfterShutDownReportOnceAndLeak) {
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
     ASSERT_GT(length, 0);
-    ASSERT_EQ(setenv("CUVORA_LATE_FREE_CHILD", "1", 1), 0);
+    const testsupport::ScopedEnvVar child("CUVORA_LATE_FREE_CHILD", "1");
     // The leaks are the point: the leak check is off in the child, nothing else.
     const char* const lsan = std::getenv("LSAN_OPTIONS");
     const std::string command = std::string("LSAN_OPTIONS='") + (lsan ? lsan : "") +
                                 ":detect_leaks=0' " + self +
                                 " --gtest_filter=GpLateFree.Child_WrappersFreedAfterShutDown";
     const int status = std::system(command.c_str());
-    unsetenv("CUVORA_LATE_FREE_CHILD");
     ASSERT_TRUE(WIFEXITED(status)) << "the child died of a signal";
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -1,13 +1,15 @@
 #include "platform/DataFolder.h"
 
+#include "tests/support/ScopedEnvVar.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
+
+using testsupport::ScopedEnvVar;
 
 void touch(const QString& path) {
     QFile file(path);
@@ -15,24 +17,22 @@ void touch(const QString& path) {
 }
 
 TEST(DataFolder, FoldersComeFromTheEnvironment) {
-    unsetenv("TOBRASK_BARES_DIR");
-    unsetenv("TOBRASK_DB_DIR");
+    const auto noData = ScopedEnvVar::unset("TOBRASK_BARES_DIR");
+    const auto noDatabases = ScopedEnvVar::unset("TOBRASK_DB_DIR");
     EXPECT_EQ(datafolder::dataFolder(), QStringLiteral("/var/lib/tobrask/bares"));
     EXPECT_EQ(datafolder::databaseFolder(), QStringLiteral("/var/lib/tobrask/bares"));
 
-    setenv("TOBRASK_BARES_DIR", "/srv/bares/", 1);
+    const ScopedEnvVar data("TOBRASK_BARES_DIR", "/srv/bares/");
     EXPECT_EQ(datafolder::dataFolder(), QStringLiteral("/srv/bares"));
     EXPECT_EQ(datafolder::databaseFolder(), QStringLiteral("/srv/bares"));
-    setenv("TOBRASK_DB_DIR", "/srv/db", 1);
+    const ScopedEnvVar databases("TOBRASK_DB_DIR", "/srv/db");
     EXPECT_EQ(datafolder::databaseFolder(), QStringLiteral("/srv/db"));
-    unsetenv("TOBRASK_BARES_DIR");
-    unsetenv("TOBRASK_DB_DIR");
 }
 
 TEST(DataFolder, NamesAreFoundWhateverTheirCase) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    setenv("TOBRASK_BARES_DIR", dir.path().toLocal8Bit().constData(), 1);
+    const ScopedEnvVar data("TOBRASK_BARES_DIR", dir.path());
 
     EXPECT_FALSE(datafolder::fileExists(QStringLiteral("setup.INI")));
     EXPECT_EQ(datafolder::filePath(QStringLiteral("setup.INI")), dir.filePath("setup.INI"));
@@ -44,7 +44,6 @@ TEST(DataFolder, NamesAreFoundWhateverTheirCase) {
     // The exact name wins over one that differs in case.
     touch(dir.filePath("setup.INI"));
     EXPECT_EQ(datafolder::filePath(QStringLiteral("setup.INI")), dir.filePath("setup.INI"));
-    unsetenv("TOBRASK_BARES_DIR");
 }
 
 } // namespace

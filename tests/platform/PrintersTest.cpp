@@ -1,8 +1,8 @@
 #include "platform/Printers.h"
 
-#include <gtest/gtest.h>
+#include "tests/support/ScopedEnvVar.h"
 
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,11 +16,10 @@ TEST(Printers, TestsCanReplaceTheSource) {
 }
 
 TEST(Printers, AnUnreachableCupsHasNoPrinters) {
-    setenv("CUPS_SERVER", "127.0.0.1:1", 1);
+    const testsupport::ScopedEnvVar unreachable("CUPS_SERVER", "127.0.0.1:1");
     const printers::InstalledPrinters list = printers::installed();
     EXPECT_TRUE(list.names.isEmpty());
     EXPECT_TRUE(list.defaultPrinter.isEmpty());
-    unsetenv("CUPS_SERVER");
 }
 
 } // namespace

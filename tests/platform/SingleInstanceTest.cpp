@@ -1,22 +1,26 @@
 #include "platform/SingleInstance.h"
 
+#include "tests/support/ScopedEnvVar.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
 
 namespace {
+
+using testsupport::ScopedEnvVar;
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_data.isValid());
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
+        m_dataFolder.emplace("TOBRASK_BARES_DIR", m_data.path());
     }
-    void TearDown() override { unsetenv("TOBRASK_BARES_DIR"); }
 
     QTemporaryDir m_data;
+    std::optional<ScopedEnvVar> m_dataFolder;
 };
 
 TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstLetsGo) {
@@ -36,7 +40,7 @@ TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstLetsGo) {
 }
 
 TEST_F(SingleInstanceTest, UnusableFolderThrows) {
-    setenv("TOBRASK_BARES_DIR", "/nonexistent/folder", 1);
+    const ScopedEnvVar unusable("TOBRASK_BARES_DIR", "/nonexistent/folder");
     SingleInstanceLock lock;
     EXPECT_THROW(SingleInstanceLock::tryAcquire(QStringLiteral("x"), lock), std::system_error);
 }

@@ -171,11 +171,6 @@ bool waitWhileRunning(const QProcess& process, const std::function<bool()>& done
     return done();
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void ProgramUnderTest::tableAndWaiter() const {
     onMain("insert into CabMesa (mesa, vendedor, STATUS) values ('000012', '3', '0')");
     onMain("insert into vendedor (codigo, Nome) values ('3', 'Ana')");

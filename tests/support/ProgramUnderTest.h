@@ -22,6 +22,7 @@
 #include "app/core/BillSetup.h"
 #include "app/core/DozEdizSettings.h"
 #include "tests/support/TestDatabases.h"
+#include "tests/support/TestFiles.h"
 
 #include <QByteArray>
 #include <QList>
@@ -138,8 +139,5 @@ private:
 // Polls done() every 200 ms until it holds (true), the process is not running any more or
 // the time is up (false, unless done() holds when asked once more at the end).
 bool waitWhileRunning(const QProcess& process, const std::function<bool()>& done, int seconds);
-
-// A file's bytes; empty when it cannot be read.
-QByteArray readFile(const QString& path);
 
 } // namespace testsupport

@@ -1,12 +1,13 @@
 #include "app/QibClientServ/QibClientServ.h"
 
 #include "platform/LockedFile.h"
+#include "tests/support/ScopedEnvVar.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -14,15 +15,15 @@ class QibClientServTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        setenv("TOBRASK_BARES_DIR", m_dir.path().toLocal8Bit().constData(), 1);
+        m_dataFolder.emplace("TOBRASK_BARES_DIR", m_dir.path());
     }
-    void TearDown() override { unsetenv("TOBRASK_BARES_DIR"); }
     void writeIni(const char* name, const QByteArray& bytes) {
         lockedfile::writeAll(m_dir.filePath(name), bytes);
     }
     static QString answer(int what) { return QString::fromUtf16(qbx(what)); }
 
     QTemporaryDir m_dir;
+    std::optional<testsupport::ScopedEnvVar> m_dataFolder;
 };
 
 TEST_F(QibClientServTest, MissingFileAnswersNilAndEmpty) {

@@ -3,12 +3,12 @@
 #include "app/core/OrderCounter.h"
 #include "app/core/ReportFont.h"
 #include "platform/LockedFile.h"
+#include "tests/support/ScopedEnvVar.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -20,9 +20,6 @@ namespace {
 // A data folder of its own.
 class DataFolder : public ::testing::Test {
 protected:
-    DataFolder() { setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1); }
-    ~DataFolder() override { unsetenv("TOBRASK_BARES_DIR"); }
-
     void writeFile(const QString& name, const QByteArray& bytes) {
         lockedfile::writeAll(m_data.filePath(name), bytes);
     }
@@ -33,6 +30,7 @@ protected:
 
 private:
     QTemporaryDir m_data;
+    const testsupport::ScopedEnvVar m_dataFolder{"TOBRASK_BARES_DIR", m_data.path()};
 };
 
 TEST_F(DataFolder, AMissingFileReadsAsEmptyLines) {

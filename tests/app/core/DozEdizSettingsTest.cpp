@@ -1,4 +1,5 @@
 #include "app/core/DozEdizSettings.h"
+#include "tests/support/TestFiles.h"
 
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -9,6 +10,8 @@
 #include <stdexcept>
 
 namespace {
+
+using testsupport::crlfLines;
 
 // Every line a text of its own, with accents Windows-1252 holds and one it lacks.
 DozEdizSettings everyLineDistinct() {
@@ -22,13 +25,6 @@ DozEdizSettings everyLineDistinct() {
     settings.fontSize = "12";
     settings.ports = {"/dev/usb/lp0", "p1", "/tmp/cozinha 2.txt", "p3", "/tmp/café"};
     return settings;
-}
-
-QByteArray crlfLines(const QList<QByteArray>& lines) {
-    QByteArray bytes;
-    for (const QByteArray& line : lines)
-        bytes += line + "\r\n";
-    return bytes;
 }
 
 TEST(DozEdizSettings, WritesTheNineteenLinesInTheirPlaces) {

@@ -1,11 +1,12 @@
 #include "app/core/PassJournal.h"
 
+#include "tests/support/ScopedEnvVar.h"
+#include "tests/support/TestFiles.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 namespace {
 
@@ -30,14 +31,8 @@ PassRecord sampleRecord(int items) {
 
 class Journal : public ::testing::Test {
 protected:
-    Journal() { setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1); }
-    ~Journal() override { unsetenv("TOBRASK_BARES_DIR"); }
-
     QString path() const { return m_data.filePath(PassJournal::fileName); }
-    QByteArray bytes() const {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray bytes() const { return testsupport::readFile(path()); }
     void setBytes(const QByteArray& bytes) {
         QFile file(path());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -46,6 +41,7 @@ protected:
 
 private:
     QTemporaryDir m_data;
+    const testsupport::ScopedEnvVar m_dataFolder{"TOBRASK_BARES_DIR", m_data.path()};
 };
 
 TEST_F(Journal, KeepsAPassUntilItIsFinished) {

@@ -3,6 +3,8 @@
 #include "app/core/ProgramLog.h"
 
 #include "app/core/ProgramClock.h"
+#include "tests/support/ScopedEnvVar.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -10,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include <fcntl.h>
@@ -47,10 +49,7 @@ public:
         ::close(m_saved);
         ::close(m_file);
     }
-    QString text() const {
-        QFile file(m_path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString text() const { return QString::fromUtf8(testsupport::readFile(m_path)); }
 
 private:
     int m_saved;
@@ -107,11 +106,12 @@ TEST(ProgramLog, AnEntryIsOneLineAndABlockKeepsItsLines) {
 TEST(ProgramLog, EntriesCarryTheProgramClocksTime) {
     QTemporaryDir data;
     ASSERT_TRUE(data.isValid());
-    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
-    const programclock::ScopedClock clock(
-        [] { return QDateTime(QDate(2024, 3, 9), QTime(18, 5, 7)); });
-    programlog::write(QStringLiteral("linha"));
-    unsetenv("TOBRASK_BARES_DIR");
+    {
+        const testsupport::ScopedEnvVar dataFolder("TOBRASK_BARES_DIR", data.path());
+        const programclock::ScopedClock clock(
+            [] { return QDateTime(QDate(2024, 3, 9), QTime(18, 5, 7)); });
+        programlog::write(QStringLiteral("linha"));
+    }
     QFile file(data.filePath("interface-cuvora.log"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("2024-03-09T18:05:07 linha\n"));
@@ -125,19 +125,16 @@ protected:
                     "size=64k") != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
         m_mounted = true;
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
+        m_dataFolder.emplace("TOBRASK_BARES_DIR", m_data.path());
         programlog::forgetReportedFailure();
     }
     void TearDown() override {
-        unsetenv("TOBRASK_BARES_DIR");
+        m_dataFolder.reset();
         if (m_mounted)
             ::umount2(QFile::encodeName(m_data.path()).constData(), MNT_DETACH);
     }
     QString dataPath(const char* name) const { return m_data.filePath(name); }
-    QByteArray log() const {
-        QFile file(dataPath("interface-cuvora.log"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray log() const { return testsupport::readFile(dataPath("interface-cuvora.log")); }
     // Takes every byte the folder has left.
     void fillTheDisk() {
         QFile filler(dataPath("filler"));
@@ -151,6 +148,7 @@ protected:
     QTemporaryDir m_data;
     QTemporaryDir m_capture;
     bool m_mounted = false;
+    std::optional<testsupport::ScopedEnvVar> m_dataFolder;
 };
 
 // The disk runs out in the middle of an entry: the entry is cut back out of the file, shown
@@ -197,7 +195,7 @@ TEST(LogOnTheUserInterfaceThread, ReportsAFailureOnlyFromTheEventLoop) {
     QTemporaryDir data;
     ASSERT_TRUE(data.isValid());
     ASSERT_TRUE(QFile::link("/dev/full", data.filePath("interface-cuvora.log")));
-    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
+    const testsupport::ScopedEnvVar dataFolder("TOBRASK_BARES_DIR", data.path());
     programlog::forgetReportedFailure();
     ReportedFailures recorder;
     QTemporaryDir capture;
@@ -210,7 +208,6 @@ TEST(LogOnTheUserInterfaceThread, ReportsAFailureOnlyFromTheEventLoop) {
     QCoreApplication::processEvents();
     ASSERT_EQ(recorder.reported().size(), 1u);
     EXPECT_TRUE(recorder.reported()[0].contains(QStringLiteral("No space left on device")));
-    unsetenv("TOBRASK_BARES_DIR");
 }
 
 } // namespace

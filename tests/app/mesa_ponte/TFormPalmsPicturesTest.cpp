@@ -9,9 +9,9 @@
 #include "imaging/qkUnits.h"
 #include "platform/widgets/Image.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -41,11 +41,6 @@ public:
 private:
     QString m_name;
 };
-
-QString artifact(const QString& name) {
-    QDir().mkpath(QStringLiteral(CUVORA_ARTIFACTS_DIR));
-    return QDir(QStringLiteral(CUVORA_ARTIFACTS_DIR)).filePath(name);
-}
 
 // The encoded image of a stored picture: what follows the length byte and the class name.
 QByteArray storedImage(const char* AName) {
@@ -108,7 +103,7 @@ TEST(WindowPicturesThroughTheLibrary, ReadSizedDecodedAndDrawn) {
 
     form.show();
     const QImage shot = form.grab().toImage();
-    const QString path = artifact(QStringLiteral("TFormPalms-imaging.png"));
+    const QString path = testsupport::artifactPath(QStringLiteral("TFormPalms-imaging.png"));
     EXPECT_TRUE(shot.save(path)) << path.toStdString();
     EXPECT_LT(distanceFromJpeg(shot, form.Image4, storedImage("Image4.stored")), 12.0);
     EXPECT_LT(distanceFromJpeg(shot, form.Image1, storedImage("Image1.stored")), 12.0);
@@ -136,7 +131,7 @@ TEST(WindowPicturesThroughTheLibrary, WithoutGdiPlusTheWindowOpensWithThePicture
     form.show();
     const QImage shot = form.grab().toImage();
     EXPECT_EQ(shot.size(), QSize(647, 482));
-    const QString path = artifact(QStringLiteral("TFormPalms-no-gdiplus.png"));
+    const QString path = testsupport::artifactPath(QStringLiteral("TFormPalms-no-gdiplus.png"));
     EXPECT_TRUE(shot.save(path)) << path.toStdString();
     EXPECT_GT(distanceFromJpeg(shot, form.Image4, storedImage("Image4.stored")), 12.0)
         << "nothing of the title picture is drawn";

@@ -2,6 +2,8 @@
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/Windows1252.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/ScopedEnvVar.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 
 namespace {
 
+using testsupport::crlfLines;
 using windowtest::WindowFixture;
 
 const QString kConfirmation = QStringLiteral("   Configuração Gravada ....     ");
@@ -28,13 +31,6 @@ QList<QComboBox*> boxes(TFormPalms& form) {
 QList<QLineEdit*> fields(TFormPalms& form) {
     return {form.Edit23, form.Edit24, form.Edit25, form.Edit26, form.Edit27, form.Edit28,
             form.Edit29, form.Edit30, form.Edit31, form.Edit32, form.Edit33};
-}
-
-QByteArray crlfLines(const QList<QByteArray>& lines) {
-    QByteArray bytes;
-    for (const QByteArray& line : lines)
-        bytes += line + "\r\n";
-    return bytes;
 }
 
 TEST(ConfirmarGravar, WritesTheNineteenLinesAndARestartLoadsThemBack) {
@@ -129,7 +125,7 @@ TEST(ConfirmarGravar, AFolderThatCannotBeWrittenShowsTheErrorBoxAndNoConfirmatio
     form.Edit22->setText(QStringLiteral("x"));
     form.Panel6->show();
     const QString missing = fixture.dataPath(QStringLiteral("missing"));
-    setenv("TOBRASK_BARES_DIR", missing.toLocal8Bit().constData(), 1);
+    const testsupport::ScopedEnvVar unwritable("TOBRASK_BARES_DIR", missing);
 
     form.BitBtn2->click();
 

@@ -10,6 +10,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
 #include "tests/support/OwnFirebirdServer.h"
+#include "tests/support/ScopedEnvVar.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -33,13 +33,13 @@ constexpr long kUnavailable = 335544375;  // isc_unavailable: no server answers 
 TEST(StartupWhileTheServerComesUp, TheMainDatabaseMovesToTheServerOnceItAnswers) {
     testsupport::OwnFirebirdServer server;
     ASSERT_NO_FATAL_FAILURE(server.start());
-    setenv("FIREBIRD", server.folder().toLocal8Bit().constData(), 1);
-    setenv("FIREBIRD_LOCK", server.lockFolder().toLocal8Bit().constData(), 1);
+    const testsupport::ScopedEnvVar firebird("FIREBIRD", server.folder());
+    const testsupport::ScopedEnvVar firebirdLock("FIREBIRD_LOCK", server.lockFolder());
     const testsupport::TestDatabases dbs;
     QTemporaryDir data;
     ASSERT_TRUE(data.isValid());
-    setenv("TOBRASK_BARES_DIR", data.path().toLocal8Bit().constData(), 1);
-    setenv("TOBRASK_DB_DIR", dbs.folder().toLocal8Bit().constData(), 1);
+    const testsupport::ScopedEnvVar dataFolder("TOBRASK_BARES_DIR", data.path());
+    const testsupport::ScopedEnvVar databaseFolder("TOBRASK_DB_DIR", dbs.folder());
     lockedfile::writeAll(data.filePath("QibClientServ.ini"),
                          (server.address() + "\r\n\r\n").toUtf8());
     const printers::ScopedSource printerList([] {
@@ -71,10 +71,6 @@ TEST(StartupWhileTheServerComesUp, TheMainDatabaseMovesToTheServerOnceItAnswers)
                                             "select count(*) from rdb$database"));
     EXPECT_EQ(
         form->cycle().Logon.run(QStringLiteral("select count(*) from rdb$database")).rowCount(), 1);
-
-    form.reset();
-    unsetenv("TOBRASK_BARES_DIR");
-    unsetenv("TOBRASK_DB_DIR");
 }
 
 } // namespace

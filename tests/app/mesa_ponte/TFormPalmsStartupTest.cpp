@@ -8,6 +8,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/ScopedEnvVar.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QApplication>
@@ -20,7 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -54,7 +54,8 @@ public:
     }
 
     void useDatabaseFolder(const QString& folder) {
-        setenv("TOBRASK_DB_DIR", folder.toLocal8Bit().constData(), 1);
+        m_databaseFolder.reset();
+        m_databaseFolder.emplace("TOBRASK_DB_DIR", folder);
     }
     void setLibraryAnswers(const QString& address, const QString& encodedName = {}) {
         writeDataFile("QibClientServ.ini", (address + "\r\n" + encodedName + "\r\n").toUtf8());
@@ -64,6 +65,7 @@ public:
 
 private:
     std::optional<db::ScopedFbFailureInjector> m_failures;
+    std::optional<testsupport::ScopedEnvVar> m_databaseFolder;
 };
 
 // --- The server address ---------------------------------------------------------------

@@ -5,11 +5,11 @@
 #include "platform/graphics/Picture.h"
 #include "platform/widgets/Image.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -66,11 +66,6 @@ struct RegisteredSmartImage {
     }
     ~RegisteredSmartImage() { TPicture::UnregisterGraphicClass(classOf<TqkSmartImage>()); }
 };
-
-QString artifact(const QString& name) {
-    QDir().mkpath(QStringLiteral(CUVORA_ARTIFACTS_DIR));
-    return QDir(QStringLiteral(CUVORA_ARTIFACTS_DIR)).filePath(name);
-}
 
 void nameTheEstablishment(WindowFixture& fixture) {
     fixture.writeDataFile(
@@ -183,11 +178,12 @@ TEST(WindowScreenshot, IsSavedForTheEye) {
         // The margin shows the window's background.
         EXPECT_EQ(shot.pixelColor(2, 200), QColor(43, 87, 154));
         EXPECT_EQ(shot.pixelColor(640, 470), QColor(255, 255, 255));
-        const QString path = artifact(withPictures ? "TFormPalms-pictures.png" : "TFormPalms.png");
+        const QString path =
+            testsupport::artifactPath(withPictures ? "TFormPalms-pictures.png" : "TFormPalms.png");
         EXPECT_TRUE(shot.save(path)) << path.toStdString();
         if (withPictures) {
             form.Panel6->show();
-            const QString ports = artifact(QStringLiteral("TFormPalms-ports.png"));
+            const QString ports = testsupport::artifactPath(QStringLiteral("TFormPalms-ports.png"));
             EXPECT_TRUE(form.grab().save(ports)) << ports.toStdString();
         }
     }

@@ -17,6 +17,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/MessageSeam.h"
 #include "tests/support/QStringPrinting.h"
+#include "tests/support/ScopedEnvVar.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QFile>
@@ -24,7 +25,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -50,10 +50,10 @@ public:
         : WindowFixture(WindowOptions{.access = access}) {}
     explicit WindowFixture(const WindowOptions& options) : m_access(options.access) {
         EXPECT_TRUE(m_data.isValid());
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
+        m_dataFolder.emplace("TOBRASK_BARES_DIR", m_data.path());
         if (options.ownDatabases) {
             m_dbs.emplace();
-            setenv("TOBRASK_DB_DIR", m_dbs->folder().toLocal8Bit().constData(), 1);
+            m_databaseFolder.emplace("TOBRASK_DB_DIR", m_dbs->folder());
             const QString server = options.access == testsupport::Access::Server
                                        ? testsupport::testServer()
                                        : QStringLiteral("nil");
@@ -67,11 +67,7 @@ public:
             m_addresses.emplace([addresses = *addresses] { return addresses; });
         setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
     }
-    ~WindowFixture() {
-        m_form.reset();
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
-    }
+    ~WindowFixture() { m_form.reset(); }
     WindowFixture(const WindowFixture&) = delete;
     WindowFixture& operator=(const WindowFixture&) = delete;
 
@@ -125,6 +121,8 @@ private:
     std::optional<networkaddresses::ScopedSource> m_addresses;
     std::optional<testsupport::TestDatabases> m_dbs;
     QTemporaryDir m_data;
+    std::optional<testsupport::ScopedEnvVar> m_dataFolder;
+    std::optional<testsupport::ScopedEnvVar> m_databaseFolder;
     std::unique_ptr<TFormPalms> m_form;
 };
 

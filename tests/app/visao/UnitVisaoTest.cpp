@@ -8,6 +8,7 @@
 #include "platform/widgets/ModalSeam.h"
 #include "tests/app/RichTextReader.h"
 #include "tests/support/PdfQueues.h"
+#include "tests/support/ScopedEnvVar.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -21,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 
 #include <fcntl.h>
@@ -33,11 +33,7 @@ namespace {
 // A data folder of its own, recorded messages and a fixed list of printers.
 class VisaoFixture : public ::testing::Test {
 protected:
-    VisaoFixture() {
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        installPrinters({"PDF", "Cozinha", "Caixa Bar"}, "PDF");
-    }
-    ~VisaoFixture() override { unsetenv("TOBRASK_BARES_DIR"); }
+    VisaoFixture() { installPrinters({"PDF", "Cozinha", "Caixa Bar"}, "PDF"); }
     void installPrinters(QStringList names, QString defaultPrinter) {
         m_printers.reset();
         m_printers.emplace([=] { return printers::InstalledPrinters{names, defaultPrinter}; });
@@ -63,6 +59,7 @@ protected:
 
 private:
     QTemporaryDir m_data;
+    const testsupport::ScopedEnvVar m_dataFolder{"TOBRASK_BARES_DIR", m_data.path()};
     std::optional<printers::ScopedSource> m_printers;
 };
 

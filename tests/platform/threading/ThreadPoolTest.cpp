@@ -2,6 +2,7 @@
 #include "platform/threading/ManualWorkItemPool.h"
 
 #include "platform/threading/Event.h"
+#include "tests/support/ScopedEnvVar.h"
 
 #include <gtest/gtest.h>
 
@@ -170,12 +171,11 @@ TEST(Event, SetByAPoolItemDuringExit) {
     char self[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
     ASSERT_GT(length, 0);
-    ASSERT_EQ(setenv("CUVORA_EVENT_EXIT_CHILD", "1", 1), 0);
+    const testsupport::ScopedEnvVar child("CUVORA_EVENT_EXIT_CHILD", "1");
     const std::string command = std::string(self) +
                                 " --gtest_filter=Event.ExitChild_APoolItemSetsAnEventDuringExit"
                                 " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
-    unsetenv("CUVORA_EVENT_EXIT_CHILD");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's exit failed (a sanitizer report?)";
 }
