@@ -7,10 +7,10 @@
 // Prints one name=value line per figure. tools/bench.sh builds it, starts a private server
 // and runs it.
 
-#include "app/TextConventions.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
 #include "app/mesa_ponte/TFormPalms.h"
+#include "app/text/TextConventions.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"

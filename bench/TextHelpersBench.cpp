@@ -1,7 +1,7 @@
 // The text work of one moved item and one bill line: the SQL values, the table number and
 // note without accents, an item line of the bill, and the establishment's name decoded.
-#include "app/TextCodec.h"
-#include "app/UnitBibliotecapalm.h"
+#include "app/text/TextCodec.h"
+#include "app/text/UnitBibliotecapalm.h"
 #include "platform/RegionalSettings.h"
 
 #include <benchmark/benchmark.h>

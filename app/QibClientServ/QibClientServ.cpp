@@ -1,6 +1,6 @@
 #include "app/QibClientServ/QibClientServ.h"
 
-#include "app/SettingsFile.h"
+#include "app/settings/SettingsFile.h"
 #include "platform/DataFolder.h"
 
 #include <exception>

@@ -1,8 +1,8 @@
 #include "app/core/BillLines.h"
 
-#include "app/TextConventions.h"
-#include "app/UnitBibliotecapalm.h"
 #include "app/core/TabJunta.h"
+#include "app/text/TextConventions.h"
+#include "app/text/UnitBibliotecapalm.h"
 #include "platform/RegionalSettings.h"
 
 #include <cmath>

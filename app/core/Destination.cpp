@@ -1,6 +1,6 @@
 #include "app/core/Destination.h"
 
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 
 Destination Destination::parse(const QString& text, DestinationUse use) {
     const QString trimmed = trimText(text);

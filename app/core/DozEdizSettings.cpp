@@ -1,6 +1,6 @@
 #include "app/core/DozEdizSettings.h"
 
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 #include "platform/LockedFile.h"
 
 DozEdizSettings DozEdizSettings::fromLines(const NumberedLines& lines) {

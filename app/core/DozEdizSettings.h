@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SettingsFile.h"
+#include "app/settings/SettingsFile.h"
 
 #include <QByteArray>
 #include <QString>

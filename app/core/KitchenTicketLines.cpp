@@ -1,8 +1,8 @@
 #include "app/core/KitchenTicketLines.h"
 
-#include "app/TextConventions.h"
-#include "app/UnitBibliotecapalm.h"
 #include "app/core/ReportFont.h"
+#include "app/text/TextConventions.h"
+#include "app/text/UnitBibliotecapalm.h"
 #include "platform/RegionalSettings.h"
 
 #include <algorithm>

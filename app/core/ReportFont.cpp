@@ -1,7 +1,7 @@
 #include "app/core/ReportFont.h"
 
-#include "app/TextConventions.h"
 #include "app/core/DataFileLines.h"
+#include "app/text/TextConventions.h"
 
 namespace {
 

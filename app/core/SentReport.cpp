@@ -1,7 +1,7 @@
 #include "app/core/SentReport.h"
 
-#include "app/UnitBibliotecapalm.h"
 #include "app/core/PrintableLine.h"
+#include "app/text/UnitBibliotecapalm.h"
 
 namespace sentto {
 

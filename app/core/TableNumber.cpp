@@ -1,7 +1,7 @@
 #include "app/core/TableNumber.h"
 
-#include "app/TextConventions.h"
-#include "app/UnitBibliotecapalm.h"
+#include "app/text/TextConventions.h"
+#include "app/text/UnitBibliotecapalm.h"
 
 QString tableNumber(const QString& cabMesaMesa) {
     const QString stripped = StripAccents(cabMesaMesa);

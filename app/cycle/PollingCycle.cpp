@@ -1,7 +1,5 @@
 #include "app/cycle/PollingCycle.h"
 
-#include "app/TextConventions.h"
-#include "app/UnitBibliotecapalm.h"
 #include "app/core/Destination.h"
 #include "app/core/HeldTicket.h"
 #include "app/core/KitchenTicketLines.h"
@@ -12,6 +10,8 @@
 #include "app/core/TableNumber.h"
 #include "app/core/UnmovableRows.h"
 #include "app/db/DatabaseError.h"
+#include "app/text/TextConventions.h"
+#include "app/text/UnitBibliotecapalm.h"
 #include "platform/DataFolder.h"
 #include "platform/RegionalSettings.h"
 

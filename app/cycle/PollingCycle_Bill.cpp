@@ -1,9 +1,9 @@
 #include "app/cycle/PollingCycle.h"
 
-#include "app/TextConventions.h"
-#include "app/UnitBibliotecapalm.h"
 #include "app/core/BillLines.h"
 #include "app/core/ReportFont.h"
+#include "app/text/TextConventions.h"
+#include "app/text/UnitBibliotecapalm.h"
 
 // setup.INI, the table's queries, fonte.INI and the waiter are read in this order: a read
 // that fails leaves those after it undone.

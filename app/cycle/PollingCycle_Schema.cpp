@@ -1,7 +1,7 @@
 #include "app/cycle/PollingCycle.h"
 
-#include "app/TextConventions.h"
 #include "app/core/FlagSetSNWide.h"
+#include "app/text/TextConventions.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 #include "app/db/Field.h"
 
-#include "app/TextConventions.h"
 #include "app/db/DatabaseError.h"
+#include "app/text/TextConventions.h"
 
 #include <cmath>
 

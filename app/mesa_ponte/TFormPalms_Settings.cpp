@@ -1,6 +1,6 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 #include "platform/DataFolder.h"
 #include "platform/widgets/MessageSeam.h"
 

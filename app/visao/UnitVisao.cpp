@@ -1,9 +1,9 @@
 #include "app/visao/UnitVisao.h"
 
-#include "app/RichTextWriter.h"
-#include "app/TextConventions.h"
 #include "app/core/BillSetup.h"
 #include "app/core/ReportFont.h"
+#include "app/richtext/RichTextWriter.h"
+#include "app/text/TextConventions.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
 #include "platform/printing/PrinterSelection.h"

@@ -1,7 +1,7 @@
 #include "tests/support/ProgramUnderTest.h"
 
-#include "app/SettingsFile.h"
 #include "app/core/OrderCounter.h"
+#include "app/settings/SettingsFile.h"
 #include "platform/LockedFile.h"
 
 #include <QFile>

@@ -4,10 +4,10 @@
 
 #include "app/core/PassFilter.h"
 
-#include "app/TextConventions.h"
 #include "app/db/Connection.h"
 #include "app/db/DatabaseError.h"
 #include "app/db/Query.h"
+#include "app/text/TextConventions.h"
 #include "tests/support/TestDatabases.h"
 
 #include <gtest/gtest.h>

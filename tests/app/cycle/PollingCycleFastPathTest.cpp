@@ -4,10 +4,10 @@
 
 #include "app/cycle/PollingCycle.h"
 
-#include "app/TextConventions.h"
 #include "app/core/ProgramClock.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
+#include "app/text/TextConventions.h"
 #include "platform/LockedFile.h"
 #include "platform/RegionalSettings.h"
 #include "tests/app/cycle/CycleFixture.h"

@@ -1,9 +1,9 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
-#include "app/TextConventions.h"
 #include "app/core/DozEdizSettings.h"
 #include "app/core/ProgramClock.h"
 #include "app/core/ProgramLog.h"
+#include "app/text/TextConventions.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"

@@ -1,7 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
-#include "app/TextCodec.h"
 #include "app/db/FbClientSeam.h"
+#include "app/text/TextCodec.h"
 #include "platform/LockedFile.h"
 #include "platform/NetworkAddresses.h"
 #include "platform/Printers.h"

@@ -1,5 +1,5 @@
-#include "app/TextCodec.h"
 #include "app/mesa_ponte/TFormPalms.h"
+#include "app/text/TextCodec.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/Picture.h"

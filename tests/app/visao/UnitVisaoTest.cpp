@@ -6,7 +6,7 @@
 #include "platform/Printers.h"
 #include "platform/widgets/MessageSeam.h"
 #include "platform/widgets/ModalSeam.h"
-#include "tests/app/RichTextReader.h"
+#include "tests/app/richtext/RichTextReader.h"
 #include "tests/support/PdfQueues.h"
 #include "tests/support/ScopedEnvVar.h"
 

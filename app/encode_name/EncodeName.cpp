@@ -1,7 +1,7 @@
 // cuvora-encode-name NAME: prints the establishment's name in the text codec's encoded
 // form, the text that line 1 of "QibClientServ.ini" holds and the program decodes at start.
 // "--help" or "-h" prints the use; "--" before a name lets it start with "-".
-#include "app/TextCodec.h"
+#include "app/text/TextCodec.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "app/RichTextWriter.h"
+#include "app/richtext/RichTextWriter.h"
 
-#include "tests/app/RichTextReader.h"
+#include "tests/app/richtext/RichTextReader.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <QString>
 
 // Line helpers of tickets, bills and SQL text. Pure functions; only ReceiptItemLine can
-// fail, with ConversionError (app/TextConventions.h) for a number text that does not read.
+// fail, with ConversionError (app/text/TextConventions.h) for a number text that does not read.
 
 // The value with exactly three decimals and a point, whatever the decimal separator.
 QString FloatToSqlText(double value);

@@ -1,6 +1,6 @@
 // A settings file over any bytes, as the reader decodes it: no line holds a line break, and
 // a line past the end reads as empty.
-#include "app/SettingsFile.h"
+#include "app/settings/SettingsFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "app/UnitBibliotecapalm.h"
+#include "app/text/UnitBibliotecapalm.h"
 
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 
 #include <algorithm>
 #include <cmath>

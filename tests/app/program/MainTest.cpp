@@ -271,7 +271,7 @@ TEST_F(SingleInstanceProgram, RunScriptBuildsOnlyTheProgramAndStartsIt) {
     ASSERT_TRUE(ninja.waitForFinished(60000));
     const QString commands = QString::fromUtf8(ninja.readAllStandardOutput());
     const QString source = qEnvironmentVariable("CUVORA_SOURCE_DIR");
-    EXPECT_TRUE(commands.contains(source + "/app/main.cpp"));
+    EXPECT_TRUE(commands.contains(source + "/app/program/main.cpp"));
     EXPECT_FALSE(commands.contains(source + "/tests/")) << "a test is built";
     EXPECT_FALSE(commands.contains(source + "/bench/")) << "a benchmark is built";
 }

@@ -1,4 +1,4 @@
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 
 #include "platform/RegionalSettings.h"
 

@@ -1,6 +1,6 @@
-#include "app/TextCodec.h"
+#include "app/text/TextCodec.h"
 
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 
 #include <gtest/gtest.h>
 

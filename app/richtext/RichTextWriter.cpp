@@ -1,4 +1,4 @@
-#include "app/RichTextWriter.h"
+#include "app/richtext/RichTextWriter.h"
 
 #include "platform/Windows1252.h"
 

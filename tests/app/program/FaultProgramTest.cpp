@@ -3,7 +3,7 @@
 // a CUPS queue that rejects jobs, an order counter that cannot be written, a malformed tablet
 // row. Whatever happens, no item may be lost, and what the program showed and could not
 // print is in its log.
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 #include "tests/support/OwnFirebirdServer.h"
 #include "tests/support/PdfQueues.h"
 #include "tests/support/ProgramUnderTest.h"

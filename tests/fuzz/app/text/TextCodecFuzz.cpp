@@ -1,7 +1,7 @@
 // The text codec's decoder over any text: it answers a text or raises ConversionError. The
 // encoder's output decodes back to its source for the characters 1 to 254.
-#include "app/TextCodec.h"
-#include "app/TextConventions.h"
+#include "app/text/TextCodec.h"
+#include "app/text/TextConventions.h"
 
 #include <cstddef>
 #include <cstdint>

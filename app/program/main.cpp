@@ -1,7 +1,7 @@
-#include "app/TextCodec.h"
 #include "app/core/HeldTicket.h"
 #include "app/core/ProgramLog.h"
 #include "app/mesa_ponte/TFormPalms.h"
+#include "app/text/TextCodec.h"
 #include "imaging/qkUnits.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"

@@ -1,7 +1,7 @@
 // The real program against the private Firebird server, with this process playing the
 // tablets: their orders must reach the main database, the kitchen monitor and the kitchen
 // ports, and their bill request must be answered.
-#include "app/TextConventions.h"
+#include "app/text/TextConventions.h"
 #include "platform/Windows1252.h"
 #include "tests/support/ProgramUnderTest.h"
 

@@ -1,6 +1,6 @@
 // The name encoder as a technician runs it: what it prints must decode to the name, and the
 // name written so must head a real bill of the program.
-#include "app/TextCodec.h"
+#include "app/text/TextCodec.h"
 #include "platform/Windows1252.h"
 #include "tests/support/ProgramUnderTest.h"
 

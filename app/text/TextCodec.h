@@ -8,7 +8,7 @@
 
 // The program's own reversible text encoding with a fixed key. Mode "C" encodes, "D"
 // decodes (either case); any other mode or an empty source gives the empty text. Decoding
-// a malformed source throws ConversionError (app/TextConventions.h). Encoding lets the
+// a malformed source throws ConversionError (app/text/TextConventions.h). Encoding lets the
 // window layer process pending messages before each character, so it belongs to the
 // user-interface thread; decoding is pure.
 QString TextCodec(const QString& mode, const QString& source);

@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "app/settings/SettingsFile.h"
 
 #include "platform/LockedFile.h"
 
