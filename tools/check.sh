@@ -5,7 +5,9 @@
 #   format    every C++ source and header of app/ imaging/ platform/ tests/ bench/ is
 #             formatted as .clang-format says (clang-format 14, --dry-run --Werror)
 #   includes  every include of the repository's own files follows the table of
-#             tools/include-rules.txt (which folder may include which)
+#             tools/include-rules.txt (which folder may include which) and the CMake links
+#             of the including file's target; every Qt header is of a Qt module the
+#             target links (tools/lib/include-rules.awk reads the CMakeLists, no build)
 #
 # Each failure names the file and the command that mends it; any failure fails the run.
 # $CLANG_FORMAT names another clang-format binary.
@@ -54,93 +56,27 @@ check_format() {
 }
 
 check_includes() {
-    # The rules, then one "FILE<TAB>INCLUDED" line per include of a repository file (quoted
-    # includes relative to the including file's folder are made whole first).
+    local qt_headers module
+    qt_headers=$(qtpaths6 --query QT_INSTALL_HEADERS 2>/dev/null || true)
+    if [ ! -d "$qt_headers/QtCore" ]; then
+        echo "check includes: Qt's headers not found (qtpaths6); run tools/install-deps.sh" >&2
+        return 1
+    fi
+    local work
+    work=$(mktemp -d)
+    # shellcheck disable=SC2064
+    trap "rm -rf '$work'" RETURN
+    # Every Qt header by its module, QtCore first, so that a name in two modules is the lower's.
+    for module in QtCore QtGui QtWidgets QtPrintSupport QtTest $(cd "$qt_headers" && ls -d Qt*); do
+        [ -d "$qt_headers/$module" ] || continue
+        (cd "$qt_headers/$module" && ls) | sed "s|^|$module |"
+    done >"$work/qt-headers"
+    (cd "$root" && find "${folders[@]}" -name CMakeLists.txt | LC_ALL=C sort) >"$work/cmakelists"
+    # One "FILE:LINE" per include, checked against the table and the CMake links.
     (cd "$root" && sources | xargs grep -H -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]' |
-        awk -v rules="$root/tools/include-rules.txt" -v roots="${folders[*]}" '
-        function module_of(path,    best, m) {
-            best = ""
-            for (m in allowed)
-                if ((path == m || index(path, m "/") == 1) && length(m) > length(best))
-                    best = m
-            return best
-        }
-        function normalize(path,    n, parts, out, i, k) {
-            n = split(path, parts, "/")
-            k = 0
-            for (i = 1; i <= n; i++) {
-                if (parts[i] == "." || parts[i] == "")
-                    continue
-                if (parts[i] == ".." && k > 0) {
-                    k--
-                    continue
-                }
-                out[++k] = parts[i]
-            }
-            path = ""
-            for (i = 1; i <= k; i++)
-                path = path (i > 1 ? "/" : "") out[i]
-            return path
-        }
-        BEGIN {
-            while ((getline line < rules) > 0) {
-                sub(/#.*/, "", line)
-                n = split(line, words, /[ \t]+/)
-                first = words[1] == "" ? 2 : 1
-                if (n < first)
-                    continue
-                folder = words[first]
-                allowed[folder] = " "
-                for (i = first + 1; i <= n; i++)
-                    if (words[i] != "-" && words[i] != "")
-                        allowed[folder] = allowed[folder] words[i] " "
-            }
-            split(roots, rootList, " ")
-            bad = 0
-        }
-        {
-            colon = index($0, ":")
-            file = substr($0, 1, colon - 1)
-            text = substr($0, colon + 1)
-            if (!match(text, /include[[:space:]]*["<][^">]+[">]/))
-                next
-            target = substr(text, RSTART, RLENGTH)
-            sub(/^include[[:space:]]*["<]/, "", target)
-            sub(/[">]$/, "", target)
-            fromRoot = 0
-            for (r in rootList)
-                if (index(target, rootList[r] "/") == 1)
-                    fromRoot = 1
-            if (!fromRoot) {
-                # <QString> and the like are not ours; "Name.h" lies beside the file.
-                if (text ~ /include[[:space:]]*</)
-                    next
-                dir = file
-                sub(/\/[^\/]*$/, "", dir)
-                target = normalize(dir "/" target)
-            }
-            from = module_of(file)
-            to = module_of(target)
-            if (from == "") {
-                printf "check includes: %s lies in no folder of tools/include-rules.txt; add its folder there\n", file > "/dev/stderr"
-                bad++
-                next
-            }
-            if (to == from)
-                next
-            if (to == "" || index(allowed[from], " " to " ") == 0) {
-                printf "check includes: %s includes %s: %s may not include %s (tools/include-rules.txt); include only what %s may, or change the design there and in CMake\n", file, target, from, (to == "" ? target : to), from > "/dev/stderr"
-                bad++
-            }
-            count++
-        }
-        END {
-            if (bad) {
-                printf "check includes: %d include(s) against tools/include-rules.txt\n", bad > "/dev/stderr"
-                exit 1
-            }
-            printf "check includes: %d includes between folders follow tools/include-rules.txt\n", count
-        }')
+        awk -v rules="$root/tools/include-rules.txt" -v roots="${folders[*]}" \
+            -v cmakelists="$work/cmakelists" -v qtheaders="$work/qt-headers" \
+            -f "$root/tools/lib/include-rules.awk")
 }
 
 status=0
