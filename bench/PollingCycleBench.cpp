@@ -7,28 +7,22 @@
 // Prints one name=value line per figure. tools/bench.sh builds it, starts a private server
 // and runs it.
 
+#include "app/cycle/PollingCycle.h"
 #include "app/db/Connection.h"
 #include "app/db/Query.h"
-#include "app/mesa_ponte/TFormPalms.h"
 #include "app/text/TextConventions.h"
-#include "platform/LockedFile.h"
-#include "platform/NetworkAddresses.h"
-#include "platform/Printers.h"
 #include "platform/RegionalSettings.h"
-#include "platform/widgets/ApplicationTitle.h"
-#include "platform/widgets/MessageSeam.h"
+#include "tests/support/ScopedEnvVar.h"
 #include "tests/support/TestDatabases.h"
 
-#include <QApplication>
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -75,19 +69,23 @@ void print(const Figures& figures, const QString& prefix) {
     std::fflush(stdout);
 }
 
+// Counts the tickets and sends them nowhere.
+class CountingSink : public ReportSink {
+public:
+    void send(const Report&) override { ++count; }
+    int count = 0;
+};
+
 // Both databases as prepare-data.sh makes them, filled with T tables and W waiters, and the
-// program's main window on them, its tickets going nowhere.
+// polling cycle on them as start-up leaves it, its tickets counted and sent nowhere.
 class Restaurant {
 public:
     Restaurant(const QString& server, const Size& size) : m_server(server), m_size(size) {
         if (!m_data.isValid())
             throw std::runtime_error("cannot create a temporary folder");
         testsupport::prepareData(m_data.path());
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        setenv("TOBRASK_DB_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        lockedfile::writeAll(
-            m_data.filePath(QStringLiteral("QibClientServ.ini")),
-            ((server.isEmpty() ? QStringLiteral("nil") : server) + "\r\n\r\n").toUtf8());
+        m_dataFolder.emplace("TOBRASK_BARES_DIR", m_data.path());
+        m_databaseFolder.emplace("TOBRASK_DB_DIR", m_data.path());
 
         m_main.setDatabase(databaseText(QStringLiteral("DRAVCUVORA22.FDB")));
         m_main.connect();
@@ -104,19 +102,23 @@ public:
                                        "values (:i, 'Garcom ' || :i); i = i + 1; end end")
                             .arg(size.waiters));
 
-        form = std::make_unique<TFormPalms>();
-        form->reportSink = [this](const QString&, const QString&, TFormPalms::ReportKind,
-                                  const QStringList&) { ++tickets; };
-        form->ComboBox2->setEditText(QStringLiteral("Cozinha"));
-        form->ComboBox3->setEditText(QStringLiteral("Bar"));
-        form->ComboBox4->setEditText(QStringLiteral("Pizzaria"));
-        form->ComboBox5->setEditText(QStringLiteral("Monitor Cozinha"));
+        // Connected and prepared as start-up does it.
+        m_polling = std::make_unique<PollingCycle>(m_sink);
+        m_polling->Logon.setRole(QStringLiteral("principal"));
+        m_polling->LogonP.setRole(QStringLiteral("dos tablets"));
+        m_polling->Logon.setDatabase(databaseText(QStringLiteral("DRAVCUVORA22.FDB")));
+        m_polling->LogonP.setDatabase(databaseText(QStringLiteral("DRAVPALMS.FDB")));
+        m_polling->Logon.connect();
+        m_polling->LogonP.connect();
+        m_polling->prepareDatabases();
+        m_polling->readEstablishmentFlags();
+        m_snapshot.destinations = {QString(), QStringLiteral("Cozinha"), QStringLiteral("Bar"),
+                                   QStringLiteral("Pizzaria"), QStringLiteral("Monitor Cozinha")};
+        m_snapshot.feedLines = QStringLiteral("7");
     }
-    ~Restaurant() {
-        form.reset();
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
-    }
+    ~Restaurant() { m_polling.reset(); }
+    Restaurant(const Restaurant&) = delete;
+    Restaurant& operator=(const Restaurant&) = delete;
 
     // K new items on the tablets: orders of three items for one table and one waiter,
     // spread over the tables, the waiters and the six printer numbers. Answers how many
@@ -143,19 +145,18 @@ public:
         return statements;
     }
 
+    // One cycle; an error stops the measurement, as it stops polling.
     Cycle cycle(Mode mode) {
-        form->cycle().pollingMode = mode;
-        const quint64 mainBefore = form->cycle().Logon.statementsSent();
-        const quint64 tabletsBefore = form->cycle().LogonP.statementsSent();
+        m_polling->pollingMode = mode;
+        const quint64 mainBefore = m_polling->Logon.statementsSent();
+        const quint64 tabletsBefore = m_polling->LogonP.statementsSent();
         QElapsedTimer timer;
         timer.start();
-        form->Timer2Timer();
+        m_polling->run(m_snapshot);
         Cycle result;
         result.ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        result.mainStatements = form->cycle().Logon.statementsSent() - mainBefore;
-        result.tabletStatements = form->cycle().LogonP.statementsSent() - tabletsBefore;
-        if (!form->Timer2->isActive())
-            throw std::runtime_error("the cycle stopped with an error");
+        result.mainStatements = m_polling->Logon.statementsSent() - mainBefore;
+        result.tabletStatements = m_polling->LogonP.statementsSent() - tabletsBefore;
         return result;
     }
 
@@ -170,20 +171,19 @@ public:
             query.addLine(statement);
             query.open();
         };
-        open(form->cycle().TabMesa, QStringLiteral("select * from CabMesa "));
-        open(form->cycle().Vendedor, QStringLiteral("select * from vendedor "));
-        open(form->cycle().MesaPalm,
+        open(m_polling->TabMesa, QStringLiteral("select * from CabMesa "));
+        open(m_polling->Vendedor, QStringLiteral("select * from vendedor "));
+        open(m_polling->MesaPalm,
              QStringLiteral("select mesa, imp, vend from mesa where COZINHA = '9'"));
-        form->cycle().erro.close();
-        form->cycle().erro.clearText();
-        form->cycle().erro.addLine(QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'"));
-        form->cycle().erro.execute();
-        open(form->cycle().MesaPalm, QStringLiteral("select * from mesa where COZINHA = '7'"));
+        m_polling->erro.close();
+        m_polling->erro.clearText();
+        m_polling->erro.addLine(QStringLiteral("delete from  mesa  where mesa = 'EXCLUIR'"));
+        m_polling->erro.execute();
+        open(m_polling->MesaPalm, QStringLiteral("select * from mesa where COZINHA = '7'"));
         return static_cast<double>(timer.nsecsElapsed()) / 1e6;
     }
 
-    int tickets = 0;
-    std::unique_ptr<TFormPalms> form;
+    int tickets() const { return m_sink.count; }
 
 private:
     QString databaseText(const QString& file) const {
@@ -199,9 +199,15 @@ private:
     QString m_server;
     Size m_size;
     QTemporaryDir m_data;
+    std::optional<testsupport::ScopedEnvVar> m_dataFolder;
+    std::optional<testsupport::ScopedEnvVar> m_databaseFolder;
     db::Connection m_main;
     db::Connection m_tablets;
     int m_lastId = 0;
+    CountingSink m_sink;
+    // The kitchen boxes, printer number 4 on the monitor; no bill is asked for.
+    CycleSnapshot m_snapshot;
+    std::unique_ptr<PollingCycle> m_polling;
 };
 
 // Prints the figures of one engine and size, each name prefixed with them, and answers them.
@@ -223,9 +229,9 @@ Figures measure(const QString& engine, const QString& server, const Size& size, 
 
     // Busy: K new items, moved by each mode in turn.
     const quint64 itemStatements = restaurant.addItems();
-    const int ticketsBefore = restaurant.tickets;
+    const int ticketsBefore = restaurant.tickets();
     const Cycle busy = restaurant.cycle(Mode::Fast);
-    const int busyTickets = restaurant.tickets - ticketsBefore;
+    const int busyTickets = restaurant.tickets() - ticketsBefore;
     Cycle plainBusy;
     if (plain) {
         restaurant.addItems();
@@ -285,7 +291,7 @@ QList<Size> parseSizes(const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     QString server;
     QList<Size> sizes = {{100, 20, 60}, {300, 60, 60}};
     int idleCycles = 15;
@@ -304,9 +310,6 @@ int main(int argc, char** argv) {
             else
                 throw std::runtime_error("unknown argument " + arguments[i].toStdString());
         }
-        printers::setSource([] { return printers::InstalledPrinters{{"PDF"}, "PDF"}; });
-        networkaddresses::setSource([] { return QStringList{"10.0.0.2"}; });
-        setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
         setRegionalSettings(RegionalSettings::comma());
         // The first size on the server (else embedded) once more, unprefixed, at the end.
         Figures headline;

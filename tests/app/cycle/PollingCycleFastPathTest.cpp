@@ -12,6 +12,7 @@
 #include "platform/RegionalSettings.h"
 #include "tests/app/cycle/CycleFixture.h"
 #include "tests/support/QStringPrinting.h"
+#include "tests/support/ScopedEnvVar.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <random>
 #include <vector>
@@ -188,8 +188,6 @@ struct Outcome {
 class Site {
 public:
     explicit Site(const Restaurant& r) {
-        setenv("TOBRASK_BARES_DIR", m_data.path().toLocal8Bit().constData(), 1);
-        setenv("TOBRASK_DB_DIR", m_dbs.folder().toLocal8Bit().constData(), 1);
         lockedfile::writeAll(m_data.filePath("QibClientServ.ini"), "nil\r\n\r\n");
 
         tablets("drop table mesa");
@@ -220,11 +218,6 @@ public:
                 r.monitor[i] ? QStringLiteral("Monitor Cozinha") : QString::fromLatin1(names[i]);
         m_snapshot = cycletest::snapshot(boxes);
     }
-    ~Site() {
-        unsetenv("TOBRASK_BARES_DIR");
-        unsetenv("TOBRASK_DB_DIR");
-    }
-
     void addItems(const QStringList& items) {
         for (const QString& values : items)
             tablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
@@ -309,6 +302,8 @@ private:
 
     TestDatabases m_dbs;
     QTemporaryDir m_data;
+    testsupport::ScopedEnvVar m_dataFolder{"TOBRASK_BARES_DIR", m_data.path()};
+    testsupport::ScopedEnvVar m_databaseFolder{"TOBRASK_DB_DIR", m_dbs.folder()};
     db::Connection m_main;
     db::Connection m_tablets;
     cycletest::RecordingSink m_sink;
