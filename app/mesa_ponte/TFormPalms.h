@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/DozEdizSettings.h"
+#include "app/core/HeldTicket.h"
 #include "app/core/SentReport.h"
 #include "app/cycle/CycleSnapshot.h"
 #include "app/cycle/PollingCycle.h"
@@ -29,6 +30,13 @@ class QTimer;
 class RadioGroup;
 class TImage;
 
+// What the window is given by whoever makes it.
+struct TFormPalmsOptions {
+    // The ticket of the pass under way, shared with the signal thread that logs it at a
+    // forced end.
+    std::shared_ptr<HeldTicket> heldTicket = std::make_shared<HeldTicket>();
+};
+
 // The program's main window: the configuration window, the owner for the whole run of the
 // polling cycle (both database connections, every query and table), the timers and the tray
 // icon, and the sink of the cycle's tickets and bills.
@@ -43,7 +51,7 @@ class TImage;
 class TFormPalms : public QWidget, private ReportSink {
     Q_OBJECT
 public:
-    explicit TFormPalms(QWidget* parent = nullptr);
+    explicit TFormPalms(TFormPalmsOptions options = {}, QWidget* parent = nullptr);
     ~TFormPalms() override;
 
     PollingCycle& cycle() { return *m_cycle; }

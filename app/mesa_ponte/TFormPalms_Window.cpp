@@ -29,6 +29,7 @@
 
 #include <exception>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -145,8 +146,9 @@ void onFocus(QWidget* widget, std::function<void()> enter, std::function<void()>
 
 } // namespace
 
-TFormPalms::TFormPalms(QWidget* parent)
-    : QWidget(parent), m_cycle(std::make_unique<PollingCycle>(static_cast<ReportSink&>(*this))) {
+TFormPalms::TFormPalms(TFormPalmsOptions options, QWidget* parent)
+    : QWidget(parent), m_cycle(std::make_unique<PollingCycle>(static_cast<ReportSink&>(*this),
+                                                              std::move(options.heldTicket))) {
     buildStoredLayout();
     attachHandlers();
     handlerguard::run([this] { FormCreate(); });

@@ -59,13 +59,16 @@ constexpr std::chrono::seconds kStopGrace{3};
 } // namespace
 
 int main(int argc, char* argv[]) {
-    termination::noteSignals(kStopGrace, [](int signal) {
+    // The ticket of the pass under way outlives the window and its cycle: the signal thread
+    // logs it at a forced end, whenever that comes.
+    const auto heldTicket = std::make_shared<HeldTicket>();
+    termination::noteSignals(kStopGrace, [heldTicket](int signal) {
         programlog::write(QStringLiteral("Sinal %1 recebido e não atendido em %2 s (a interface "
                                          "espera o banco de dados, uma porta ou uma mensagem): o "
                                          "programa termina agora.")
                               .arg(signalName(signal))
                               .arg(kStopGrace.count()));
-        heldticket::logAsLost(QStringLiteral("sinal %1 recebido e não atendido em %2 s")
+        heldTicket->logAsLost(QStringLiteral("sinal %1 recebido e não atendido em %2 s")
                                   .arg(signalName(signal))
                                   .arg(kStopGrace.count()));
     });
@@ -134,7 +137,7 @@ int main(int argc, char* argv[]) {
 
     setProcessMessagesHook([] { QCoreApplication::processEvents(); });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-    TFormPalms form;
+    TFormPalms form({.heldTicket = heldTicket});
     // Nobody would see the error box of a stopped cycle: the program recovers by itself.
     form.recoversByItself = !modal::hasScreen();
     form.logStartup();
