@@ -24,6 +24,7 @@
 #include <exception>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -137,9 +138,11 @@ int main(int argc, char* argv[]) {
 
     setProcessMessagesHook([] { QCoreApplication::processEvents(); });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-    TFormPalms form({.heldTicket = heldTicket});
+    TFormPalmsOptions options;
+    options.heldTicket = heldTicket;
     // Nobody would see the error box of a stopped cycle: the program recovers by itself.
-    form.recoversByItself = !modal::hasScreen();
+    options.recoversByItself = !modal::hasScreen();
+    TFormPalms form(std::move(options));
     form.logStartup();
     // A stop request during start-up: the event loop it was meant for has not run yet.
     if (termination::notedSignal() != 0) {
