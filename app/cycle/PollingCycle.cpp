@@ -22,6 +22,8 @@
 #include <exception>
 #include <limits>
 #include <optional>
+#include <stdexcept>
+#include <utility>
 #include <variant>
 
 namespace {
@@ -83,12 +85,16 @@ bool idIsExact(const db::Field& id) {
 // can find it and print it again.
 void logLostTicket(const QString& what, int printer, const QString& destination,
                    const QString& port, const std::exception_ptr& error, const QString& ticket) {
-    heldticket::logLost(what, printer, destination, port, db::errorMessage(error), ticket);
+    HeldTicket::logLost(what, printer, destination, port, db::errorMessage(error), ticket);
 }
 
 } // namespace
 
-PollingCycle::PollingCycle(ReportSink& sink) : m_sink(sink) {}
+PollingCycle::PollingCycle(ReportSink& sink, std::shared_ptr<HeldTicket> heldTicket)
+    : m_sink(sink), m_heldTicket(std::move(heldTicket)) {
+    if (!m_heldTicket)
+        throw std::invalid_argument("PollingCycle: no held ticket");
+}
 
 PollingCycle::~PollingCycle() = default;
 
@@ -367,7 +373,7 @@ void PollingCycle::runPass(int printer, const QString& table) {
     m_passJournal.begin(record);
 
     // Held from the first item moved until the ticket is sent or logged.
-    const auto released = qScopeGuard([] { heldticket::clear(); });
+    const auto released = qScopeGuard([this] { m_heldTicket->clear(); });
     QList<PassRecord::Item> moved;
     QStringList held = record.header; // the ticket as far as its items are moved
     try {
@@ -376,7 +382,7 @@ void PollingCycle::runPass(int printer, const QString& table) {
                 continue;
             moved.append(item.journal);
             held += item.journal.lines;
-            heldticket::hold(printer, copies[0].destination, copies[0].port, held.join(u'\n'));
+            m_heldTicket->hold(printer, copies[0].destination, copies[0].port, held.join(u'\n'));
         }
     } catch (...) {
         logInterruptedPass(record, static_cast<int>(moved.size()), std::current_exception());
@@ -505,7 +511,7 @@ void PollingCycle::sendPassTicket(const PassRecord& record, const QList<PassReco
                       .table = record.table,
                       .waiter = record.waiter,
                       .items = static_cast<int>(moved.size())};
-    heldticket::clear();
+    m_heldTicket->clear();
     for (qsizetype copy = 0; copy < record.copies.size(); ++copy) {
         const PassRecord::Copy& to = record.copies[copy];
         ticket.destination = to.destination;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/DozEdizSettings.h"
+#include "app/core/HeldTicket.h"
 #include "app/core/PassJournal.h"
 #include "app/core/TabJunta.h"
 #include "app/core/UnmovableRows.h"
@@ -37,7 +38,10 @@ struct ColumnComparison;
 // snapshot. One thread.
 class PollingCycle {
 public:
-    explicit PollingCycle(ReportSink& sink);
+    // The held ticket is shared with whoever logs it at a forced end; a cycle of its own
+    // when none is given.
+    explicit PollingCycle(ReportSink& sink,
+                          std::shared_ptr<HeldTicket> heldTicket = std::make_shared<HeldTicket>());
     PollingCycle(const PollingCycle&) = delete;
     PollingCycle& operator=(const PollingCycle&) = delete;
     ~PollingCycle();
@@ -134,7 +138,8 @@ private:
     QDateTime now() const;
 
     ReportSink& m_sink;
-    CycleSnapshot m_snapshot; // the running cycle's
+    const std::shared_ptr<HeldTicket> m_heldTicket; // the pass under way's ticket
+    CycleSnapshot m_snapshot;                       // the running cycle's
     PassJournal m_passJournal;
     QSet<QString> m_reportedUnreadableIds;  // logged once per run
     QSet<QString> m_reportedTablesNotOpen;  // logged once per run

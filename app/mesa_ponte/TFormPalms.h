@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/DozEdizSettings.h"
+#include "app/core/HeldTicket.h"
 #include "app/core/SentReport.h"
 #include "app/cycle/CycleSnapshot.h"
 #include "app/cycle/PollingCycle.h"
@@ -15,25 +16,26 @@
 #include <exception>
 #include <functional>
 #include <memory>
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QSystemTrayIcon;
-class QTextEdit;
-class QTimer;
-class RadioGroup;
-class TImage;
+
+// What the window is given by whoever makes it.
+struct TFormPalmsOptions {
+    // The ticket of the pass under way, shared with the signal thread that logs it at a
+    // forced end.
+    std::shared_ptr<HeldTicket> heldTicket = std::make_shared<HeldTicket>();
+    // Whether an error of the cycle is retried by the program instead of waiting for a
+    // person: true where nobody can see the error box (no screen, the service).
+    bool recoversByItself = false;
+    // Test seam: when set, SendReport hands the report here instead of sending it.
+    std::function<void(const QString& destination, const QString& port, ReportKind kind,
+                       const QStringList& lines)>
+        reportSink;
+};
 
 // The program's main window: the configuration window, the owner for the whole run of the
 // polling cycle (both database connections, every query and table), the timers and the tray
 // icon, and the sink of the cycle's tickets and bills.
-// Controls and components keep their stored names as members and objectNames; the
-// widgets are owned by their Qt parents, the data components by the window.
+// Controls and components keep their stored names in the window's private holder and as
+// objectNames; the widgets are owned by their Qt parents, the data components by the window.
 //
 // Constructing it builds the stored layout and runs FormCreate; showing it runs
 // FormShow, and the first show starts Timer3, so no polling cycle starts before start-up
@@ -43,7 +45,7 @@ class TImage;
 class TFormPalms : public QWidget, private ReportSink {
     Q_OBJECT
 public:
-    explicit TFormPalms(QWidget* parent = nullptr);
+    explicit TFormPalms(TFormPalmsOptions options = {}, QWidget* parent = nullptr);
     ~TFormPalms() override;
 
     PollingCycle& cycle() { return *m_cycle; }
@@ -64,9 +66,6 @@ public:
     // the error box, or, when the program recovers by itself, the cycle is tried again
     // every 10 s (the databases attached anew) until it runs, and then Timer2 goes on.
     void Timer2Timer();
-    // Whether an error of the cycle is retried by the program instead of waiting for a
-    // person: true where nobody can see the error box (no screen, the service).
-    bool recoversByItself = false;
     using ReportKind = ::ReportKind;
     // What the cycle reads of the window: the printer boxes, the port fields, the feed lines.
     CycleSnapshot snapshot() const;
@@ -77,10 +76,6 @@ public:
                     const ReportSubject& subject = {});
     // Composes the bill of the bill request on the cycle's MesaPalm current row into impvalto.
     void ComposeBill();
-    // Test seam: when set, SendReport hands the report here instead of sending it.
-    std::function<void(const QString& destination, const QString& port, ReportKind kind,
-                       const QStringList& lines)>
-        reportSink;
     // impvalto holds plain lines: these two are how tickets and bills write it.
     void addReportLine(const QString& line);
     void clearReport();
@@ -118,85 +113,20 @@ public:
     void RadioGroup2Click();
     void RadioGroup3Click();
 
-    // Program-wide state set at start-up.
-    QString ServerAddress;
-
-    // Title bar.
-    QFrame* Panel3 = nullptr;
-    TImage* Image4 = nullptr;
-    QLabel* Label52 = nullptr;
-    QLabel* Image2 = nullptr;
-    QLabel* Image3 = nullptr;
-
-    // Body.
-    QFrame* Panel2 = nullptr;
-    TImage* Image1 = nullptr;
-    QLabel* Label33 = nullptr;
-    QLabel* Label45 = nullptr;
-    QLabel* Label51 = nullptr;
-    QLabel* Label30 = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    QLabel* Label32 = nullptr;
-    QComboBox* ComboBox2 = nullptr;
-    QLabel* Label36 = nullptr;
-    QComboBox* ComboBox3 = nullptr;
-    QLabel* Label35 = nullptr;
-    QComboBox* ComboBox4 = nullptr;
-    QLabel* Label37 = nullptr;
-    QComboBox* ComboBox5 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    QLabel* Label44 = nullptr;
-    QLabel* Label34 = nullptr;
-    QLineEdit* Edit22 = nullptr;
-    QLabel* Label31 = nullptr;
-    QLineEdit* Edit28 = nullptr;
-    RadioGroup* RadioGroup1 = nullptr;
-    RadioGroup* RadioGroup2 = nullptr;
-    RadioGroup* RadioGroup3 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn3 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-
-    // The port panel.
-    QFrame* Panel6 = nullptr;
-    QFrame* Panel1 = nullptr;
-    QLineEdit* Edit29 = nullptr;
-    QLineEdit* Edit30 = nullptr;
-    QLineEdit* Edit31 = nullptr;
-    QLineEdit* Edit32 = nullptr;
-    QLineEdit* Edit33 = nullptr;
-
-    // Network addresses of the printers, beyond the window's right edge.
-    QFrame* Panel5 = nullptr;
-    QFrame* Panel4 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    QGroupBox* GroupBox5 = nullptr;
-    QLineEdit* Edit23 = nullptr;
-    QLineEdit* Edit24 = nullptr;
-    QLineEdit* Edit25 = nullptr;
-    QLineEdit* Edit26 = nullptr;
-    QLineEdit* Edit27 = nullptr;
-
-    // Hidden line buffers and the composition area of tickets and bills.
-    QPlainTextEdit* Memo1 = nullptr;
-    QPlainTextEdit* Memo2 = nullptr;
-    QPlainTextEdit* Memo3 = nullptr;
-    QTextEdit* impvalto = nullptr;
-
-    QTimer* Timer1 = nullptr;     // 400 ms, off at start
-    QTimer* Timer2 = nullptr;     // 5000 ms, the polling cycle, off until Timer3 fires
-    QTimer* Timer3 = nullptr;     // 2000 ms, once, after start-up
-    QTimer* Timer4 = nullptr;     // never switched on
-    QTimer* RetryTimer = nullptr; // 10 000 ms, once, while polling waits to be tried again
-    QSystemTrayIcon* TrayIcon1 = nullptr;
+    // The server address start-up read, or empty text.
+    const QString& serverAddress() const { return ServerAddress; }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct Ui;
+    const std::unique_ptr<Ui> m_ui;
+    const bool m_recoversByItself;
+    const decltype(TFormPalmsOptions::reportSink) m_reportSink;
+    // Program-wide state set at start-up.
+    QString ServerAddress;
+
     void buildStoredLayout();
     // The stored layout's parts, built in this order (it is the stacking order).
     void setUpWindow();

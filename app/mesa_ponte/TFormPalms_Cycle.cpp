@@ -2,6 +2,7 @@
 
 #include "app/core/ProgramLog.h"
 #include "app/db/DatabaseError.h"
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -10,16 +11,16 @@
 #include <QTimer>
 
 void TFormPalms::Timer3Timer() {
-    Timer3->stop();
-    Timer2->start();
+    m_ui->Timer3->stop();
+    m_ui->Timer2->start();
 }
 
 void TFormPalms::Timer2Timer() {
-    Timer2->stop();
+    m_ui->Timer2->stop();
     try {
         m_cycle->run(snapshot());
     } catch (...) {
-        if (recoversByItself) {
+        if (m_recoversByItself) {
             pollingStopped(std::current_exception());
             return;
         }
@@ -29,18 +30,20 @@ void TFormPalms::Timer2Timer() {
                               .arg(programlog::clause(db::errorMessage(std::current_exception()))));
         throw;
     }
-    Timer2->start();
+    m_ui->Timer2->start();
 }
 
 CycleSnapshot TFormPalms::snapshot() const {
     CycleSnapshot taken;
-    const QComboBox* const boxes[] = {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5};
-    const QLineEdit* const ports[] = {Edit29, Edit30, Edit31, Edit32, Edit33};
+    const QComboBox* const boxes[] = {m_ui->ComboBox1, m_ui->ComboBox2, m_ui->ComboBox3,
+                                      m_ui->ComboBox4, m_ui->ComboBox5};
+    const QLineEdit* const ports[] = {m_ui->Edit29, m_ui->Edit30, m_ui->Edit31, m_ui->Edit32,
+                                      m_ui->Edit33};
     for (int i = 0; i < CycleSnapshot::kPrinters; ++i) {
         taken.destinations[i] = boxes[i]->currentText();
         taken.ports[i] = ports[i]->text();
     }
-    taken.feedLines = Edit22->text();
+    taken.feedLines = m_ui->Edit22->text();
     return taken;
 }
 
@@ -54,14 +57,14 @@ void TFormPalms::ComposeBill() {
 }
 
 void TFormPalms::clearReport() {
-    impvalto->clear();
+    m_ui->impvalto->clear();
     m_reportLines = 0;
 }
 
 // Lines are inserted as plain text: QTextEdit::append would read a name such as "<b>" as
 // markup.
 void TFormPalms::addReportLine(const QString& line) {
-    QTextCursor cursor(impvalto->document());
+    QTextCursor cursor(m_ui->impvalto->document());
     cursor.movePosition(QTextCursor::End);
     if (m_reportLines > 0)
         cursor.insertBlock();
@@ -70,9 +73,9 @@ void TFormPalms::addReportLine(const QString& line) {
 }
 
 void TFormPalms::showReport(const Report& report) {
-    QFont font = impvalto->font();
+    QFont font = m_ui->impvalto->font();
     font.setPointSize(report.fontSize);
-    impvalto->setFont(font);
+    m_ui->impvalto->setFont(font);
     clearReport();
     for (const QString& line : report.lines)
         addReportLine(line);

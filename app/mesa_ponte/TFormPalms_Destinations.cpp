@@ -3,6 +3,7 @@
 #include "app/core/Destination.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/SentReport.h"
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 #include "app/visao/UnitVisao.h"
 #include "platform/Fonts.h"
 #include "platform/Printers.h"
@@ -79,9 +80,9 @@ PrintedJob print(const QString& name, const QFont& font, const QStringList& line
 
 void TFormPalms::SendReport(const QString& destination, const QString& port, ReportKind kind,
                             const ReportSubject& subject) {
-    const QStringList lines = impvaltoLines(impvalto);
-    if (reportSink) {
-        reportSink(destination, port, kind, lines);
+    const QStringList lines = impvaltoLines(m_ui->impvalto);
+    if (m_reportSink) {
+        m_reportSink(destination, port, kind, lines);
         return;
     }
 
@@ -98,14 +99,14 @@ void TFormPalms::SendReport(const QString& destination, const QString& port, Rep
         sentTo = sentto::nowhere();
         break;
     case Destination::Kind::Preview:
-        sentTo = sentto::preview(preview(this, impvalto, destination, kind));
+        sentTo = sentto::preview(preview(this, m_ui->impvalto, destination, kind));
         break;
     case Destination::Kind::Port:
         writeToPort(port, lines);
         sentTo = sentto::port(port);
         break;
     case Destination::Kind::Printer:
-        printed = print(target.printer, impvalto->font(), lines, m_reportedUnknownPrinters);
+        printed = print(target.printer, m_ui->impvalto->font(), lines, m_reportedUnknownPrinters);
         sentTo = sentto::queue(printed->queue, printed->job.id, printed->job.queueStopped);
         break;
     }

@@ -2,6 +2,7 @@
 
 #include "app/core/ProgramLog.h"
 #include "app/db/DatabaseError.h"
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 
 #include <QTimer>
 
@@ -15,8 +16,8 @@ void TFormPalms::pollingStopped(const std::exception_ptr& error) {
     programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. O "
                                      "programa tenta de novo sozinho a cada %2 s.")
                           .arg(programlog::clause(db::errorMessage(error)))
-                          .arg(RetryTimer->interval() / 1000));
-    RetryTimer->start();
+                          .arg(m_ui->RetryTimer->interval() / 1000));
+    m_ui->RetryTimer->start();
 }
 
 void TFormPalms::retryPolling() {
@@ -35,13 +36,13 @@ void TFormPalms::retryPolling() {
                 QStringLiteral("O erro continua: %1. As tentativas seguem a cada "
                                "%2 s, sem nova linha no log até a leitura voltar.")
                     .arg(programlog::clause(db::errorMessage(std::current_exception())))
-                    .arg(RetryTimer->interval() / 1000));
+                    .arg(m_ui->RetryTimer->interval() / 1000));
         }
-        RetryTimer->start();
+        m_ui->RetryTimer->start();
         return;
     }
     programlog::write(QStringLiteral("A leitura dos pedidos dos tablets voltou a funcionar."));
-    Timer2->start();
+    m_ui->Timer2->start();
 }
 
 // The steps of FormCreate and FormShow that a start without the databases could not do.

@@ -1,5 +1,6 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 #include "app/text/TextConventions.h"
 #include "platform/DataFolder.h"
 #include "platform/widgets/MessageSeam.h"
@@ -22,13 +23,14 @@ DozEdizSettings TFormPalms::readDozEdiz() {
 }
 
 void TFormPalms::BitBtn2Click() {
-    Panel6->hide();
-    for (QGroupBox* group : {GroupBox1, GroupBox2, GroupBox3, GroupBox4, GroupBox5})
+    m_ui->Panel6->hide();
+    for (QGroupBox* group :
+         {m_ui->GroupBox1, m_ui->GroupBox2, m_ui->GroupBox3, m_ui->GroupBox4, m_ui->GroupBox5})
         group->hide();
-    Timer1->stop();
+    m_ui->Timer1->stop();
 
-    if (!readInt(Edit22->text()))
-        Edit22->setText(QStringLiteral("7"));
+    if (!readInt(m_ui->Edit22->text()))
+        m_ui->Edit22->setText(QStringLiteral("7"));
 
     writeDozEdiz();
     messages::showMessage(QStringLiteral("   Configuração Gravada ....     "));
@@ -42,17 +44,17 @@ void TFormPalms::writeDozEdiz() {
 
 DozEdizSettings TFormPalms::settingsInControls() const {
     DozEdizSettings settings;
-    settings.destinations = {ComboBox1->currentText(), ComboBox2->currentText(),
-                             ComboBox3->currentText(), ComboBox4->currentText(),
-                             ComboBox5->currentText()};
-    settings.feedLines = Edit22->text();
-    settings.feedLinesAgain = Edit22->text();
-    settings.groupItems = CheckBox1->isChecked() ? QStringLiteral("S") : QStringLiteral("N");
-    settings.addresses = {Edit23->text(), Edit24->text(), Edit25->text(), Edit26->text(),
-                          Edit27->text()};
-    settings.fontSize = Edit28->text();
-    settings.ports = {Edit29->text(), Edit30->text(), Edit31->text(), Edit32->text(),
-                      Edit33->text()};
+    settings.destinations = {m_ui->ComboBox1->currentText(), m_ui->ComboBox2->currentText(),
+                             m_ui->ComboBox3->currentText(), m_ui->ComboBox4->currentText(),
+                             m_ui->ComboBox5->currentText()};
+    settings.feedLines = m_ui->Edit22->text();
+    settings.feedLinesAgain = m_ui->Edit22->text();
+    settings.groupItems = m_ui->CheckBox1->isChecked() ? QStringLiteral("S") : QStringLiteral("N");
+    settings.addresses = {m_ui->Edit23->text(), m_ui->Edit24->text(), m_ui->Edit25->text(),
+                          m_ui->Edit26->text(), m_ui->Edit27->text()};
+    settings.fontSize = m_ui->Edit28->text();
+    settings.ports = {m_ui->Edit29->text(), m_ui->Edit30->text(), m_ui->Edit31->text(),
+                      m_ui->Edit32->text(), m_ui->Edit33->text()};
     // Kept from the file as last read.
     settings.encoding = m_cycle->printerSettings.encoding;
     return settings;

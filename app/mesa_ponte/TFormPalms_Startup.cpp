@@ -6,6 +6,7 @@
 #include "app/core/FlagSetSNWide.h"
 #include "app/core/ProgramLog.h"
 #include "app/core/SentReport.h"
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 #include "app/settings/SettingsFile.h"
 #include "app/text/TextCodec.h"
 #include "app/text/TextConventions.h"
@@ -235,7 +236,7 @@ void TFormPalms::connectDatabases() {
 }
 
 void TFormPalms::clearPortFields() {
-    for (QLineEdit* port : {Edit29, Edit30, Edit31, Edit32, Edit33})
+    for (QLineEdit* port : {m_ui->Edit29, m_ui->Edit30, m_ui->Edit31, m_ui->Edit32, m_ui->Edit33})
         port->clear();
 }
 
@@ -247,7 +248,7 @@ void TFormPalms::showEstablishmentName() {
         m_cycle->EstablishmentName.clear();
     }
     setApplicationTitle(QStringLiteral("Interface Cuvora Tablet"));
-    Label33->setText(m_cycle->EstablishmentName);
+    m_ui->Label33->setText(m_cycle->EstablishmentName);
 }
 
 void TFormPalms::fillPrinterBoxes() {
@@ -257,11 +258,11 @@ void TFormPalms::fillPrinterBoxes() {
     const QStringList kitchenTail = {QStringLiteral("Informar Porta"),
                                      QStringLiteral("Monitor Cozinha"),
                                      QStringLiteral("Nao Imprimir"), QStringLiteral("Visualizar")};
-    setListKeepingText(ComboBox1, installed + tail1);
-    for (QComboBox* box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5})
+    setListKeepingText(m_ui->ComboBox1, installed + tail1);
+    for (QComboBox* box : {m_ui->ComboBox2, m_ui->ComboBox3, m_ui->ComboBox4, m_ui->ComboBox5})
         setListKeepingText(box, installed + kitchenTail);
-    Edit22->setText(QStringLiteral("7"));
-    Edit28->setText(QStringLiteral("8"));
+    m_ui->Edit22->setText(QStringLiteral("7"));
+    m_ui->Edit28->setText(QStringLiteral("8"));
 }
 
 // DozEdiz.INI into the controls; without it the defaults stay.
@@ -269,17 +270,20 @@ void TFormPalms::loadPrinterSettings() {
     if (!datafolder::fileExists(QStringLiteral("DozEdiz.INI")))
         return;
     const DozEdizSettings settings = readDozEdiz();
-    QComboBox* const boxes[] = {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5};
-    QLineEdit* const addressFields[] = {Edit23, Edit24, Edit25, Edit26, Edit27};
-    QLineEdit* const portFields[] = {Edit29, Edit30, Edit31, Edit32, Edit33};
+    QComboBox* const boxes[] = {m_ui->ComboBox1, m_ui->ComboBox2, m_ui->ComboBox3, m_ui->ComboBox4,
+                                m_ui->ComboBox5};
+    QLineEdit* const addressFields[] = {m_ui->Edit23, m_ui->Edit24, m_ui->Edit25, m_ui->Edit26,
+                                        m_ui->Edit27};
+    QLineEdit* const portFields[] = {m_ui->Edit29, m_ui->Edit30, m_ui->Edit31, m_ui->Edit32,
+                                     m_ui->Edit33};
     for (int i = 0; i < DozEdizSettings::kPrinters; ++i)
         boxes[i]->setEditText(settings.destinations[i]);
     if (const std::optional<int> feed = settings.feedLineCount())
-        Edit22->setText(QString::number(*feed));
-    CheckBox1->setChecked(settings.groupItems == QLatin1String("S"));
+        m_ui->Edit22->setText(QString::number(*feed));
+    m_ui->CheckBox1->setChecked(settings.groupItems == QLatin1String("S"));
     for (int i = 0; i < DozEdizSettings::kPrinters; ++i)
         addressFields[i]->setText(trimText(settings.addresses[i]));
-    Edit28->setText(trimText(settings.fontSize));
+    m_ui->Edit28->setText(trimText(settings.fontSize));
     for (int i = 0; i < DozEdizSettings::kPrinters; ++i)
         portFields[i]->setText(trimText(settings.ports[i]));
 }
@@ -336,7 +340,7 @@ void TFormPalms::logStartup() {
                        "tablets '%5' %6; impressoras: %7; leitura dos tablets a cada %8 s.")
             .arg(establishment, datafolder::dataFolder(), m_cycle->Logon.database(),
                  how(m_cycle->Logon), m_cycle->LogonP.database(), how(m_cycle->LogonP), printerList,
-                 QString::number(Timer2->interval() / 1000)));
+                 QString::number(m_ui->Timer2->interval() / 1000)));
     // The boxes hold DozEdiz.INI's texts only once start-up read it.
     if (m_startupError.isEmpty())
         logDestinations();
@@ -357,16 +361,17 @@ void TFormPalms::logDestinations() {
         QLineEdit* port;
     };
     const Box boxes[] = {
-        {QStringLiteral("contas"), ComboBox1, Edit29},
-        {QStringLiteral("cozinha 1 (impressoras 1 e 5)"), ComboBox2, Edit30},
-        {QStringLiteral("cozinha 2 (impressora 2 e segunda via da 5)"), ComboBox3, Edit31},
-        {QStringLiteral("cozinha 3 (impressora 3)"), ComboBox4, Edit32},
-        {QStringLiteral("cozinha 4 (impressora 4)"), ComboBox5, Edit33},
+        {QStringLiteral("contas"), m_ui->ComboBox1, m_ui->Edit29},
+        {QStringLiteral("cozinha 1 (impressoras 1 e 5)"), m_ui->ComboBox2, m_ui->Edit30},
+        {QStringLiteral("cozinha 2 (impressora 2 e segunda via da 5)"), m_ui->ComboBox3,
+         m_ui->Edit31},
+        {QStringLiteral("cozinha 3 (impressora 3)"), m_ui->ComboBox4, m_ui->Edit32},
+        {QStringLiteral("cozinha 4 (impressora 4)"), m_ui->ComboBox5, m_ui->Edit33},
     };
     QStringList said;
     for (const Box& box : boxes) {
         const DestinationUse use =
-            box.box == ComboBox1 ? DestinationUse::Bill : DestinationUse::KitchenTicket;
+            box.box == m_ui->ComboBox1 ? DestinationUse::Bill : DestinationUse::KitchenTicket;
         said.append(
             QStringLiteral("%1 '%2': %3")
                 .arg(box.what, box.box->currentText(),
@@ -377,8 +382,8 @@ void TFormPalms::logDestinations() {
 }
 
 void TFormPalms::FormShow() {
-    Label45->setText(QStringLiteral("IP Servidor: ") + LocalIPAddress());
-    Label51->setText(QStringLiteral("para conexão smartphones"));
+    m_ui->Label45->setText(QStringLiteral("IP Servidor: ") + LocalIPAddress());
+    m_ui->Label51->setText(QStringLiteral("para conexão smartphones"));
 
     // Open already since start-up: the row fetched then is read again. When start-up
     // stopped before it, its text is empty, and Firebird's complaint about an empty

@@ -1,5 +1,6 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 #include "platform/widgets/RadioGroup.h"
 
 #include <exception>
@@ -49,15 +50,15 @@ int itemFor(const QString& stored) {
 } // namespace
 
 void TFormPalms::RadioGroup1Click() {
-    storeSwitch(m_cycle->Fechar, RadioGroup1, QStringLiteral("Fechar"));
+    storeSwitch(m_cycle->Fechar, m_ui->RadioGroup1, QStringLiteral("Fechar"));
 }
 
 void TFormPalms::RadioGroup2Click() {
-    storeSwitch(m_cycle->Promocao, RadioGroup2, QStringLiteral("promocao"));
+    storeSwitch(m_cycle->Promocao, m_ui->RadioGroup2, QStringLiteral("promocao"));
 }
 
 void TFormPalms::RadioGroup3Click() {
-    storeSwitch(m_cycle->Fechar, RadioGroup3, QStringLiteral("ABRIR"));
+    storeSwitch(m_cycle->Fechar, m_ui->RadioGroup3, QStringLiteral("ABRIR"));
 }
 
 void TFormPalms::loadTabletSwitches() {
@@ -67,13 +68,13 @@ void TFormPalms::loadTabletSwitches() {
         // Both are read first: storing FECHAR closes the table.
         const QString fechar = m_cycle->Fechar.field(QStringLiteral("FECHAR")).asText();
         const QString abrir = m_cycle->Fechar.field(QStringLiteral("ABRIR")).asText();
-        RadioGroup1->setItemIndex(itemFor(fechar));
-        RadioGroup3->setItemIndex(itemFor(abrir));
+        m_ui->RadioGroup1->setItemIndex(itemFor(fechar));
+        m_ui->RadioGroup3->setItemIndex(itemFor(abrir));
         m_cycle->Fechar.close();
     }
     const ClosedOnFailure guard(m_cycle->Promocao);
     m_cycle->Promocao.open();
-    RadioGroup2->setItemIndex(
+    m_ui->RadioGroup2->setItemIndex(
         itemFor(m_cycle->Promocao.field(QStringLiteral("PROMOCAO")).asText()));
     m_cycle->Promocao.close();
 }

@@ -1,6 +1,7 @@
 #include "app/mesa_ponte/TFormPalms.h"
 
 #include "app/core/Destination.h"
+#include "app/mesa_ponte/TFormPalms_Ui.h"
 #include "platform/Fonts.h"
 #include "platform/rtl/Classes.h"
 #include "platform/widgets/ApplicationTitle.h"
@@ -29,6 +30,7 @@
 
 #include <exception>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -145,8 +147,11 @@ void onFocus(QWidget* widget, std::function<void()> enter, std::function<void()>
 
 } // namespace
 
-TFormPalms::TFormPalms(QWidget* parent)
-    : QWidget(parent), m_cycle(std::make_unique<PollingCycle>(static_cast<ReportSink&>(*this))) {
+TFormPalms::TFormPalms(TFormPalmsOptions options, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui>()), m_recoversByItself(options.recoversByItself),
+      m_reportSink(std::move(options.reportSink)),
+      m_cycle(std::make_unique<PollingCycle>(static_cast<ReportSink&>(*this),
+                                             std::move(options.heldTicket))) {
     buildStoredLayout();
     attachHandlers();
     handlerguard::run([this] { FormCreate(); });
@@ -193,44 +198,45 @@ void TFormPalms::setUpWindow() {
 }
 
 void TFormPalms::buildTitleBar() {
-    Panel3 = panel(this, "Panel3");
-    Panel3->setGeometry(kMargin, kMargin, kClientWidth, kTitleHeight);
-    Image4 = named(new TImage(Panel3), "Image4");
-    Image4->setGeometry(0, 0, kClientWidth, kTitleHeight);
-    Image4->SetStretch(true);
-    loadStoredPicture(Image4, QStringLiteral(":/mesa_ponte/Image4.stored"));
-    Label52 = label(Panel3, "Label52", QStringLiteral("Cuvora 25 plus Mobile (Interface)"));
-    Label52->setGeometry(0, 0, kClientWidth, kTitleHeight);
-    Label52->setAlignment(Qt::AlignCenter);
-    Label52->setFont(fontOfPixels("Arial", 21, true));
-    Label52->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
-    Image2 = label(Panel3, "Image2", {});
-    Image2->setGeometry(583, 3, 18, 18);
-    Image2->setPixmap(picture("Image2.png"));
-    Image3 = label(Panel3, "Image3", {});
-    Image3->setGeometry(605, 3, 18, 18);
-    Image3->setPixmap(picture("Image3.png"));
+    m_ui->Panel3 = panel(this, "Panel3");
+    m_ui->Panel3->setGeometry(kMargin, kMargin, kClientWidth, kTitleHeight);
+    m_ui->Image4 = named(new TImage(m_ui->Panel3), "Image4");
+    m_ui->Image4->setGeometry(0, 0, kClientWidth, kTitleHeight);
+    m_ui->Image4->SetStretch(true);
+    loadStoredPicture(m_ui->Image4, QStringLiteral(":/mesa_ponte/Image4.stored"));
+    m_ui->Label52 =
+        label(m_ui->Panel3, "Label52", QStringLiteral("Cuvora 25 plus Mobile (Interface)"));
+    m_ui->Label52->setGeometry(0, 0, kClientWidth, kTitleHeight);
+    m_ui->Label52->setAlignment(Qt::AlignCenter);
+    m_ui->Label52->setFont(fontOfPixels("Arial", 21, true));
+    m_ui->Label52->setStyleSheet(QStringLiteral("color: navy; background: transparent;"));
+    m_ui->Image2 = label(m_ui->Panel3, "Image2", {});
+    m_ui->Image2->setGeometry(583, 3, 18, 18);
+    m_ui->Image2->setPixmap(picture("Image2.png"));
+    m_ui->Image3 = label(m_ui->Panel3, "Image3", {});
+    m_ui->Image3->setGeometry(605, 3, 18, 18);
+    m_ui->Image3->setPixmap(picture("Image3.png"));
 }
 
 // The body panel, with the establishment's picture, name and address lines.
 void TFormPalms::buildBody() {
-    Panel2 = panel(this, "Panel2");
-    Panel2->setGeometry(kMargin, kMargin + kTitleHeight, kClientWidth,
-                        kClientHeight - kTitleHeight);
-    fill(Panel2, Qt::white);
-    Image1 = named(new TImage(Panel2), "Image1");
-    Image1->setGeometry(0, -4, 337, 224);
-    Image1->SetProportional(true);
-    loadStoredPicture(Image1, QStringLiteral(":/mesa_ponte/Image1.stored"));
-    Label33 = label(Panel2, "Label33", QStringLiteral("Label33"));
-    Label33->setGeometry(8, 208, 212, 20);
-    Label33->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label33->setFont(fontOfPixels("Arial", 17, true));
-    Label33->setStyleSheet(QStringLiteral("color: blue;"));
-    Label45 = label(Panel2, "Label45", QStringLiteral("Label45"), 8, 226);
-    Label51 = label(Panel2, "Label51", QStringLiteral("Label51"), 8, 245);
+    m_ui->Panel2 = panel(this, "Panel2");
+    m_ui->Panel2->setGeometry(kMargin, kMargin + kTitleHeight, kClientWidth,
+                              kClientHeight - kTitleHeight);
+    fill(m_ui->Panel2, Qt::white);
+    m_ui->Image1 = named(new TImage(m_ui->Panel2), "Image1");
+    m_ui->Image1->setGeometry(0, -4, 337, 224);
+    m_ui->Image1->SetProportional(true);
+    loadStoredPicture(m_ui->Image1, QStringLiteral(":/mesa_ponte/Image1.stored"));
+    m_ui->Label33 = label(m_ui->Panel2, "Label33", QStringLiteral("Label33"));
+    m_ui->Label33->setGeometry(8, 208, 212, 20);
+    m_ui->Label33->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_ui->Label33->setFont(fontOfPixels("Arial", 17, true));
+    m_ui->Label33->setStyleSheet(QStringLiteral("color: blue;"));
+    m_ui->Label45 = label(m_ui->Panel2, "Label45", QStringLiteral("Label45"), 8, 226);
+    m_ui->Label51 = label(m_ui->Panel2, "Label51", QStringLiteral("Label51"), 8, 245);
     // The captions change at every show: the labels grow to the right.
-    for (QLabel* growing : {Label45, Label51})
+    for (QLabel* growing : {m_ui->Label45, m_ui->Label51})
         growing->setFixedWidth(400);
 }
 
@@ -245,53 +251,59 @@ void TFormPalms::buildPrinterSettingsArea() {
         int boxY;
     };
     const BoxPlace boxes[] = {
-        {&Label30, "Label30", "Impressora Fechar Cupom", &ComboBox1, "ComboBox1", 16, 29},
-        {&Label32, "Label32", "Impressora B Cozinha (1)", &ComboBox2, "ComboBox2", 56, 72},
-        {&Label36, "Label36", "Impressora B Cozinha (2)", &ComboBox3, "ComboBox3", 96, 112},
-        {&Label35, "Label35", "Impressora B Cozinha (3)", &ComboBox4, "ComboBox4", 136, 152},
-        {&Label37, "Label37", "Impressora B Cozinha (4)", &ComboBox5, "ComboBox5", 176, 192},
+        {&m_ui->Label30, "Label30", "Impressora Fechar Cupom", &m_ui->ComboBox1, "ComboBox1", 16,
+         29},
+        {&m_ui->Label32, "Label32", "Impressora B Cozinha (1)", &m_ui->ComboBox2, "ComboBox2", 56,
+         72},
+        {&m_ui->Label36, "Label36", "Impressora B Cozinha (2)", &m_ui->ComboBox3, "ComboBox3", 96,
+         112},
+        {&m_ui->Label35, "Label35", "Impressora B Cozinha (3)", &m_ui->ComboBox4, "ComboBox4", 136,
+         152},
+        {&m_ui->Label37, "Label37", "Impressora B Cozinha (4)", &m_ui->ComboBox5, "ComboBox5", 176,
+         192},
     };
     for (const BoxPlace& place : boxes) {
-        *place.caption =
-            label(Panel2, place.captionName, QString::fromUtf8(place.text), 434, place.captionY);
-        *place.box = printerBox(Panel2, place.boxName);
+        *place.caption = label(m_ui->Panel2, place.captionName, QString::fromUtf8(place.text), 434,
+                               place.captionY);
+        *place.box = printerBox(m_ui->Panel2, place.boxName);
         (*place.box)->setGeometry(434, place.boxY, 161, 21);
     }
-    ComboBox5->setEditText(QStringLiteral("M - Matricial (paralela)"));
-    CheckBox1 = named(new QCheckBox(Panel2), "CheckBox1");
-    CheckBox1->setGeometry(435, 219, 17, 17);
-    Label44 = label(Panel2, "Label44", QStringLiteral("Agrupar itens"), 458, 219);
-    Label34 = label(Panel2, "Label34", QStringLiteral("Linhas após impressao"), 434, 242);
-    Edit22 = edit(Panel2, "Edit22", QStringLiteral("Edit22"));
-    Edit22->setGeometry(554, 235, 41, 21);
-    Label31 = label(Panel2, "Label31", QStringLiteral("Tamanho da fonte"), 434, 264);
-    Edit28 = edit(Panel2, "Edit28", QStringLiteral("Edit22"));
-    Edit28->setGeometry(554, 259, 41, 21);
+    m_ui->ComboBox5->setEditText(QStringLiteral("M - Matricial (paralela)"));
+    m_ui->CheckBox1 = named(new QCheckBox(m_ui->Panel2), "CheckBox1");
+    m_ui->CheckBox1->setGeometry(435, 219, 17, 17);
+    m_ui->Label44 = label(m_ui->Panel2, "Label44", QStringLiteral("Agrupar itens"), 458, 219);
+    m_ui->Label34 =
+        label(m_ui->Panel2, "Label34", QStringLiteral("Linhas após impressao"), 434, 242);
+    m_ui->Edit22 = edit(m_ui->Panel2, "Edit22", QStringLiteral("Edit22"));
+    m_ui->Edit22->setGeometry(554, 235, 41, 21);
+    m_ui->Label31 = label(m_ui->Panel2, "Label31", QStringLiteral("Tamanho da fonte"), 434, 264);
+    m_ui->Edit28 = edit(m_ui->Panel2, "Edit28", QStringLiteral("Edit22"));
+    m_ui->Edit28->setGeometry(554, 259, 41, 21);
 }
 
 void TFormPalms::buildTabletSwitches() {
-    RadioGroup1 =
+    m_ui->RadioGroup1 =
         named(new RadioGroup(QStringLiteral("Garçom pode fechar conta?"),
                              {QStringLiteral("Fecha conta"), QStringLiteral("Nao fecha a conta")},
-                             Panel2),
+                             m_ui->Panel2),
               "RadioGroup1");
-    RadioGroup1->setGeometry(219, 266, 185, 68);
-    RadioGroup2 = named(
+    m_ui->RadioGroup1->setGeometry(219, 266, 185, 68);
+    m_ui->RadioGroup2 = named(
         new RadioGroup(QStringLiteral("Ativar Promoção?"),
                        {QStringLiteral("Promoção ativada"), QStringLiteral("Desativada Promoção")},
-                       Panel2),
+                       m_ui->Panel2),
         "RadioGroup2");
-    RadioGroup2->setGeometry(410, 286, 185, 70);
-    RadioGroup3 =
+    m_ui->RadioGroup2->setGeometry(410, 286, 185, 70);
+    m_ui->RadioGroup3 =
         named(new RadioGroup(QStringLiteral("Garçom pode reabrir conta?"),
                              {QStringLiteral("Reabrir conta"), QStringLiteral("Nao reabrir conta")},
-                             Panel2),
+                             m_ui->Panel2),
               "RadioGroup3");
-    RadioGroup3->setGeometry(219, 340, 185, 65);
+    m_ui->RadioGroup3->setGeometry(219, 340, 185, 65);
     // The stored selections; the click handlers are attached afterwards, so loading the
     // layout stores nothing.
-    RadioGroup1->setItemIndex(1);
-    RadioGroup3->setItemIndex(1);
+    m_ui->RadioGroup1->setItemIndex(1);
+    m_ui->RadioGroup3->setItemIndex(1);
 }
 
 void TFormPalms::buildButtons() {
@@ -303,13 +315,13 @@ void TFormPalms::buildButtons() {
         QRect geometry;
     };
     const ButtonPlace buttons[] = {
-        {&BitBtn1, "BitBtn1", "Fechar", "BitBtn1.png", {8, 360, 89, 49}},
-        {&BitBtn3, "BitBtn3", "Minimizar", "BitBtn3.png", {120, 360, 93, 49}},
-        {&BitBtn2, "BitBtn2", "Confirmar/Gravar", "BitBtn2.png", {440, 362, 155, 47}},
+        {&m_ui->BitBtn1, "BitBtn1", "Fechar", "BitBtn1.png", {8, 360, 89, 49}},
+        {&m_ui->BitBtn3, "BitBtn3", "Minimizar", "BitBtn3.png", {120, 360, 93, 49}},
+        {&m_ui->BitBtn2, "BitBtn2", "Confirmar/Gravar", "BitBtn2.png", {440, 362, 155, 47}},
     };
     for (const ButtonPlace& place : buttons) {
         *place.button =
-            named(new QPushButton(QString::fromLatin1(place.caption), Panel2), place.name);
+            named(new QPushButton(QString::fromLatin1(place.caption), m_ui->Panel2), place.name);
         (*place.button)->setGeometry(place.geometry);
         (*place.button)->setIcon(picture(place.glyph));
         (*place.button)->setIconSize(QSize(24, 24));
@@ -319,38 +331,42 @@ void TFormPalms::buildButtons() {
 void TFormPalms::buildPortPanel() {
     // The panel reaches past the window's right edge; the fields sit as far left as their
     // captions allow, so that they stay (almost) whole in sight.
-    Panel6 = panel(Panel2, "Panel6");
-    Panel6->setGeometry(470, 49, 241, 204);
-    Panel6->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    fill(Panel6, kButtonFace);
-    Panel6->hide();
-    Panel1 = panel(Panel6, "Panel1");
-    Panel1->setGeometry(10, 10, 221, 184);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    fill(Panel1, kPortPanelColor);
-    caption(Panel1, QStringLiteral("Informe Postas"), 6, 6);
-    QLineEdit** ports[] = {&Edit29, &Edit30, &Edit31, &Edit32, &Edit33};
+    m_ui->Panel6 = panel(m_ui->Panel2, "Panel6");
+    m_ui->Panel6->setGeometry(470, 49, 241, 204);
+    m_ui->Panel6->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    fill(m_ui->Panel6, kButtonFace);
+    m_ui->Panel6->hide();
+    m_ui->Panel1 = panel(m_ui->Panel6, "Panel1");
+    m_ui->Panel1->setGeometry(10, 10, 221, 184);
+    m_ui->Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    fill(m_ui->Panel1, kPortPanelColor);
+    caption(m_ui->Panel1, QStringLiteral("Informe Postas"), 6, 6);
+    QLineEdit** ports[] = {&m_ui->Edit29, &m_ui->Edit30, &m_ui->Edit31, &m_ui->Edit32,
+                           &m_ui->Edit33};
     const char* portNames[] = {"Edit29", "Edit30", "Edit31", "Edit32", "Edit33"};
     for (int i = 0; i < 5; ++i) {
-        caption(Panel1, QStringLiteral("Imp %1").arg(i), 6, 31 + i * 30);
-        *ports[i] = edit(Panel1, portNames[i], QString::fromLatin1(portNames[i]));
+        caption(m_ui->Panel1, QStringLiteral("Imp %1").arg(i), 6, 31 + i * 30);
+        *ports[i] = edit(m_ui->Panel1, portNames[i], QString::fromLatin1(portNames[i]));
         (*ports[i])->setGeometry(40, 27 + i * 30, 121, 21);
     }
 }
 
 void TFormPalms::buildAddressPanel() {
     // Beyond the right edge: never seen, the group boxes only carry the addresses' fields.
-    Panel5 = panel(this, "Panel5");
-    Panel5->setGeometry(688, 83, 201, 265);
-    Panel4 = panel(Panel5, "Panel4");
-    Panel4->setGeometry(0, 0, 201, 265);
-    QGroupBox** groups[] = {&GroupBox1, &GroupBox2, &GroupBox3, &GroupBox4, &GroupBox5};
+    m_ui->Panel5 = panel(this, "Panel5");
+    m_ui->Panel5->setGeometry(688, 83, 201, 265);
+    m_ui->Panel4 = panel(m_ui->Panel5, "Panel4");
+    m_ui->Panel4->setGeometry(0, 0, 201, 265);
+    QGroupBox** groups[] = {&m_ui->GroupBox1, &m_ui->GroupBox2, &m_ui->GroupBox3, &m_ui->GroupBox4,
+                            &m_ui->GroupBox5};
     const char* groupNames[] = {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"};
-    QLineEdit** addresses[] = {&Edit23, &Edit24, &Edit25, &Edit26, &Edit27};
+    QLineEdit** addresses[] = {&m_ui->Edit23, &m_ui->Edit24, &m_ui->Edit25, &m_ui->Edit26,
+                               &m_ui->Edit27};
     const char* addressNames[] = {"Edit23", "Edit24", "Edit25", "Edit26", "Edit27"};
     for (int i = 0; i < 5; ++i) {
-        *groups[i] = named(new QGroupBox(QStringLiteral("| End Rede Imp (%1) |").arg(i), Panel4),
-                           groupNames[i]);
+        *groups[i] =
+            named(new QGroupBox(QStringLiteral("| End Rede Imp (%1) |").arg(i), m_ui->Panel4),
+                  groupNames[i]);
         (*groups[i])->setGeometry(8, 8 + i * 51, 185, 47);
         (*groups[i])->hide();
         *addresses[i] = edit(*groups[i], addressNames[i], QString::fromLatin1(addressNames[i]));
@@ -359,65 +375,67 @@ void TFormPalms::buildAddressPanel() {
 }
 
 void TFormPalms::buildHiddenBuffers() {
-    Memo1 = named(new QPlainTextEdit(this), "Memo1");
-    Memo2 = named(new QPlainTextEdit(this), "Memo2");
-    Memo3 = named(new QPlainTextEdit(this), "Memo3");
-    impvalto = named(new QTextEdit(this), "impvalto");
-    impvalto->setAcceptRichText(false);
-    impvalto->setFont(fontOfPixels("Lucida Console", 9, false));
-    for (QWidget* hidden : {static_cast<QWidget*>(Memo1), static_cast<QWidget*>(Memo2),
-                            static_cast<QWidget*>(Memo3), static_cast<QWidget*>(impvalto)})
+    m_ui->Memo1 = named(new QPlainTextEdit(this), "Memo1");
+    m_ui->Memo2 = named(new QPlainTextEdit(this), "Memo2");
+    m_ui->Memo3 = named(new QPlainTextEdit(this), "Memo3");
+    m_ui->impvalto = named(new QTextEdit(this), "impvalto");
+    m_ui->impvalto->setAcceptRichText(false);
+    m_ui->impvalto->setFont(fontOfPixels("Lucida Console", 9, false));
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(m_ui->Memo1), static_cast<QWidget*>(m_ui->Memo2),
+          static_cast<QWidget*>(m_ui->Memo3), static_cast<QWidget*>(m_ui->impvalto)})
         hidden->hide();
 }
 
 void TFormPalms::buildTimers() {
-    Timer1 = timer(this, "Timer1", 400);
-    Timer2 = timer(this, "Timer2", 5000);
-    Timer3 = timer(this, "Timer3", 2000);
-    Timer4 = timer(this, "Timer4", 1000);
-    connect(Timer3, &QTimer::timeout, this, handlerguard::guarded([this] { Timer3Timer(); }));
-    connect(Timer2, &QTimer::timeout, this, handlerguard::guarded([this] { Timer2Timer(); }));
-    RetryTimer = timer(this, "RetryTimer", 10000);
-    RetryTimer->setSingleShot(true);
-    connect(RetryTimer, &QTimer::timeout, this, handlerguard::guarded([this] { retryPolling(); }));
+    m_ui->Timer1 = timer(this, "Timer1", 400);
+    m_ui->Timer2 = timer(this, "Timer2", 5000);
+    m_ui->Timer3 = timer(this, "Timer3", 2000);
+    m_ui->Timer4 = timer(this, "Timer4", 1000);
+    connect(m_ui->Timer3, &QTimer::timeout, this, handlerguard::guarded([this] { Timer3Timer(); }));
+    connect(m_ui->Timer2, &QTimer::timeout, this, handlerguard::guarded([this] { Timer2Timer(); }));
+    m_ui->RetryTimer = timer(this, "RetryTimer", 10000);
+    m_ui->RetryTimer->setSingleShot(true);
+    connect(m_ui->RetryTimer, &QTimer::timeout, this,
+            handlerguard::guarded([this] { retryPolling(); }));
 }
 
 void TFormPalms::buildTrayIcon() {
-    TrayIcon1 = named(new QSystemTrayIcon(this), "TrayIcon1");
-    TrayIcon1->setIcon(windowIcon());
-    TrayIcon1->setToolTip(applicationTitle());
+    m_ui->TrayIcon1 = named(new QSystemTrayIcon(this), "TrayIcon1");
+    m_ui->TrayIcon1->setIcon(windowIcon());
+    m_ui->TrayIcon1->setToolTip(applicationTitle());
 }
 
 void TFormPalms::attachHandlers() {
-    connect(BitBtn1, &QPushButton::clicked, this,
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this,
             handlerguard::guarded([this] { BitBtn1Click(); }));
-    connect(BitBtn3, &QPushButton::clicked, this,
+    connect(m_ui->BitBtn3, &QPushButton::clicked, this,
             handlerguard::guarded([this] { BitBtn3Click(); }));
-    connect(BitBtn2, &QPushButton::clicked, this,
+    connect(m_ui->BitBtn2, &QPushButton::clicked, this,
             handlerguard::guarded([this] { BitBtn2Click(); }));
-    onClick(Image3, [this] { Image3Click(); });
-    onClick(Image2, [this] { Image2Click(); });
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
+    onClick(m_ui->Image3, [this] { Image3Click(); });
+    onClick(m_ui->Image2, [this] { Image2Click(); });
+    connect(m_ui->TrayIcon1, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)
                     handlerguard::run([this] { TrayIcon1Click(); });
             });
 
     onFocus(
-        ComboBox1, [this] { ComboBox1Enter(); }, [this] { ComboBox1Exit(); });
+        m_ui->ComboBox1, [this] { ComboBox1Enter(); }, [this] { ComboBox1Exit(); });
     onFocus(
-        ComboBox2, [this] { ComboBox2Enter(); }, [this] { ComboBox2Exit(); });
+        m_ui->ComboBox2, [this] { ComboBox2Enter(); }, [this] { ComboBox2Exit(); });
     onFocus(
-        ComboBox3, [this] { ComboBox3Enter(); }, [this] { ComboBox3Exit(); });
+        m_ui->ComboBox3, [this] { ComboBox3Enter(); }, [this] { ComboBox3Exit(); });
     onFocus(
-        ComboBox4, [this] { ComboBox4Enter(); }, [this] { ComboBox4Exit(); });
+        m_ui->ComboBox4, [this] { ComboBox4Enter(); }, [this] { ComboBox4Exit(); });
     onFocus(
-        ComboBox5, [this] { ComboBox5Enter(); }, [this] { ComboBox5Exit(); });
-    connect(Timer1, &QTimer::timeout, this, handlerguard::guarded([this] { Timer1Timer(); }));
+        m_ui->ComboBox5, [this] { ComboBox5Enter(); }, [this] { ComboBox5Exit(); });
+    connect(m_ui->Timer1, &QTimer::timeout, this, handlerguard::guarded([this] { Timer1Timer(); }));
 
-    RadioGroup1->setOnClick([this] { RadioGroup1Click(); });
-    RadioGroup2->setOnClick([this] { RadioGroup2Click(); });
-    RadioGroup3->setOnClick([this] { RadioGroup3Click(); });
+    m_ui->RadioGroup1->setOnClick([this] { RadioGroup1Click(); });
+    m_ui->RadioGroup2->setOnClick([this] { RadioGroup2Click(); });
+    m_ui->RadioGroup3->setOnClick([this] { RadioGroup3Click(); });
 }
 
 void TFormPalms::showEvent(QShowEvent* event) {
@@ -428,7 +446,7 @@ void TFormPalms::showEvent(QShowEvent* event) {
     handlerguard::run([this] { FormShow(); });
     if (!m_shownOnce) {
         m_shownOnce = true;
-        Timer3->start();
+        m_ui->Timer3->start();
     }
 }
 
@@ -449,7 +467,7 @@ void TFormPalms::BitBtn3Click() {
     }
     hide();
     setWindowState(windowState() | Qt::WindowMinimized);
-    TrayIcon1->show();
+    m_ui->TrayIcon1->show();
 }
 
 void TFormPalms::Image2Click() {
@@ -457,31 +475,33 @@ void TFormPalms::Image2Click() {
 }
 
 void TFormPalms::TrayIcon1Click() {
-    TrayIcon1->hide();
+    m_ui->TrayIcon1->hide();
     showNormal();
     raise();
     activateWindow();
 }
 
 void TFormPalms::ComboBox1Enter() {
-    Timer1->start();
+    m_ui->Timer1->start();
 }
 void TFormPalms::ComboBox2Enter() {
-    Timer1->start();
+    m_ui->Timer1->start();
 }
 void TFormPalms::ComboBox3Enter() {
-    Timer1->start();
+    m_ui->Timer1->start();
 }
 void TFormPalms::ComboBox4Enter() {
-    Timer1->start();
+    m_ui->Timer1->start();
 }
 void TFormPalms::ComboBox5Enter() {
-    Timer1->start();
+    m_ui->Timer1->start();
 }
 
 void TFormPalms::Timer1Timer() {
-    const QComboBox* boxes[] = {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5};
-    QGroupBox* groups[] = {GroupBox1, GroupBox2, GroupBox3, GroupBox4, GroupBox5};
+    const QComboBox* boxes[] = {m_ui->ComboBox1, m_ui->ComboBox2, m_ui->ComboBox3, m_ui->ComboBox4,
+                                m_ui->ComboBox5};
+    QGroupBox* groups[] = {m_ui->GroupBox1, m_ui->GroupBox2, m_ui->GroupBox3, m_ui->GroupBox4,
+                           m_ui->GroupBox5};
     for (int i = 0; i < 5; ++i)
         groups[i]->setVisible(boxes[i]->currentText().startsWith(QLatin1String("PS")));
 }
@@ -496,17 +516,17 @@ void showPortPanelFor(const QComboBox* box, QWidget* portPanel) {
 } // namespace
 
 void TFormPalms::ComboBox1Exit() {
-    showPortPanelFor(ComboBox1, Panel6);
+    showPortPanelFor(m_ui->ComboBox1, m_ui->Panel6);
 }
 void TFormPalms::ComboBox2Exit() {
-    showPortPanelFor(ComboBox2, Panel6);
+    showPortPanelFor(m_ui->ComboBox2, m_ui->Panel6);
 }
 void TFormPalms::ComboBox3Exit() {
-    showPortPanelFor(ComboBox3, Panel6);
+    showPortPanelFor(m_ui->ComboBox3, m_ui->Panel6);
 }
 void TFormPalms::ComboBox4Exit() {
-    showPortPanelFor(ComboBox4, Panel6);
+    showPortPanelFor(m_ui->ComboBox4, m_ui->Panel6);
 }
 void TFormPalms::ComboBox5Exit() {
-    showPortPanelFor(ComboBox5, Panel6);
+    showPortPanelFor(m_ui->ComboBox5, m_ui->Panel6);
 }

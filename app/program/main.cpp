@@ -24,6 +24,7 @@
 #include <exception>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -59,13 +60,16 @@ constexpr std::chrono::seconds kStopGrace{3};
 } // namespace
 
 int main(int argc, char* argv[]) {
-    termination::noteSignals(kStopGrace, [](int signal) {
+    // The ticket of the pass under way outlives the window and its cycle: the signal thread
+    // logs it at a forced end, whenever that comes.
+    const auto heldTicket = std::make_shared<HeldTicket>();
+    termination::noteSignals(kStopGrace, [heldTicket](int signal) {
         programlog::write(QStringLiteral("Sinal %1 recebido e não atendido em %2 s (a interface "
                                          "espera o banco de dados, uma porta ou uma mensagem): o "
                                          "programa termina agora.")
                               .arg(signalName(signal))
                               .arg(kStopGrace.count()));
-        heldticket::logAsLost(QStringLiteral("sinal %1 recebido e não atendido em %2 s")
+        heldTicket->logAsLost(QStringLiteral("sinal %1 recebido e não atendido em %2 s")
                                   .arg(signalName(signal))
                                   .arg(kStopGrace.count()));
     });
@@ -134,9 +138,11 @@ int main(int argc, char* argv[]) {
 
     setProcessMessagesHook([] { QCoreApplication::processEvents(); });
     setApplicationTitle(QStringLiteral("Interface Cuvora 22 plus"));
-    TFormPalms form;
+    TFormPalmsOptions options;
+    options.heldTicket = heldTicket;
     // Nobody would see the error box of a stopped cycle: the program recovers by itself.
-    form.recoversByItself = !modal::hasScreen();
+    options.recoversByItself = !modal::hasScreen();
+    TFormPalms form(std::move(options));
     form.logStartup();
     // A stop request during start-up: the event loop it was meant for has not run yet.
     if (termination::notedSignal() != 0) {

@@ -8,6 +8,7 @@
 //   cycletest::connect(cycle, mainDatabase, tabletsDatabase);
 //   cycle.run(cycletest::snapshot({"Caixa", "Cozinha", "Bar", "Pizzaria", "Copa"}));
 
+#include "app/core/HeldTicket.h"
 #include "app/core/ProgramClock.h"
 #include "app/cycle/PollingCycle.h"
 #include "app/db/DatabaseError.h"
@@ -76,7 +77,7 @@ public:
 
     PollingCycle& start() {
         m_cycle.reset();
-        m_cycle = std::make_unique<PollingCycle>(sink);
+        m_cycle = std::make_unique<PollingCycle>(sink, heldTicket);
         connect(*m_cycle, mainDatabase(), tablets());
         return *m_cycle;
     }
@@ -102,6 +103,9 @@ public:
     }
 
     RecordingSink sink;
+    // The ticket of the pass under way, shared as the program shares it with its signal
+    // thread.
+    std::shared_ptr<HeldTicket> heldTicket = std::make_shared<HeldTicket>();
 
 private:
     testsupport::Access m_access;

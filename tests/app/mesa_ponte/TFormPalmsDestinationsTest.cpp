@@ -26,6 +26,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -41,11 +42,14 @@ const QString kTicket = QStringLiteral("Pedido: 41 Mesa: 000012\n"
 // The printers are the machine's own (CUPS): tests that need none set their own list.
 class Destinations : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TFormPalms& window = m_window.start();
+    void SetUp() override { start({}); }
+    // The window made anew with the options given.
+    void start(TFormPalmsOptions options) {
+        TFormPalms& window = m_window.start(std::move(options));
         ASSERT_TRUE(recorder.shown().empty());
-        window.impvalto->setPlainText(kTicket);
-        window.impvalto->setFont(QFont(QStringLiteral("Lucida Console"), 9));
+        windowtest::control<QTextEdit>(window, "impvalto")->setPlainText(kTicket);
+        windowtest::control<QTextEdit>(window, "impvalto")
+            ->setFont(QFont(QStringLiteral("Lucida Console"), 9));
     }
     void TearDown() override { m_window.stop(); }
     TFormPalms& form() { return m_window.form(); }
@@ -140,13 +144,13 @@ TEST_F(Destinations, WithNoPrinterInstalledPrintingRaises) {
 TEST_F(Destinations, TheSinkTakesTheReportInsteadOfSendingIt) {
     const printers::ScopedSource noPrinter([] { return printers::InstalledPrinters{}; });
     QStringList received;
-    form().reportSink = [&](const QString& destination, const QString& port, Kind kind,
-                            const QStringList& lines) {
+    start({.reportSink = [&](const QString& destination, const QString& port, Kind kind,
+                             const QStringList& lines) {
         EXPECT_EQ(destination, "Visualizar");
         EXPECT_EQ(port, "LPT1");
         EXPECT_EQ(kind, Kind::Bill);
         received = lines;
-    };
+    }});
     form().SendReport("Visualizar", "LPT1", Kind::Bill);
     EXPECT_EQ(received, kTicket.split(u'\n'));
     EXPECT_EQ(modals.execCount(), 0);
@@ -217,10 +221,10 @@ TEST_F(Destinations, EachTicketAndBillSentIsOneLineOfTheLog) {
     window().onTablets(
         "insert into mesa (id, mesa, imp, COZINHA, vend, Quant) values (2, '000012', '0', '7', "
         "'3', 1)");
-    form().ComboBox1->setEditText("pdf");
-    form().ComboBox2->setEditText("Cozinha");
-    form().ComboBox3->setEditText("Informar Porta");
-    form().Edit31->setText(dataPath("LPT2"));
+    windowtest::control<QComboBox>(form(), "ComboBox1")->setEditText("pdf");
+    windowtest::control<QComboBox>(form(), "ComboBox2")->setEditText("Cozinha");
+    windowtest::control<QComboBox>(form(), "ComboBox3")->setEditText("Informar Porta");
+    windowtest::control<QLineEdit>(form(), "Edit31")->setText(dataPath("LPT2"));
     testsupport::PdfQueueWatch kitchen(QStringLiteral("Cozinha"));
     testsupport::PdfQueueWatch bills(QStringLiteral("PDF"));
 

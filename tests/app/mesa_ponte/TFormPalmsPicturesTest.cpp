@@ -88,7 +88,8 @@ TEST(WindowPicturesThroughTheLibrary, ReadSizedDecodedAndDrawn) {
     TFormPalms& form = fixture.start();
 
     for (const auto& [image, name] :
-         {std::pair{form.Image1, "Image1.stored"}, std::pair{form.Image4, "Image4.stored"}}) {
+         {std::pair{windowtest::control<TImage>(form, "Image1"), "Image1.stored"},
+          std::pair{windowtest::control<TImage>(form, "Image4"), "Image4.stored"}}) {
         auto* picture = dynamic_cast<TqkSmartImage*>(image->Picture().Graphic());
         ASSERT_NE(picture, nullptr) << name;
         const QByteArray jpeg = storedImage(name);
@@ -105,8 +106,12 @@ TEST(WindowPicturesThroughTheLibrary, ReadSizedDecodedAndDrawn) {
     const QImage shot = form.grab().toImage();
     const QString path = testsupport::artifactPath(QStringLiteral("TFormPalms-imaging.png"));
     EXPECT_TRUE(shot.save(path)) << path.toStdString();
-    EXPECT_LT(distanceFromJpeg(shot, form.Image4, storedImage("Image4.stored")), 12.0);
-    EXPECT_LT(distanceFromJpeg(shot, form.Image1, storedImage("Image1.stored")), 12.0);
+    EXPECT_LT(distanceFromJpeg(shot, windowtest::control<TImage>(form, "Image4"),
+                               storedImage("Image4.stored")),
+              12.0);
+    EXPECT_LT(distanceFromJpeg(shot, windowtest::control<TImage>(form, "Image1"),
+                               storedImage("Image1.stored")),
+              12.0);
     EXPECT_TRUE(fixture.recorder.shown().empty());
 }
 
@@ -126,14 +131,16 @@ TEST(WindowPicturesThroughTheLibrary, WithoutGdiPlusTheWindowOpensWithThePicture
     EXPECT_FALSE(CheckGdiPlus(false));
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    EXPECT_EQ(form.Image1->Picture().Graphic(), nullptr);
-    EXPECT_EQ(form.Image4->Picture().Graphic(), nullptr);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image1")->Picture().Graphic(), nullptr);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image4")->Picture().Graphic(), nullptr);
     form.show();
     const QImage shot = form.grab().toImage();
     EXPECT_EQ(shot.size(), QSize(647, 482));
     const QString path = testsupport::artifactPath(QStringLiteral("TFormPalms-no-gdiplus.png"));
     EXPECT_TRUE(shot.save(path)) << path.toStdString();
-    EXPECT_GT(distanceFromJpeg(shot, form.Image4, storedImage("Image4.stored")), 12.0)
+    EXPECT_GT(distanceFromJpeg(shot, windowtest::control<TImage>(form, "Image4"),
+                               storedImage("Image4.stored")),
+              12.0)
         << "nothing of the title picture is drawn";
     EXPECT_TRUE(fixture.recorder.shown().empty()) << "no message";
 }

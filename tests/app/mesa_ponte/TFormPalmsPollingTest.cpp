@@ -39,6 +39,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -81,22 +82,33 @@ public:
                          .localAddresses = QStringList{"10.0.0.2"}}) {}
     ~PollingFixture() { stop(); }
 
+    using Sink = decltype(TFormPalmsOptions::reportSink);
+    // The window made anew, its reports recorded in sent.
     TFormPalms& start() {
-        TFormPalms& window = replaceForm();
-        window.reportSink = [this](const QString& destination, const QString& port, Kind kind,
-                                   const QStringList& lines) {
-            sent.push_back({destination, port, kind, lines, form().impvalto->font().pointSize()});
+        return start([this](const QString& destination, const QString& port, Kind kind,
+                            const QStringList& lines) {
+            sent.push_back(
+                {destination, port, kind, lines,
+                 windowtest::control<QTextEdit>(form(), "impvalto")->font().pointSize()});
             if (failSend && failSend(sent.back()))
                 throw std::runtime_error("printer out of paper");
-        };
+        });
+    }
+    // The window made anew, its reports handed to the sink given; none sends them.
+    TFormPalms& start(Sink sink) {
+        TFormPalms& window = replaceForm({.reportSink = std::move(sink)});
         // Where each ticket goes; printer boxes as the operator left them.
-        window.ComboBox1->setEditText(QStringLiteral("Caixa"));
-        window.ComboBox2->setEditText(QStringLiteral("Cozinha"));
-        window.ComboBox3->setEditText(QStringLiteral("Bar"));
-        window.ComboBox4->setEditText(QStringLiteral("Pizzaria"));
-        window.ComboBox5->setEditText(QStringLiteral("Copa"));
-        QLineEdit* ports[] = {window.Edit29, window.Edit30, window.Edit31, window.Edit32,
-                              window.Edit33};
+        windowtest::control<QComboBox>(window, "ComboBox1")->setEditText(QStringLiteral("Caixa"));
+        windowtest::control<QComboBox>(window, "ComboBox2")->setEditText(QStringLiteral("Cozinha"));
+        windowtest::control<QComboBox>(window, "ComboBox3")->setEditText(QStringLiteral("Bar"));
+        windowtest::control<QComboBox>(window, "ComboBox4")
+            ->setEditText(QStringLiteral("Pizzaria"));
+        windowtest::control<QComboBox>(window, "ComboBox5")->setEditText(QStringLiteral("Copa"));
+        QLineEdit* ports[] = {windowtest::control<QLineEdit>(window, "Edit29"),
+                              windowtest::control<QLineEdit>(window, "Edit30"),
+                              windowtest::control<QLineEdit>(window, "Edit31"),
+                              windowtest::control<QLineEdit>(window, "Edit32"),
+                              windowtest::control<QLineEdit>(window, "Edit33")};
         for (int i = 0; i < 5; ++i)
             ports[i]->setText(QStringLiteral("porta%1").arg(i));
         return window;
@@ -171,20 +183,21 @@ TEST(PollingWindow, HandsTheBoxesToTheCycleAndShowsEachReport) {
     f.waiter("3", "Ana");
     f.item({.id = 1, .imp = "5", .nomep = "feijoada", .codigo = "P7"});
     f.writeDataFile("DozEdiz.INI", settingsWithFontSize("11"));
-    TFormPalms& form = f.start();
-    form.Edit22->setText("0");
-    form.ComboBox2->setEditText(" Monitor Cozinha ");
-    form.Edit31->setText("outra porta");
     QStringList shown;
-    form.reportSink = [&](const QString& destination, const QString& port, Kind kind,
-                          const QStringList& lines) {
-        f.sent.push_back({destination, port, kind, lines, form.impvalto->font().pointSize()});
-        shown.append(form.impvalto->toPlainText());
-    };
+    TFormPalms& form = f.start(
+        [&](const QString& destination, const QString& port, Kind kind, const QStringList& lines) {
+            f.sent.push_back(
+                {destination, port, kind, lines,
+                 windowtest::control<QTextEdit>(f.form(), "impvalto")->font().pointSize()});
+            shown.append(windowtest::control<QTextEdit>(f.form(), "impvalto")->toPlainText());
+        });
+    windowtest::control<QLineEdit>(form, "Edit22")->setText("0");
+    windowtest::control<QComboBox>(form, "ComboBox2")->setEditText(" Monitor Cozinha ");
+    windowtest::control<QLineEdit>(form, "Edit31")->setText("outra porta");
 
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
-    EXPECT_TRUE(form.Timer2->isActive());
+    EXPECT_TRUE(windowtest::control<QTimer>(form, "Timer2")->isActive());
     ASSERT_EQ(f.sent.size(), 2u);
     EXPECT_EQ(f.sent[0].destination, " Monitor Cozinha ");
     EXPECT_EQ(f.sent[0].port, "porta1");
@@ -202,8 +215,8 @@ TEST(PollingWindow, HandsTheBoxesToTheCycleAndShowsEachReport) {
     // A bill request: the first box and the first port field, the bill's font (no fonte.INI: 7).
     f.sent.clear();
     f.item({.id = 50, .mesa = "12", .cozinha = "7"});
-    form.ComboBox1->setEditText("Visualizar");
-    form.Edit29->setText("porta da conta");
+    windowtest::control<QComboBox>(form, "ComboBox1")->setEditText("Visualizar");
+    windowtest::control<QLineEdit>(form, "Edit29")->setText("porta da conta");
     f.cycle();
     ASSERT_EQ(f.sent.size(), 1u);
     EXPECT_EQ(f.sent[0].destination, "Visualizar");
@@ -227,14 +240,14 @@ TEST(PollingFailure, AnErrorStopsTimer2WithTheErrorBoxAndALogLine) {
     // The second item's id from the generator is taken already: its insert fails.
     f.onMain("insert into mesa (id, idmesa, mesa) values (2, 2, 'outra')");
     TFormPalms& form = f.start();
-    form.Timer2->start();
+    windowtest::control<QTimer>(form, "Timer2")->start();
     f.cycle();
 
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.recorder.standardErrors()[0].text.contains("PRIMARY", Qt::CaseInsensitive) ||
                 f.recorder.standardErrors()[0].text.contains("unique", Qt::CaseInsensitive))
         << f.recorder.standardErrors()[0].text.toStdString();
-    EXPECT_FALSE(form.Timer2->isActive());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer2")->isActive());
     const QString log = QString::fromUtf8(f.dataFile("interface-cuvora.log"));
     // The database, its file and the statement come first, then Firebird's text.
     EXPECT_EQ(log.count(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: banco "
@@ -254,7 +267,7 @@ TEST(PollingFailure, AnErrorStopsTimer2WithTheErrorBoxAndALogLine) {
     f.onMain("delete from mesa where mesa = 'outra'");
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
-    EXPECT_TRUE(form.Timer2->isActive());
+    EXPECT_TRUE(windowtest::control<QTimer>(form, "Timer2")->isActive());
     EXPECT_TRUE(f.tabletItems().isEmpty());
 }
 
@@ -273,19 +286,19 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
     f.item({.id = 1, .imp = "5", .nomep = "feijoada"});
     f.item({.id = 2, .imp = "4", .nomep = "farofa"});
     f.item({.id = 50, .mesa = "12", .cozinha = "7"});
-    TFormPalms& form = f.start();
-    form.reportSink = nullptr;
+    TFormPalms& form = f.start(nullptr);
     // Printer number 5: the first copy not printed, the second to its port.
-    form.ComboBox2->setEditText("Nao Imprimir");
-    form.ComboBox3->setEditText("Informar Porta");
-    form.Edit31->setText(ports.filePath(QStringLiteral("bar.txt")));
+    windowtest::control<QComboBox>(form, "ComboBox2")->setEditText("Nao Imprimir");
+    windowtest::control<QComboBox>(form, "ComboBox3")->setEditText("Informar Porta");
+    windowtest::control<QLineEdit>(form, "Edit31")
+        ->setText(ports.filePath(QStringLiteral("bar.txt")));
     // Printer number 4 and the bill: a port in a folder that does not exist.
-    form.ComboBox5->setEditText("Informar Porta");
-    form.Edit33->setText(missing);
-    form.ComboBox1->setEditText("Informar Porta");
-    form.Edit29->setText(missing);
-    form.Edit22->setText("0");
-    form.Timer2->start();
+    windowtest::control<QComboBox>(form, "ComboBox5")->setEditText("Informar Porta");
+    windowtest::control<QLineEdit>(form, "Edit33")->setText(missing);
+    windowtest::control<QComboBox>(form, "ComboBox1")->setEditText("Informar Porta");
+    windowtest::control<QLineEdit>(form, "Edit29")->setText(missing);
+    windowtest::control<QLineEdit>(form, "Edit22")->setText("0");
+    windowtest::control<QTimer>(form, "Timer2")->start();
 
     f.cycle();
 
@@ -294,7 +307,7 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
     ASSERT_EQ(f.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(f.recorder.standardErrors()[0].text.contains(missing))
         << f.recorder.standardErrors()[0].text.toStdString();
-    EXPECT_FALSE(form.Timer2->isActive());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer2")->isActive());
     EXPECT_EQ(f.tabletItems(), (Rows{{"50", "12"}}));
     EXPECT_EQ(f.main("select STATUS from CabMesa", {"STATUS"}), (Rows{{"1"}}));
     // Both items moved, printer number 4 first; only the second copy of printer number 5
@@ -317,10 +330,11 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
 
     // Mended and started again: the request is answered and deleted.
     f.recorder.clear();
-    form.Edit29->setText(ports.filePath(QStringLiteral("conta.txt")));
+    windowtest::control<QLineEdit>(form, "Edit29")
+        ->setText(ports.filePath(QStringLiteral("conta.txt")));
     f.cycle();
     EXPECT_TRUE(f.recorder.shown().empty());
-    EXPECT_TRUE(form.Timer2->isActive());
+    EXPECT_TRUE(windowtest::control<QTimer>(form, "Timer2")->isActive());
     EXPECT_TRUE(f.tabletItems().isEmpty());
     QFile bill(ports.filePath(QStringLiteral("conta.txt")));
     ASSERT_TRUE(bill.open(QIODevice::ReadOnly));
@@ -407,14 +421,14 @@ TEST(PollingTimers, Timer3StartsTheCyclesOfTimer2) {
     f.waiter("3", "Ana");
     f.item({.id = 1});
     TFormPalms& form = f.start();
-    EXPECT_FALSE(form.Timer2->isActive());
-    EXPECT_FALSE(form.Timer3->isActive());
-    form.Timer3->start();
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer2")->isActive());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer3")->isActive());
+    windowtest::control<QTimer>(form, "Timer3")->start();
     form.Timer3Timer();
-    EXPECT_FALSE(form.Timer3->isActive());
-    ASSERT_TRUE(form.Timer2->isActive());
-    EXPECT_EQ(form.Timer2->interval(), 5000);
-    form.Timer2->setInterval(0);
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer3")->isActive());
+    ASSERT_TRUE(windowtest::control<QTimer>(form, "Timer2")->isActive());
+    EXPECT_EQ(windowtest::control<QTimer>(form, "Timer2")->interval(), 5000);
+    windowtest::control<QTimer>(form, "Timer2")->setInterval(0);
     for (int wait = 0; wait < 1000 && f.sent.empty(); ++wait)
         QTest::qWait(10);
     EXPECT_EQ(f.sent.size(), 1u);

@@ -25,12 +25,25 @@ using windowtest::WindowFixture;
 const QString kConfirmation = QStringLiteral("   Configuração Gravada ....     ");
 
 QList<QComboBox*> boxes(TFormPalms& form) {
-    return {form.ComboBox1, form.ComboBox2, form.ComboBox3, form.ComboBox4, form.ComboBox5};
+    return {windowtest::control<QComboBox>(form, "ComboBox1"),
+            windowtest::control<QComboBox>(form, "ComboBox2"),
+            windowtest::control<QComboBox>(form, "ComboBox3"),
+            windowtest::control<QComboBox>(form, "ComboBox4"),
+            windowtest::control<QComboBox>(form, "ComboBox5")};
 }
 
 QList<QLineEdit*> fields(TFormPalms& form) {
-    return {form.Edit23, form.Edit24, form.Edit25, form.Edit26, form.Edit27, form.Edit28,
-            form.Edit29, form.Edit30, form.Edit31, form.Edit32, form.Edit33};
+    return {windowtest::control<QLineEdit>(form, "Edit23"),
+            windowtest::control<QLineEdit>(form, "Edit24"),
+            windowtest::control<QLineEdit>(form, "Edit25"),
+            windowtest::control<QLineEdit>(form, "Edit26"),
+            windowtest::control<QLineEdit>(form, "Edit27"),
+            windowtest::control<QLineEdit>(form, "Edit28"),
+            windowtest::control<QLineEdit>(form, "Edit29"),
+            windowtest::control<QLineEdit>(form, "Edit30"),
+            windowtest::control<QLineEdit>(form, "Edit31"),
+            windowtest::control<QLineEdit>(form, "Edit32"),
+            windowtest::control<QLineEdit>(form, "Edit33")};
 }
 
 TEST(ConfirmarGravar, WritesTheNineteenLinesAndARestartLoadsThemBack) {
@@ -43,15 +56,15 @@ TEST(ConfirmarGravar, WritesTheNineteenLinesAndARestartLoadsThemBack) {
                                   QStringLiteral("Monitor Cozinha"), QStringLiteral("Visualizar")};
     for (int i = 0; i < 5; ++i)
         boxes(form)[i]->setEditText(boxTexts[i]);
-    form.Edit22->setText(QStringLiteral("3"));
-    form.CheckBox1->setChecked(true);
+    windowtest::control<QLineEdit>(form, "Edit22")->setText(QStringLiteral("3"));
+    windowtest::control<QCheckBox>(form, "CheckBox1")->setChecked(true);
     const QStringList fieldTexts = {
         "192.168.0.50",       "", "",         "", "10.0.0.9", "12", "/dev/usb/lp0", "",
         "/tmp/cozinha 2.txt", "", "/tmp/café"};
     for (int i = 0; i < 11; ++i)
         fields(form)[i]->setText(fieldTexts[i]);
 
-    form.BitBtn2->click();
+    windowtest::control<QPushButton>(form, "BitBtn2")->click();
 
     EXPECT_EQ(fixture.recorder.standardErrors().size(), 0u);
     ASSERT_EQ(fixture.recorder.shown().size(), 1u);
@@ -68,34 +81,34 @@ TEST(ConfirmarGravar, WritesTheNineteenLinesAndARestartLoadsThemBack) {
     EXPECT_TRUE(fixture.recorder.standardErrors().empty());
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(boxes(again)[i]->currentText(), boxTexts[i]) << "ComboBox" << i + 1;
-    EXPECT_EQ(again.Edit22->text(), QStringLiteral("3"));
-    EXPECT_TRUE(again.CheckBox1->isChecked());
+    EXPECT_EQ(windowtest::control<QLineEdit>(again, "Edit22")->text(), QStringLiteral("3"));
+    EXPECT_TRUE(windowtest::control<QCheckBox>(again, "CheckBox1")->isChecked());
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(fields(again)[i]->text(), fieldTexts[i]) << "Edit" << 23 + i;
 
-    again.CheckBox1->setChecked(false);
-    again.BitBtn2->click();
+    windowtest::control<QCheckBox>(again, "CheckBox1")->setChecked(false);
+    windowtest::control<QPushButton>(again, "BitBtn2")->click();
     EXPECT_EQ(fixture.readDataFile(QStringLiteral("DozEdiz.INI")).split('\n').at(7), "N\r");
 }
 
 TEST(ConfirmarGravar, ANonNumberInEdit22BecomesSevenAndThePanelsAndTimer1Stop) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    form.Edit22->setText(QStringLiteral("abc"));
-    form.Panel6->show();
-    form.GroupBox3->show();
-    form.Timer1->start();
+    windowtest::control<QLineEdit>(form, "Edit22")->setText(QStringLiteral("abc"));
+    windowtest::control<QFrame>(form, "Panel6")->show();
+    windowtest::control<QGroupBox>(form, "GroupBox3")->show();
+    windowtest::control<QTimer>(form, "Timer1")->start();
 
-    form.BitBtn2->click();
+    windowtest::control<QPushButton>(form, "BitBtn2")->click();
 
-    EXPECT_EQ(form.Edit22->text(), QStringLiteral("7"));
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), QStringLiteral("7"));
     const QList<QByteArray> lines = fixture.readDataFile(QStringLiteral("DozEdiz.INI")).split('\n');
     ASSERT_EQ(lines.size(), 20); // 19 lines, each ended
     EXPECT_EQ(lines.at(2), "7\r");
     EXPECT_EQ(lines.at(3), "7\r");
-    EXPECT_TRUE(form.Panel6->isHidden());
-    EXPECT_TRUE(form.GroupBox3->isHidden());
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_TRUE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
+    EXPECT_TRUE(windowtest::control<QGroupBox>(form, "GroupBox3")->isHidden());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer1")->isActive());
     // Edit28 and the destinations are stored as typed.
     EXPECT_EQ(lines.at(13), "8\r");
 }
@@ -109,10 +122,12 @@ TEST(ConfirmarGravar, ALongFirstLineKeepsTheLinesAfterIt) {
     stored.groupItems = "N";
     fixture.writeDataFile(QStringLiteral("DozEdiz.INI"), stored.toBytes());
     TFormPalms& form = fixture.start();
-    EXPECT_EQ(form.ComboBox1->currentText(), QString::fromLatin1(longName));
-    EXPECT_EQ(form.ComboBox2->currentText(), QStringLiteral("Cozinha"));
+    EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox1")->currentText(),
+              QString::fromLatin1(longName));
+    EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox2")->currentText(),
+              QStringLiteral("Cozinha"));
 
-    form.BitBtn2->click();
+    windowtest::control<QPushButton>(form, "BitBtn2")->click();
     const QList<QByteArray> lines = fixture.readDataFile(QStringLiteral("DozEdiz.INI")).split('\n');
     EXPECT_EQ(lines.at(0), longName + "\r");
     EXPECT_EQ(lines.at(1), "Cozinha\r");
@@ -122,19 +137,19 @@ TEST(ConfirmarGravar, ALongFirstLineKeepsTheLinesAfterIt) {
 TEST(ConfirmarGravar, AFolderThatCannotBeWrittenShowsTheErrorBoxAndNoConfirmation) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    form.Edit22->setText(QStringLiteral("x"));
-    form.Panel6->show();
+    windowtest::control<QLineEdit>(form, "Edit22")->setText(QStringLiteral("x"));
+    windowtest::control<QFrame>(form, "Panel6")->show();
     const QString missing = fixture.dataPath(QStringLiteral("missing"));
     const testsupport::ScopedEnvVar unwritable("TOBRASK_BARES_DIR", missing);
 
-    form.BitBtn2->click();
+    windowtest::control<QPushButton>(form, "BitBtn2")->click();
 
     ASSERT_EQ(fixture.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(fixture.recorder.standardErrors()[0].text.contains(QStringLiteral("DozEdiz.INI")));
     EXPECT_FALSE(fixture.shown(kConfirmation));
     // The panels hidden and the feed field's default stay done.
-    EXPECT_EQ(form.Edit22->text(), QStringLiteral("7"));
-    EXPECT_TRUE(form.Panel6->isHidden());
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), QStringLiteral("7"));
+    EXPECT_TRUE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
 }
 
 QByteArray toUtf16(const QString& text, QStringConverter::Encoding encoding) {
@@ -174,9 +189,10 @@ TEST_P(KeepsTheEncoding, TheFileWasLastReadIn) {
         QStringLiteral("DozEdiz.INI"),
         c.bom + c.encode(QStringLiteral("Impressora Salão\r\nCozinha €\r\n5\r\n5\r\n")));
     TFormPalms& form = fixture.start();
-    ASSERT_EQ(form.ComboBox2->currentText(), QStringLiteral("Cozinha €"));
+    ASSERT_EQ(windowtest::control<QComboBox>(form, "ComboBox2")->currentText(),
+              QStringLiteral("Cozinha €"));
 
-    form.BitBtn2->click();
+    windowtest::control<QPushButton>(form, "BitBtn2")->click();
 
     const QByteArray written = fixture.readDataFile(QStringLiteral("DozEdiz.INI"));
     ASSERT_TRUE(written.startsWith(c.bom));

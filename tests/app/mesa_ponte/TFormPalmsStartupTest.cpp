@@ -96,7 +96,7 @@ TEST_P(ServerAddress, DecidesTheDatabaseTexts) {
 
     const QString mainPath = databases.filePath("DRAVCUVORA22.FDB");
     const QString tabletsPath = databases.filePath("DRAVPALMS.FDB");
-    EXPECT_EQ(form.ServerAddress, c.server);
+    EXPECT_EQ(form.serverAddress(), c.server);
     if (c.server.isEmpty()) {
         EXPECT_EQ(form.cycle().LogonP.database(), tabletsPath);
         EXPECT_FALSE(fixture.shown(kConnectError));
@@ -136,7 +136,7 @@ TEST(ServerAddressFile, IsFoundWhateverTheCaseOfItsName) {
     fixture.writeDataFile("SETUPREDE.INI", "10.1.1.5\r\n");
     fixture.injectFailures(
         [](db::FbCall call) { return call == db::FbCall::AttachDatabase ? kNetworkError : 0L; });
-    EXPECT_EQ(fixture.start().ServerAddress, QStringLiteral("10.1.1.5"));
+    EXPECT_EQ(fixture.start().serverAddress(), QStringLiteral("10.1.1.5"));
 }
 
 // --- Schema upgrade, embedded and through the server ----------------------------------
@@ -254,26 +254,31 @@ TEST_P(Startup, NameTitleAndPrinterBoxes) {
     TFormPalms& form = m_fixture->start();
     EXPECT_TRUE(m_fixture->recorder.shown().empty());
     EXPECT_EQ(form.cycle().EstablishmentName, QStringLiteral("Restaurante Exemplo"));
-    EXPECT_EQ(form.Label33->text(), QStringLiteral("Restaurante Exemplo"));
+    EXPECT_EQ(windowtest::control<QLabel>(form, "Label33")->text(),
+              QStringLiteral("Restaurante Exemplo"));
     EXPECT_EQ(applicationTitle(), QStringLiteral("Interface Cuvora Tablet"));
     EXPECT_EQ(form.cycle().Logon.isConnected(), true);
     EXPECT_EQ(form.cycle().LogonP.isConnected(), true);
     if (access() == Access::Server) {
-        EXPECT_EQ(form.ServerAddress, testsupport::testServer());
+        EXPECT_EQ(form.serverAddress(), testsupport::testServer());
     }
 
-    EXPECT_EQ(comboItems(form.ComboBox1),
+    EXPECT_EQ(comboItems(windowtest::control<QComboBox>(form, "ComboBox1")),
               (QStringList{"PDF", "Cozinha", "Informar Porta", "Nao Imprimir", "Visualizar"}));
-    for (QComboBox* box : {form.ComboBox2, form.ComboBox3, form.ComboBox4, form.ComboBox5})
+    for (QComboBox* box : {windowtest::control<QComboBox>(form, "ComboBox2"),
+                           windowtest::control<QComboBox>(form, "ComboBox3"),
+                           windowtest::control<QComboBox>(form, "ComboBox4"),
+                           windowtest::control<QComboBox>(form, "ComboBox5")})
         EXPECT_EQ(comboItems(box), (QStringList{"PDF", "Cozinha", "Informar Porta",
                                                 "Monitor Cozinha", "Nao Imprimir", "Visualizar"}));
     // No DozEdiz.INI: no entry chosen, the stored texts stay, the boxes' defaults.
-    EXPECT_EQ(form.ComboBox1->currentText(), QString());
-    EXPECT_EQ(form.ComboBox5->currentText(), QStringLiteral("M - Matricial (paralela)"));
-    EXPECT_EQ(form.Edit22->text(), QStringLiteral("7"));
-    EXPECT_EQ(form.Edit28->text(), QStringLiteral("8"));
-    EXPECT_EQ(form.Edit29->text(), QString());
-    EXPECT_EQ(form.Edit23->text(), QStringLiteral("Edit23"));
+    EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox1")->currentText(), QString());
+    EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox5")->currentText(),
+              QStringLiteral("M - Matricial (paralela)"));
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), QStringLiteral("7"));
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit28")->text(), QStringLiteral("8"));
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit29")->text(), QString());
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit23")->text(), QStringLiteral("Edit23"));
 }
 
 TEST_P(Startup, AMalformedNameIsLeftEmptyWithoutAMessage) {
@@ -283,7 +288,7 @@ TEST_P(Startup, AMalformedNameIsLeftEmptyWithoutAMessage) {
     TFormPalms& form = m_fixture->start();
     EXPECT_TRUE(m_fixture->recorder.shown().empty());
     EXPECT_EQ(form.cycle().EstablishmentName, QString());
-    EXPECT_EQ(form.Label33->text(), QString());
+    EXPECT_EQ(windowtest::control<QLabel>(form, "Label33")->text(), QString());
 }
 
 TEST_P(Startup, FormShowReadsTheRowFetchedAtStartUp) {
@@ -292,8 +297,10 @@ TEST_P(Startup, FormShowReadsTheRowFetchedAtStartUp) {
     onMain("update empresa set SCC4 = 1, SCC5 = 1");
     form.FormShow();
     EXPECT_TRUE(m_fixture->recorder.shown().empty());
-    EXPECT_EQ(form.Label45->text(), QStringLiteral("IP Servidor: 192.168.1.7"));
-    EXPECT_EQ(form.Label51->text(), QStringLiteral("para conexão smartphones"));
+    EXPECT_EQ(windowtest::control<QLabel>(form, "Label45")->text(),
+              QStringLiteral("IP Servidor: 192.168.1.7"));
+    EXPECT_EQ(windowtest::control<QLabel>(form, "Label51")->text(),
+              QStringLiteral("para conexão smartphones"));
     EXPECT_EQ(form.cycle().SCC4, 64);
     EXPECT_EQ(form.cycle().SCC5, 2048);
 }
@@ -311,10 +318,11 @@ protected:
     // What the stored layout shows when start-up stopped before the title.
     void expectStoredLayout(TFormPalms& form) {
         EXPECT_EQ(applicationTitle(), QStringLiteral("Interface Cuvora 22 plus"));
-        EXPECT_EQ(form.ComboBox1->count(), 0);
-        EXPECT_EQ(form.Edit22->text(), QStringLiteral("Edit22"));
-        EXPECT_EQ(form.Edit28->text(), QStringLiteral("Edit22"));
-        EXPECT_EQ(form.ComboBox5->currentText(), QStringLiteral("M - Matricial (paralela)"));
+        EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox1")->count(), 0);
+        EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), QStringLiteral("Edit22"));
+        EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit28")->text(), QStringLiteral("Edit22"));
+        EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox5")->currentText(),
+                  QStringLiteral("M - Matricial (paralela)"));
     }
 
     TestDatabases m_dbs;
@@ -337,7 +345,7 @@ TEST_F(StartupFailure, ARefusingServerFallsBackForTheMainDatabaseOnly) {
     // not kept either, so it holds the file from nobody.
     EXPECT_FALSE(form.cycle().Logon.isConnected());
     // The port fields are emptied only after both connections.
-    EXPECT_EQ(form.Edit29->text(), QStringLiteral("Edit29"));
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit29")->text(), QStringLiteral("Edit29"));
     expectStoredLayout(form);
 
     // FormShow names the database that is missing, not the empty statement it never had.
@@ -361,9 +369,10 @@ TEST_F(StartupFailure, UnreachableLocalDatabasesEndInTheErrorBox) {
     // The window still shows; FormShow's own error ends in the box as well.
     m_fixture.recorder.clear();
     form.show();
-    EXPECT_EQ(form.Label45->text(), QStringLiteral("IP Servidor: 192.168.1.7"));
+    EXPECT_EQ(windowtest::control<QLabel>(form, "Label45")->text(),
+              QStringLiteral("IP Servidor: 192.168.1.7"));
     EXPECT_EQ(m_fixture.recorder.standardErrors().size(), 1u);
-    EXPECT_TRUE(form.Timer3->isActive());
+    EXPECT_TRUE(windowtest::control<QTimer>(form, "Timer3")->isActive());
 }
 
 TEST_F(StartupFailure, AMainDatabaseWithoutEmpresaCreatesNothing) {
@@ -403,8 +412,8 @@ TEST_F(StartupFailure, ADozEdizHeldForWritingLeavesTheDefaultsOfTheBoxes) {
     ::close(fd);
     ASSERT_EQ(m_fixture.recorder.standardErrors().size(), 1u);
     EXPECT_TRUE(m_fixture.recorder.standardErrors()[0].text.contains("DozEdiz.INI"));
-    EXPECT_EQ(form.ComboBox1->currentText(), QString());
-    EXPECT_EQ(form.Edit22->text(), QStringLiteral("7"));
+    EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox1")->currentText(), QString());
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), QStringLiteral("7"));
     EXPECT_EQ(applicationTitle(), QStringLiteral("Interface Cuvora Tablet"));
 }
 
@@ -438,19 +447,30 @@ TEST_P(DozEdiz, IsLoadedIntoTheControlsLineByLine) {
     TFormPalms& form = fixture.start();
     EXPECT_TRUE(fixture.recorder.shown().empty());
 
-    const QComboBox* boxes[] = {form.ComboBox1, form.ComboBox2, form.ComboBox3, form.ComboBox4,
-                                form.ComboBox5};
+    const QComboBox* boxes[] = {windowtest::control<QComboBox>(form, "ComboBox1"),
+                                windowtest::control<QComboBox>(form, "ComboBox2"),
+                                windowtest::control<QComboBox>(form, "ComboBox3"),
+                                windowtest::control<QComboBox>(form, "ComboBox4"),
+                                windowtest::control<QComboBox>(form, "ComboBox5")};
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(boxes[i]->currentText(), c.boxes.at(i)) << "ComboBox" << i + 1;
-    EXPECT_EQ(form.Edit22->text(), c.feedLines);
-    EXPECT_EQ(form.CheckBox1->isChecked(), c.grouped);
-    const QLineEdit* fields[] = {form.Edit23, form.Edit24, form.Edit25, form.Edit26,
-                                 form.Edit27, form.Edit28, form.Edit29, form.Edit30,
-                                 form.Edit31, form.Edit32, form.Edit33};
+    EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), c.feedLines);
+    EXPECT_EQ(windowtest::control<QCheckBox>(form, "CheckBox1")->isChecked(), c.grouped);
+    const QLineEdit* fields[] = {windowtest::control<QLineEdit>(form, "Edit23"),
+                                 windowtest::control<QLineEdit>(form, "Edit24"),
+                                 windowtest::control<QLineEdit>(form, "Edit25"),
+                                 windowtest::control<QLineEdit>(form, "Edit26"),
+                                 windowtest::control<QLineEdit>(form, "Edit27"),
+                                 windowtest::control<QLineEdit>(form, "Edit28"),
+                                 windowtest::control<QLineEdit>(form, "Edit29"),
+                                 windowtest::control<QLineEdit>(form, "Edit30"),
+                                 windowtest::control<QLineEdit>(form, "Edit31"),
+                                 windowtest::control<QLineEdit>(form, "Edit32"),
+                                 windowtest::control<QLineEdit>(form, "Edit33")};
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(fields[i]->text(), c.fields.at(i)) << "Edit" << 23 + i;
     // Loading a text chooses no entry of the list.
-    EXPECT_EQ(form.ComboBox2->count(), 6);
+    EXPECT_EQ(windowtest::control<QComboBox>(form, "ComboBox2")->count(), 6);
 }
 
 // The start line names the establishment; the next one says where each box sends, in words.

@@ -70,9 +70,9 @@ protected:
 
 TEST_P(Switches, StartAsStoredBeforeAnyShow) {
     TFormPalms& form = start();
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup2->itemIndex(), -1);
-    EXPECT_EQ(form.RadioGroup3->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup2")->itemIndex(), -1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup3")->itemIndex(), 1);
     EXPECT_TRUE(writes().isEmpty());
 }
 
@@ -83,9 +83,9 @@ TEST_P(Switches, YesInBothFecharColumnsIsShownAndStoredBackUnchanged) {
     TFormPalms& form = start();
     form.show();
     EXPECT_TRUE(recorder().shown().empty());
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 0);
-    EXPECT_EQ(form.RadioGroup3->itemIndex(), 0);
-    EXPECT_EQ(form.RadioGroup2->itemIndex(), 0);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 0);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup3")->itemIndex(), 0);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup2")->itemIndex(), 0);
     // In the order of loading: FECHAR, then ABRIR (with FECHAR already stored), then PROMOCAO.
     EXPECT_EQ(writes(),
               (QList<QStringList>{{"FECHAR", "SS"}, {"FECHAR", "SS"}, {"PROMOCAO", "S"}}));
@@ -98,17 +98,17 @@ TEST_P(Switches, EmptyTablesShowItemOneAndOnlyPromocaoIsInserted) {
     TFormPalms& form = start();
     form.show();
     EXPECT_TRUE(recorder().shown().empty());
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup3->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup2->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup3")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup2")->itemIndex(), 1);
     EXPECT_EQ(writes(), (QList<QStringList>{{"PROMOCAO", "N"}}));
     EXPECT_TRUE(fechar().isEmpty());
     EXPECT_EQ(promocao(), (QList<QStringList>{{"N"}}));
 
     // The first click inserts the row, the other column left NULL; the next edits it.
-    click(form.RadioGroup3, 0);
+    click(windowtest::control<RadioGroup>(form, "RadioGroup3"), 0);
     EXPECT_EQ(fechar(), (QList<QStringList>{{"", "S"}}));
-    click(form.RadioGroup1, 0);
+    click(windowtest::control<RadioGroup>(form, "RadioGroup1"), 0);
     EXPECT_EQ(fechar(), (QList<QStringList>{{"S", "S"}}));
     EXPECT_EQ(writes(), (QList<QStringList>{{"FECHAR", "-S"}, {"FECHAR", "SS"}}));
     EXPECT_TRUE(recorder().shown().empty());
@@ -120,8 +120,8 @@ TEST_P(Switches, AnythingButCapitalSIsShownAsNoAndStoredAsN) {
     writes();
     TFormPalms& form = start();
     form.show();
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup2->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup2")->itemIndex(), 1);
     // RadioGroup1 and 3 did not change: only PROMOCAO is normalised at the first show.
     EXPECT_EQ(writes(), (QList<QStringList>{{"PROMOCAO", "N"}}));
     EXPECT_EQ(promocao(), (QList<QStringList>{{"N"}}));
@@ -132,11 +132,11 @@ TEST_P(Switches, ClickingTheSelectedItemStoresNothingAndEveryShowReloads) {
     TFormPalms& form = start();
     form.show();
     writes();
-    click(form.RadioGroup2, 1);
-    click(form.RadioGroup1, 1);
+    click(windowtest::control<RadioGroup>(form, "RadioGroup2"), 1);
+    click(windowtest::control<RadioGroup>(form, "RadioGroup1"), 1);
     EXPECT_TRUE(writes().isEmpty());
 
-    click(form.RadioGroup2, 0);
+    click(windowtest::control<RadioGroup>(form, "RadioGroup2"), 0);
     EXPECT_EQ(writes(), (QList<QStringList>{{"PROMOCAO", "S"}}));
 
     // The tablets' software changes the switches while the window is hidden.
@@ -145,9 +145,9 @@ TEST_P(Switches, ClickingTheSelectedItemStoresNothingAndEveryShowReloads) {
     writes();
     form.hide();
     form.show();
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 0);
-    EXPECT_EQ(form.RadioGroup3->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup2->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 0);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup3")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup2")->itemIndex(), 1);
     EXPECT_EQ(writes(), (QList<QStringList>{{"FECHAR", "SN"}, {"PROMOCAO", "N"}}));
     EXPECT_TRUE(recorder().shown().empty());
 }
@@ -160,11 +160,11 @@ TEST_P(Switches, AFailedStoreShowsTheErrorBoxAndKeepsTheOperatorsChoice) {
     {
         // The update of the post fails: the select of opening goes through.
         testsupport::ScopedFbFailure failure(db::FbCall::ExecuteStatement, kNetworkError, 1);
-        click(form.RadioGroup1, 0);
+        click(windowtest::control<RadioGroup>(form, "RadioGroup1"), 0);
         EXPECT_TRUE(failure.failed());
     }
     ASSERT_EQ(recorder().standardErrors().size(), 1u);
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 0);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 0);
     EXPECT_EQ(fechar(), (QList<QStringList>{{"N", "N"}}));
     EXPECT_TRUE(writes().isEmpty());
 
@@ -174,8 +174,8 @@ TEST_P(Switches, AFailedStoreShowsTheErrorBoxAndKeepsTheOperatorsChoice) {
     form.hide();
     form.show();
     EXPECT_TRUE(recorder().shown().empty());
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup3->itemIndex(), 0);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup3")->itemIndex(), 0);
 }
 
 TEST_P(Switches, AnUnreachableDatabaseStopsLoadingAtTheFailingStep) {
@@ -190,8 +190,8 @@ TEST_P(Switches, AnUnreachableDatabaseStopsLoadingAtTheFailingStep) {
     }
     EXPECT_EQ(recorder().standardErrors().size(), 1u);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(form.RadioGroup1->itemIndex(), 1);
-    EXPECT_EQ(form.RadioGroup2->itemIndex(), -1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup1")->itemIndex(), 1);
+    EXPECT_EQ(windowtest::control<RadioGroup>(form, "RadioGroup2")->itemIndex(), -1);
     EXPECT_TRUE(writes().isEmpty());
 }
 

@@ -88,33 +88,40 @@ TEST(WindowLayout, BorderlessWithItsMarginAndThePanelsInside) {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Interface Cuvora / Mobile"));
     EXPECT_FALSE(form.windowIcon().isNull());
     EXPECT_EQ(form.size(), QSize(647, 482));
-    EXPECT_EQ(form.Panel3->geometry(), QRect(5, 5, 637, 49));
-    EXPECT_EQ(form.Panel2->geometry(), QRect(5, 54, 637, 423));
-    EXPECT_EQ(form.Image4->geometry(), QRect(0, 0, 637, 49));
+    EXPECT_EQ(windowtest::control<QFrame>(form, "Panel3")->geometry(), QRect(5, 5, 637, 49));
+    EXPECT_EQ(windowtest::control<QFrame>(form, "Panel2")->geometry(), QRect(5, 54, 637, 423));
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image4")->geometry(), QRect(0, 0, 637, 49));
     // Beyond the right edge: the network address group boxes are never seen.
-    EXPECT_GE(form.Panel5->x(), form.width());
+    EXPECT_GE(windowtest::control<QFrame>(form, "Panel5")->x(), form.width());
 
-    EXPECT_TRUE(form.Panel6->isHidden());
-    for (QGroupBox* group :
-         {form.GroupBox1, form.GroupBox2, form.GroupBox3, form.GroupBox4, form.GroupBox5})
+    EXPECT_TRUE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
+    for (QGroupBox* group : {windowtest::control<QGroupBox>(form, "GroupBox1"),
+                             windowtest::control<QGroupBox>(form, "GroupBox2"),
+                             windowtest::control<QGroupBox>(form, "GroupBox3"),
+                             windowtest::control<QGroupBox>(form, "GroupBox4"),
+                             windowtest::control<QGroupBox>(form, "GroupBox5")})
         EXPECT_TRUE(group->isHidden());
     for (QWidget* hidden :
-         std::initializer_list<QWidget*>{form.impvalto, form.Memo1, form.Memo2, form.Memo3})
+         std::initializer_list<QWidget*>{windowtest::control<QTextEdit>(form, "impvalto"),
+                                         windowtest::control<QPlainTextEdit>(form, "Memo1"),
+                                         windowtest::control<QPlainTextEdit>(form, "Memo2"),
+                                         windowtest::control<QPlainTextEdit>(form, "Memo3")})
         EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
-    EXPECT_FALSE(form.Timer1->isActive());
-    EXPECT_FALSE(form.Timer4->isActive());
-    EXPECT_FALSE(form.TrayIcon1->isVisible());
-    EXPECT_EQ(form.TrayIcon1->toolTip(), QStringLiteral("Interface Cuvora 22 plus"));
-    EXPECT_FALSE(form.TrayIcon1->icon().isNull());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer4")->isActive());
+    EXPECT_FALSE(windowtest::control<QSystemTrayIcon>(form, "TrayIcon1")->isVisible());
+    EXPECT_EQ(windowtest::control<QSystemTrayIcon>(form, "TrayIcon1")->toolTip(),
+              QStringLiteral("Interface Cuvora 22 plus"));
+    EXPECT_FALSE(windowtest::control<QSystemTrayIcon>(form, "TrayIcon1")->icon().isNull());
 }
 
 TEST(WindowLayout, FontsKeepTheirKindOnLinux) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    const QFontInfo ticket(form.impvalto->font());
+    const QFontInfo ticket(windowtest::control<QTextEdit>(form, "impvalto")->font());
     EXPECT_TRUE(ticket.fixedPitch()) << ticket.family().toStdString();
     EXPECT_EQ(ticket.pixelSize(), 9);
-    const QFontInfo caption(form.Label52->font());
+    const QFontInfo caption(windowtest::control<QLabel>(form, "Label52")->font());
     EXPECT_EQ(caption.family(), QStringLiteral("Liberation Sans"));
     EXPECT_TRUE(caption.bold());
     EXPECT_EQ(caption.pixelSize(), 21);
@@ -124,26 +131,36 @@ TEST(WindowLayout, FontsKeepTheirKindOnLinux) {
 TEST(WindowLayout, CaptionsStayClearOfTheirFields) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    const std::pair<QLabel*, QWidget*> besides[] = {{form.Label34, form.Edit22},
-                                                    {form.Label31, form.Edit28}};
+    const std::pair<QLabel*, QWidget*> besides[] = {
+        {windowtest::control<QLabel>(form, "Label34"),
+         windowtest::control<QLineEdit>(form, "Edit22")},
+        {windowtest::control<QLabel>(form, "Label31"),
+         windowtest::control<QLineEdit>(form, "Edit28")}};
     for (const auto& [caption, field] : besides)
         EXPECT_LT(caption->x() + caption->sizeHint().width(), field->x())
             << caption->text().toStdString();
-    for (QLabel* caption : {form.Label30, form.Label32, form.Label36, form.Label35, form.Label37})
-        EXPECT_LE(caption->x() + caption->sizeHint().width(), form.Panel2->width())
+    for (QLabel* caption : {windowtest::control<QLabel>(form, "Label30"),
+                            windowtest::control<QLabel>(form, "Label32"),
+                            windowtest::control<QLabel>(form, "Label36"),
+                            windowtest::control<QLabel>(form, "Label35"),
+                            windowtest::control<QLabel>(form, "Label37")})
+        EXPECT_LE(caption->x() + caption->sizeHint().width(),
+                  windowtest::control<QFrame>(form, "Panel2")->width())
             << caption->text().toStdString();
 }
 
 TEST(WindowPictures, PlainPicturesAlwaysShowAndStoredOnesWaitForTheirClass) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    EXPECT_FALSE(form.Image2->pixmap().isNull());
-    EXPECT_FALSE(form.Image3->pixmap().isNull());
-    for (QPushButton* button : {form.BitBtn1, form.BitBtn2, form.BitBtn3})
+    EXPECT_FALSE(windowtest::control<QLabel>(form, "Image2")->pixmap().isNull());
+    EXPECT_FALSE(windowtest::control<QLabel>(form, "Image3")->pixmap().isNull());
+    for (QPushButton* button : {windowtest::control<QPushButton>(form, "BitBtn1"),
+                                windowtest::control<QPushButton>(form, "BitBtn2"),
+                                windowtest::control<QPushButton>(form, "BitBtn3")})
         EXPECT_FALSE(button->icon().isNull()) << button->text().toStdString();
     // No picture class "TqkSmartImage" is registered: the window opens with both empty.
-    EXPECT_EQ(form.Image1->Picture().Graphic(), nullptr);
-    EXPECT_EQ(form.Image4->Picture().Graphic(), nullptr);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image1")->Picture().Graphic(), nullptr);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image4")->Picture().Graphic(), nullptr);
     EXPECT_TRUE(fixture.recorder.shown().empty());
 }
 
@@ -151,14 +168,15 @@ TEST(WindowPictures, StoredPicturesAreJpegsOfTheirClass) {
     const RegisteredSmartImage registered;
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
-    ASSERT_NE(form.Image1->Picture().Graphic(), nullptr);
-    ASSERT_NE(form.Image4->Picture().Graphic(), nullptr);
-    EXPECT_EQ(form.Image1->Picture().Graphic()->ClassName(), QStringLiteral("TqkSmartImage"));
+    ASSERT_NE(windowtest::control<TImage>(form, "Image1")->Picture().Graphic(), nullptr);
+    ASSERT_NE(windowtest::control<TImage>(form, "Image4")->Picture().Graphic(), nullptr);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image1")->Picture().Graphic()->ClassName(),
+              QStringLiteral("TqkSmartImage"));
     // The logo fits its image proportionally; the title picture is stretched over the bar.
-    EXPECT_LE(form.Image1->Picture().Width(), 337);
-    EXPECT_LE(form.Image1->Picture().Height(), 224);
-    EXPECT_EQ(form.Image4->Picture().Width(), 637);
-    EXPECT_EQ(form.Image4->Picture().Height(), 49);
+    EXPECT_LE(windowtest::control<TImage>(form, "Image1")->Picture().Width(), 337);
+    EXPECT_LE(windowtest::control<TImage>(form, "Image1")->Picture().Height(), 224);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image4")->Picture().Width(), 637);
+    EXPECT_EQ(windowtest::control<TImage>(form, "Image4")->Picture().Height(), 49);
 }
 
 // The pictures to look at: as the window opens today (no picture class registered) and
@@ -182,7 +200,7 @@ TEST(WindowScreenshot, IsSavedForTheEye) {
             testsupport::artifactPath(withPictures ? "TFormPalms-pictures.png" : "TFormPalms.png");
         EXPECT_TRUE(shot.save(path)) << path.toStdString();
         if (withPictures) {
-            form.Panel6->show();
+            windowtest::control<QFrame>(form, "Panel6")->show();
             const QString ports = testsupport::artifactPath(QStringLiteral("TFormPalms-ports.png"));
             EXPECT_TRUE(form.grab().save(ports)) << ports.toStdString();
         }
@@ -195,11 +213,11 @@ TEST(WindowHandlers, FecharAndTheClosePictureCloseTheWindow) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
     form.show();
-    form.BitBtn1->click();
+    windowtest::control<QPushButton>(form, "BitBtn1")->click();
     EXPECT_FALSE(form.isVisible());
 
     form.show();
-    QTest::mouseClick(form.Image3, Qt::LeftButton);
+    QTest::mouseClick(windowtest::control<QLabel>(form, "Image3"), Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(fixture.recorder.shown().empty());
 }
@@ -209,14 +227,14 @@ TEST(WindowHandlers, WithoutANotificationAreaMinimizarMinimisesTheWindow) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
     form.show();
-    form.BitBtn3->click();
+    windowtest::control<QPushButton>(form, "BitBtn3")->click();
     EXPECT_TRUE(form.isMinimized());
     EXPECT_TRUE(form.isVisible());
 
     form.showNormal();
-    QTest::mouseClick(form.Image2, Qt::LeftButton);
+    QTest::mouseClick(windowtest::control<QLabel>(form, "Image2"), Qt::LeftButton);
     EXPECT_TRUE(form.isMinimized());
-    EXPECT_FALSE(form.TrayIcon1->isVisible());
+    EXPECT_FALSE(windowtest::control<QSystemTrayIcon>(form, "TrayIcon1")->isVisible());
 }
 
 TEST(WindowHandlers, TheTrayIconBringsTheWindowBackAndRunsFormShow) {
@@ -226,15 +244,16 @@ TEST(WindowHandlers, TheTrayIconBringsTheWindowBackAndRunsFormShow) {
     // As hidden to the notification area.
     form.hide();
     form.setWindowState(Qt::WindowMinimized);
-    form.TrayIcon1->show();
-    form.Label45->setText(QStringLiteral("stale"));
+    windowtest::control<QSystemTrayIcon>(form, "TrayIcon1")->show();
+    windowtest::control<QLabel>(form, "Label45")->setText(QStringLiteral("stale"));
 
     form.TrayIcon1Click();
 
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized());
-    EXPECT_FALSE(form.TrayIcon1->isVisible());
-    EXPECT_EQ(form.Label45->text(), QStringLiteral("IP Servidor: 192.168.1.7"));
+    EXPECT_FALSE(windowtest::control<QSystemTrayIcon>(form, "TrayIcon1")->isVisible());
+    EXPECT_EQ(windowtest::control<QLabel>(form, "Label45")->text(),
+              QStringLiteral("IP Servidor: 192.168.1.7"));
     EXPECT_TRUE(fixture.recorder.shown().empty());
 }
 
@@ -242,31 +261,35 @@ TEST(WindowHandlers, EnteringABoxStartsTimer1WhichShowsTheGroupBoxOfEachPsBox) {
     WindowFixture fixture;
     TFormPalms& form = fixture.start();
     activate(form);
-    form.ComboBox1->setEditText(QStringLiteral("ps lower case"));
-    form.ComboBox3->setEditText(QStringLiteral("PS"));
+    windowtest::control<QComboBox>(form, "ComboBox1")->setEditText(QStringLiteral("ps lower case"));
+    windowtest::control<QComboBox>(form, "ComboBox3")->setEditText(QStringLiteral("PS"));
 
-    QTest::mouseClick(form.ComboBox2->lineEdit(), Qt::LeftButton);
-    ASSERT_EQ(QApplication::focusWidget(), form.ComboBox2);
-    EXPECT_TRUE(form.Timer1->isActive());
-    QTest::keyClicks(form.ComboBox2->lineEdit(), QStringLiteral("PS-Cozinha"));
-    ASSERT_EQ(form.ComboBox2->currentText(), QStringLiteral("PS-Cozinha"));
+    QTest::mouseClick(windowtest::control<QComboBox>(form, "ComboBox2")->lineEdit(),
+                      Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), windowtest::control<QComboBox>(form, "ComboBox2"));
+    EXPECT_TRUE(windowtest::control<QTimer>(form, "Timer1")->isActive());
+    QTest::keyClicks(windowtest::control<QComboBox>(form, "ComboBox2")->lineEdit(),
+                     QStringLiteral("PS-Cozinha"));
+    ASSERT_EQ(windowtest::control<QComboBox>(form, "ComboBox2")->currentText(),
+              QStringLiteral("PS-Cozinha"));
 
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.GroupBox2->isHidden(); }, 5000));
-    EXPECT_FALSE(form.GroupBox3->isHidden());
-    EXPECT_TRUE(form.GroupBox1->isHidden());
-    EXPECT_TRUE(form.GroupBox4->isHidden());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !windowtest::control<QGroupBox>(form, "GroupBox2")->isHidden(); }, 5000));
+    EXPECT_FALSE(windowtest::control<QGroupBox>(form, "GroupBox3")->isHidden());
+    EXPECT_TRUE(windowtest::control<QGroupBox>(form, "GroupBox1")->isHidden());
+    EXPECT_TRUE(windowtest::control<QGroupBox>(form, "GroupBox4")->isHidden());
     // Nothing of it is seen.
-    form.Timer1->stop();
+    windowtest::control<QTimer>(form, "Timer1")->stop();
     const QImage shown = form.grab().toImage();
-    form.GroupBox2->hide();
-    form.GroupBox3->hide();
+    windowtest::control<QGroupBox>(form, "GroupBox2")->hide();
+    windowtest::control<QGroupBox>(form, "GroupBox3")->hide();
     EXPECT_EQ(form.grab().toImage(), shown);
-    form.Timer1->start();
+    windowtest::control<QTimer>(form, "Timer1")->start();
 
-    form.ComboBox2->setEditText(QStringLiteral("Cozinha"));
+    windowtest::control<QComboBox>(form, "ComboBox2")->setEditText(QStringLiteral("Cozinha"));
     form.Timer1Timer();
-    EXPECT_TRUE(form.GroupBox2->isHidden());
-    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_TRUE(windowtest::control<QGroupBox>(form, "GroupBox2")->isHidden());
+    EXPECT_TRUE(windowtest::control<QTimer>(form, "Timer1")->isActive());
 }
 
 TEST(WindowHandlers, LeavingABoxThatReadsInformarPortaShowsThePortPanel) {
@@ -274,26 +297,28 @@ TEST(WindowHandlers, LeavingABoxThatReadsInformarPortaShowsThePortPanel) {
     TFormPalms& form = fixture.start();
     activate(form);
 
-    form.ComboBox4->setFocus(Qt::MouseFocusReason);
-    form.ComboBox4->setEditText(QStringLiteral("informar porta"));
+    windowtest::control<QComboBox>(form, "ComboBox4")->setFocus(Qt::MouseFocusReason);
+    windowtest::control<QComboBox>(form, "ComboBox4")
+        ->setEditText(QStringLiteral("informar porta"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_NE(QApplication::focusWidget(), form.ComboBox4);
-    EXPECT_TRUE(form.Panel6->isHidden());
+    ASSERT_NE(QApplication::focusWidget(), windowtest::control<QComboBox>(form, "ComboBox4"));
+    EXPECT_TRUE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
 
-    form.ComboBox4->setFocus(Qt::MouseFocusReason);
-    form.ComboBox4->setEditText(QStringLiteral("Informar Porta"));
+    windowtest::control<QComboBox>(form, "ComboBox4")->setFocus(Qt::MouseFocusReason);
+    windowtest::control<QComboBox>(form, "ComboBox4")
+        ->setEditText(QStringLiteral("Informar Porta"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_FALSE(form.Panel6->isHidden());
-    EXPECT_TRUE(form.Panel6->isVisible());
+    EXPECT_FALSE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
+    EXPECT_TRUE(windowtest::control<QFrame>(form, "Panel6")->isVisible());
 
     // It stays until Confirmar/Gravar.
-    form.ComboBox4->setFocus(Qt::MouseFocusReason);
-    form.ComboBox4->setEditText(QStringLiteral("Visualizar"));
+    windowtest::control<QComboBox>(form, "ComboBox4")->setFocus(Qt::MouseFocusReason);
+    windowtest::control<QComboBox>(form, "ComboBox4")->setEditText(QStringLiteral("Visualizar"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_FALSE(form.Panel6->isHidden());
-    form.BitBtn2->click();
-    EXPECT_TRUE(form.Panel6->isHidden());
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_FALSE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
+    windowtest::control<QPushButton>(form, "BitBtn2")->click();
+    EXPECT_TRUE(windowtest::control<QFrame>(form, "Panel6")->isHidden());
+    EXPECT_FALSE(windowtest::control<QTimer>(form, "Timer1")->isActive());
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 //   form.show();                                 // runs FormShow
 //
 // WindowOptions change what the window finds; tests with more set-up of their own derive
-// from the fixture.
+// from the fixture. A control is reached by its stored name:
+//
+//   windowtest::control<QLineEdit>(form, "Edit22")->setText("0");
 
 #include "app/mesa_ponte/TFormPalms.h"
 #include "platform/LockedFile.h"
@@ -27,8 +29,19 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace windowtest {
+
+// The window's control of this stored name (its objectName); throws when there is none.
+template <typename Control> Control* control(const QObject& window, const char* name) {
+    auto* found = window.findChild<Control*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::logic_error(std::string("the window has no control named ") + name);
+    return found;
+}
 
 struct WindowOptions {
     testsupport::Access access = testsupport::Access::Embedded;
@@ -71,9 +84,9 @@ public:
     WindowFixture(const WindowFixture&) = delete;
     WindowFixture& operator=(const WindowFixture&) = delete;
 
-    TFormPalms& start() {
+    TFormPalms& start(TFormPalmsOptions options = {}) {
         m_form.reset();
-        m_form = std::make_unique<TFormPalms>();
+        m_form = std::make_unique<TFormPalms>(std::move(options));
         return *m_form;
     }
     void stop() { m_form.reset(); }
@@ -110,8 +123,8 @@ public:
 
 protected:
     // A new window built while the last one, if any, still stands.
-    TFormPalms& replaceForm() {
-        m_form = std::make_unique<TFormPalms>();
+    TFormPalms& replaceForm(TFormPalmsOptions options = {}) {
+        m_form = std::make_unique<TFormPalms>(std::move(options));
         return *m_form;
     }
 
