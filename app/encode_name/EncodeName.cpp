@@ -1,5 +1,6 @@
 // cuvora-encode-name NAME: prints the establishment's name in the text codec's encoded
-// form, the text that line 1 of "QibClientServ.ini" holds and the program decodes at start.
+// form, the text that the second line of "QibClientServ.ini" holds and the program decodes at
+// start.
 // "--help" or "-h" prints the use; "--" before a name lets it start with "-".
 #include "app/text/TextCodec.h"
 
@@ -20,7 +21,8 @@ bool encodable(const QString& name) {
 }
 
 constexpr const char* kUse = "usage: cuvora-encode-name [--] \"Establishment name\"\n"
-                             "Prints the name encoded as line 1 of QibClientServ.ini holds it.\n";
+                             "Prints the name encoded, as the second line of QibClientServ.ini\n"
+                             "(after the server's address) holds it.\n";
 
 } // namespace
 

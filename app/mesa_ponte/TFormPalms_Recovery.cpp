@@ -15,8 +15,8 @@ void TFormPalms::pollingStopped(const std::exception_ptr& error) {
     m_faultPersistsLogged = false;
     programlog::write(QStringLiteral("A leitura dos pedidos dos tablets parou por um erro: %1. O "
                                      "programa tenta de novo sozinho a cada %2 s.")
-                          .arg(programlog::clause(db::errorMessage(error)))
-                          .arg(m_ui->RetryTimer->interval() / 1000));
+                          .arg(programlog::clause(db::errorMessage(error)),
+                               QString::number(m_ui->RetryTimer->interval() / 1000)));
     m_ui->RetryTimer->start();
 }
 
@@ -35,8 +35,8 @@ void TFormPalms::retryPolling() {
             programlog::write(
                 QStringLiteral("O erro continua: %1. As tentativas seguem a cada "
                                "%2 s, sem nova linha no log até a leitura voltar.")
-                    .arg(programlog::clause(db::errorMessage(std::current_exception())))
-                    .arg(m_ui->RetryTimer->interval() / 1000));
+                    .arg(programlog::clause(db::errorMessage(std::current_exception())),
+                         QString::number(m_ui->RetryTimer->interval() / 1000)));
         }
         m_ui->RetryTimer->start();
         return;

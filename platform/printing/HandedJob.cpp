@@ -21,8 +21,8 @@ struct DestDeleter {
 // Frees the list cupsGetJobs2 returns.
 class JobList {
 public:
-    explicit JobList(const char* printer)
-        : m_count(cupsGetJobs2(CUPS_HTTP_DEFAULT, &m_jobs, printer, 1, CUPS_WHICHJOBS_ALL)) {}
+    JobList(const char* printer, int which)
+        : m_count(cupsGetJobs2(CUPS_HTTP_DEFAULT, &m_jobs, printer, 1, which)) {}
     ~JobList() { cupsFreeJobs(m_count, m_jobs); }
     JobList(const JobList&) = delete;
     JobList& operator=(const JobList&) = delete;
@@ -33,6 +33,17 @@ private:
     cups_job_t* m_jobs = nullptr;
     int m_count = 0;
 };
+
+// The newest of this user's jobs on the queue that bears the title, or 0.
+int newestJobTitled(const std::string& queue, const std::string& title, int which) {
+    int id = 0;
+    const JobList jobs(queue.c_str(), which);
+    for (const cups_job_t& listed : jobs) {
+        if (listed.title && title == listed.title && listed.id > id)
+            id = listed.id;
+    }
+    return id;
+}
 
 } // namespace
 
@@ -50,13 +61,13 @@ HandedJob findHandedJob(const QString& printerName, const QString& title) {
     HandedJob job;
     const std::string printer = printerName.toUtf8().toStdString();
     const std::string wanted = title.toUtf8().toStdString();
-    {
-        const JobList jobs(printer.c_str());
-        for (const cups_job_t& listed : jobs) {
-            if (listed.title && wanted == listed.title && listed.id > job.id)
-                job.id = listed.id;
-        }
-    }
+    // Jobs are listed by queue: an instance ("Queue/instance") prints on its queue.
+    const std::string queue = printer.substr(0, printer.find('/'));
+    // A job just handed over is mostly still active; the whole history (as long as CUPS keeps
+    // it) only when it is done already.
+    job.id = newestJobTitled(queue, wanted, CUPS_WHICHJOBS_ACTIVE);
+    if (job.id == 0)
+        job.id = newestJobTitled(queue, wanted, CUPS_WHICHJOBS_ALL);
     const std::unique_ptr<cups_dest_t, DestDeleter> dest(
         cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr));
     if (!dest)

@@ -62,7 +62,9 @@ function define(name, dir) {
 function link(name, library, visibility) {
     if (library ~ /\$|^-/ || name ~ /\$/)
         return
-    links[name] = add_word(links[name] == "" ? " " : links[name], library)
+    # An INTERFACE library is for the target's users, not the target itself.
+    if (visibility != "INTERFACE")
+        links[name] = add_word(links[name] == "" ? " " : links[name], library)
     if (visibility != "PRIVATE")
         publicLinks[name] = add_word(publicLinks[name] == "" ? " " : publicLinks[name], library)
 }
