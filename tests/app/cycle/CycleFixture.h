@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace cycletest {
@@ -132,6 +133,72 @@ struct TabletItem {
     QString cozinha = QStringLiteral("9");
 };
 
+// The rows the point of sale writes in the main database and a tablet in its own.
+inline void insertTable(const QString& mainDatabase, const QString& mesa,
+                        const QString& vendedor = QStringLiteral("3")) {
+    testsupport::executeSql(mainDatabase, "insert into CabMesa (mesa, vendedor, STATUS) values (" +
+                                              quotedSql(mesa) + ", " + quotedSql(vendedor) +
+                                              ", '0')");
+}
+inline void insertWaiter(const QString& mainDatabase, const QString& codigo, const QString& nome) {
+    testsupport::executeSql(mainDatabase, "insert into vendedor (codigo, Nome) values (" +
+                                              quotedSql(codigo) + ", " + quotedSql(nome) + ")");
+}
+inline void insertTabletItem(const QString& tabletsDatabase, const TabletItem& i) {
+    const auto orNull = [](const QString& text) {
+        return text.isNull() ? QStringLiteral("NULL") : quotedSql(text);
+    };
+    testsupport::executeSql(
+        tabletsDatabase,
+        "insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
+        "Texto) values (" +
+            QString::number(i.id) + ", " + orNull(i.mesa) + ", " + orNull(i.imp) + ", " +
+            orNull(i.cozinha) + ", " + orNull(i.vend) + ", " + orNull(i.codigo) + ", " +
+            orNull(i.nomep) + ", " + (i.quant.isNull() ? "NULL" : i.quant) + ", " +
+            (i.valor.isNull() ? "NULL" : i.valor) + ", " + orNull(i.texto) + ")");
+}
+
+// Bad contents for a settings file: garbage, UTF-16, no line ends, a million lines.
+struct BadFile {
+    std::string name;
+    QByteArray bytes;
+};
+
+inline QByteArray garbage() {
+    QByteArray bytes;
+    quint32 state = 12345;
+    for (int i = 0; i < 65536; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes.append(char(state >> 24));
+    }
+    return bytes;
+}
+
+inline QByteArray millionLines() {
+    QByteArray bytes;
+    bytes.reserve(3'000'000);
+    for (int i = 0; i < 1'000'000; ++i)
+        bytes.append("5\r\n");
+    return bytes;
+}
+
+inline std::vector<BadFile> badFiles() {
+    return {BadFile{"BinaryGarbage", garbage()},
+            BadFile{"Utf16ByteOrderMark", QByteArray("\xFF\xFE"
+                                                     "9\0\r\0\n\0",
+                                                     8)},
+            BadFile{"Utf16ByteOrderMarkAlone", QByteArray("\xFF\xFE\x41", 3)},
+            BadFile{"NoLineEnds", QByteArray(200'000, '7')},
+            BadFile{"AMillionLines", millionLines()}};
+}
+
+// A bad file's test name: the file's name without its dot, and the kind of bad contents.
+template <typename Info> std::string badFileTestName(const Info& info) {
+    std::string name = std::get<0>(info.param);
+    name.erase(name.find('.'), 1);
+    return name + "_" + std::get<1>(info.param).name;
+}
+
 // The fixed evening of the polling tests: 09/03/2024 18:05:07, a comma locale.
 inline const QDateTime kPollingNow(QDate(2024, 3, 9), QTime(18, 5, 7));
 inline const QString kPollingDate = QStringLiteral("09/03/2024 - 18:05:07");
@@ -186,24 +253,12 @@ public:
     }
 
     void table(const QString& mesa, const QString& vendedor = QStringLiteral("3")) {
-        onMain("insert into CabMesa (mesa, vendedor, STATUS) values (" + quotedSql(mesa) + ", " +
-               quotedSql(vendedor) + ", '0')");
+        insertTable(mainDatabase(), mesa, vendedor);
     }
     void waiter(const QString& codigo, const QString& nome) {
-        onMain("insert into vendedor (codigo, Nome) values (" + quotedSql(codigo) + ", " +
-               quotedSql(nome) + ")");
+        insertWaiter(mainDatabase(), codigo, nome);
     }
-    void item(const TabletItem& i) {
-        const auto orNull = [](const QString& text) {
-            return text.isNull() ? QStringLiteral("NULL") : quotedSql(text);
-        };
-        onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
-                  "Texto) values (" +
-                  QString::number(i.id) + ", " + orNull(i.mesa) + ", " + orNull(i.imp) + ", " +
-                  orNull(i.cozinha) + ", " + orNull(i.vend) + ", " + orNull(i.codigo) + ", " +
-                  orNull(i.nomep) + ", " + (i.quant.isNull() ? "NULL" : i.quant) + ", " +
-                  (i.valor.isNull() ? "NULL" : i.valor) + ", " + orNull(i.texto) + ")");
-    }
+    void item(const TabletItem& i) { insertTabletItem(tablets(), i); }
     void extra(int idmesa, const QString& text) {
         onTablets("insert into complemento (idmesa, complemento) values (" +
                   QString::number(idmesa) + ", " + quotedSql(text) + ")");
@@ -237,6 +292,19 @@ public:
 private:
     ScopedRegionalSettings m_settings{RegionalSettings::comma()};
     programclock::ScopedClock m_clock{[] { return kPollingNow; }};
+};
+
+// A test on both kinds of access (embedded, through the server) with a polling site.
+class PollingSiteTest : public testsupport::FirebirdTest {
+protected:
+    void SetUp() override {
+        testsupport::FirebirdTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        f = std::make_unique<PollingSite>(access());
+    }
+    void TearDown() override { f.reset(); }
+    std::unique_ptr<PollingSite> f;
 };
 
 } // namespace cycletest

@@ -295,30 +295,8 @@ TEST(PollingFailure, AFailingBillStopsTheCycleAndKeepsItsRequest) {
 // Settings files with bad contents, each read where the program reads it (start-up, each
 // ticket, each bill): the cycle moves the item and answers the bill with the fallbacks of
 // those files, or stops with a clear error before anything of the item is written.
-struct BadFile {
-    std::string name;
-    QByteArray bytes;
-};
-
-QByteArray garbage() {
-    QByteArray bytes;
-    quint32 state = 12345;
-    for (int i = 0; i < 65536; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes.append(char(state >> 24));
-    }
-    return bytes;
-}
-
-QByteArray millionLines() {
-    QByteArray bytes;
-    bytes.reserve(3'000'000);
-    for (int i = 0; i < 1'000'000; ++i)
-        bytes.append("5\r\n");
-    return bytes;
-}
-
-class BadSettingsFiles : public ::testing::TestWithParam<std::tuple<const char*, BadFile>> {};
+class BadSettingsFiles
+    : public ::testing::TestWithParam<std::tuple<const char*, cycletest::BadFile>> {};
 
 TEST_P(BadSettingsFiles, GiveTheirFallbacksOrAClearError) {
     const auto& [file, bad] = GetParam();
@@ -356,22 +334,11 @@ TEST_P(BadSettingsFiles, GiveTheirFallbacksOrAClearError) {
 }
 
 // SetupRede.Ini is start-up's alone: the window's polling tests give it these bad contents.
-INSTANTIATE_TEST_SUITE_P(
-    Polling, BadSettingsFiles,
-    ::testing::Combine(::testing::Values("DozEdiz.INI", "pedido.INI", "setup.INI", "fonte.INI"),
-                       ::testing::Values(BadFile{"BinaryGarbage", garbage()},
-                                         BadFile{"Utf16ByteOrderMark", QByteArray("\xFF\xFE"
-                                                                                  "9\0\r\0\n\0",
-                                                                                  8)},
-                                         BadFile{"Utf16ByteOrderMarkAlone",
-                                                 QByteArray("\xFF\xFE\x41", 3)},
-                                         BadFile{"NoLineEnds", QByteArray(200'000, '7')},
-                                         BadFile{"AMillionLines", millionLines()})),
-    [](const auto& info) {
-        std::string name = std::get<0>(info.param);
-        name.erase(name.find('.'), 1);
-        return name + "_" + std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Polling, BadSettingsFiles,
+                         ::testing::Combine(::testing::Values("DozEdiz.INI", "pedido.INI",
+                                                              "setup.INI", "fonte.INI"),
+                                            ::testing::ValuesIn(cycletest::badFiles())),
+                         [](const auto& info) { return cycletest::badFileTestName(info); });
 
 } // namespace
 

@@ -20,17 +20,7 @@ using cycletest::PollingSite;
 using cycletest::Rows;
 using testsupport::Access;
 
-class Monitor : public testsupport::FirebirdTest {
-protected:
-    void SetUp() override {
-        testsupport::FirebirdTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        f = std::make_unique<PollingSite>(access());
-    }
-    void TearDown() override { f.reset(); }
-    std::unique_ptr<PollingSite> f;
-};
+class Monitor : public cycletest::PollingSiteTest {};
 
 TEST_P(Monitor, KitchenMonitorRowsForPrinterFiveOnBothBoxes) {
     f->table("7");

@@ -30,17 +30,7 @@ const QString& kRule = cycletest::kTicketRule;
 
 // --- The whole road of a batch, embedded and through the server ---------------------------
 
-class Polling : public testsupport::FirebirdTest {
-protected:
-    void SetUp() override {
-        testsupport::FirebirdTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        f = std::make_unique<PollingSite>(access());
-    }
-    void TearDown() override { f.reset(); }
-    std::unique_ptr<PollingSite> f;
-};
+class Polling : public cycletest::PollingSiteTest {};
 
 TEST_P(Polling, MovesABatchFilesItsTicketAndAnswersTheBillRequests) {
     f->table("12");

@@ -16,6 +16,7 @@
 #include "platform/widgets/ApplicationTitle.h"
 #include "platform/widgets/HandlerGuard.h"
 #include "platform/widgets/MessageSeam.h"
+#include "tests/app/cycle/CycleFixture.h"
 #include "tests/app/mesa_ponte/WindowFixture.h"
 #include "tests/support/QStringPrinting.h"
 #include "tests/support/TestDatabases.h"
@@ -60,18 +61,7 @@ const QDateTime kNow(QDate(2024, 3, 9), QTime(18, 5, 7));
 const QString kDate = QStringLiteral("09/03/2024 - 18:05:07");
 const QString kRule = QStringLiteral("- - - - - - - - - - - - - - - - - - -");
 
-struct Item {
-    int id;
-    QString mesa = QStringLiteral("000012");
-    QString imp = QStringLiteral("1");
-    QString vend = QStringLiteral("3");
-    QString nomep = QStringLiteral("coca cola");
-    QString quant = QStringLiteral("1");
-    QString texto = QStringLiteral("** Sem complemento **");
-    QString codigo = QStringLiteral("P1");
-    QString valor = QStringLiteral("4.5");
-    QString cozinha = QStringLiteral("9");
-};
+using Item = cycletest::TabletItem;
 
 // Both databases, a data folder, recorded messages and sends; the window is made by start().
 class PollingFixture : public windowtest::WindowFixture {
@@ -104,11 +94,7 @@ public:
         windowtest::control<QComboBox>(window, "ComboBox4")
             ->setEditText(QStringLiteral("Pizzaria"));
         windowtest::control<QComboBox>(window, "ComboBox5")->setEditText(QStringLiteral("Copa"));
-        QLineEdit* ports[] = {windowtest::control<QLineEdit>(window, "Edit29"),
-                              windowtest::control<QLineEdit>(window, "Edit30"),
-                              windowtest::control<QLineEdit>(window, "Edit31"),
-                              windowtest::control<QLineEdit>(window, "Edit32"),
-                              windowtest::control<QLineEdit>(window, "Edit33")};
+        const QList<QLineEdit*> ports = windowtest::controls<QLineEdit>(window, "Edit", 29, 33);
         for (int i = 0; i < 5; ++i)
             ports[i]->setText(QStringLiteral("porta%1").arg(i));
         return window;
@@ -134,24 +120,12 @@ public:
     }
 
     void table(const QString& mesa, const QString& vendedor = QStringLiteral("3")) {
-        onMain("insert into CabMesa (mesa, vendedor, STATUS) values (" + quotedSql(mesa) + ", " +
-               quotedSql(vendedor) + ", '0')");
+        cycletest::insertTable(mainDatabase(), mesa, vendedor);
     }
     void waiter(const QString& codigo, const QString& nome) {
-        onMain("insert into vendedor (codigo, Nome) values (" + quotedSql(codigo) + ", " +
-               quotedSql(nome) + ")");
+        cycletest::insertWaiter(mainDatabase(), codigo, nome);
     }
-    void item(const Item& i) {
-        const auto orNull = [](const QString& text) {
-            return text.isNull() ? QStringLiteral("NULL") : quotedSql(text);
-        };
-        onTablets("insert into mesa (id, mesa, imp, COZINHA, vend, codigo, Nomep, Quant, Valor, "
-                  "Texto) values (" +
-                  QString::number(i.id) + ", " + orNull(i.mesa) + ", " + orNull(i.imp) + ", " +
-                  orNull(i.cozinha) + ", " + orNull(i.vend) + ", " + orNull(i.codigo) + ", " +
-                  orNull(i.nomep) + ", " + (i.quant.isNull() ? "NULL" : i.quant) + ", " +
-                  (i.valor.isNull() ? "NULL" : i.valor) + ", " + orNull(i.texto) + ")");
-    }
+    void item(const Item& i) { cycletest::insertTabletItem(WindowFixture::tablets(), i); }
     Rows tabletItems() { return tablets("select id, mesa from mesa order by id", {"id", "mesa"}); }
 
     std::vector<Sent> sent;
@@ -346,30 +320,8 @@ TEST(PollingDestinations, PortsLoseTicketsSilentlyAndStopPollingForABill) {
 // SetupRede.Ini with bad contents, read by start-up: the window starts on its fallback, and
 // the cycle moves the item and answers the bill, or stops with a clear error before anything
 // of the item is written. The files the cycle reads are tested with the cycle alone.
-struct BadFile {
-    std::string name;
-    QByteArray bytes;
-};
-
-QByteArray garbage() {
-    QByteArray bytes;
-    quint32 state = 12345;
-    for (int i = 0; i < 65536; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes.append(char(state >> 24));
-    }
-    return bytes;
-}
-
-QByteArray millionLines() {
-    QByteArray bytes;
-    bytes.reserve(3'000'000);
-    for (int i = 0; i < 1'000'000; ++i)
-        bytes.append("5\r\n");
-    return bytes;
-}
-
-class BadSettingsFiles : public ::testing::TestWithParam<std::tuple<const char*, BadFile>> {};
+class BadSettingsFiles
+    : public ::testing::TestWithParam<std::tuple<const char*, cycletest::BadFile>> {};
 
 TEST_P(BadSettingsFiles, GiveTheirFallbacksOrAClearError) {
     const auto& [file, bad] = GetParam();
@@ -396,22 +348,10 @@ TEST_P(BadSettingsFiles, GiveTheirFallbacksOrAClearError) {
     ASSERT_EQ(f.sent.size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Polling, BadSettingsFiles,
-    ::testing::Combine(::testing::Values("SetupRede.Ini"),
-                       ::testing::Values(BadFile{"BinaryGarbage", garbage()},
-                                         BadFile{"Utf16ByteOrderMark", QByteArray("\xFF\xFE"
-                                                                                  "9\0\r\0\n\0",
-                                                                                  8)},
-                                         BadFile{"Utf16ByteOrderMarkAlone",
-                                                 QByteArray("\xFF\xFE\x41", 3)},
-                                         BadFile{"NoLineEnds", QByteArray(200'000, '7')},
-                                         BadFile{"AMillionLines", millionLines()})),
-    [](const auto& info) {
-        std::string name = std::get<0>(info.param);
-        name.erase(name.find('.'), 1);
-        return name + "_" + std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Polling, BadSettingsFiles,
+                         ::testing::Combine(::testing::Values("SetupRede.Ini"),
+                                            ::testing::ValuesIn(cycletest::badFiles())),
+                         [](const auto& info) { return cycletest::badFileTestName(info); });
 
 // --- The timers ----------------------------------------------------------------------------
 

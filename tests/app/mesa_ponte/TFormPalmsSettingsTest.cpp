@@ -25,25 +25,11 @@ using windowtest::WindowFixture;
 const QString kConfirmation = QStringLiteral("   Configuração Gravada ....     ");
 
 QList<QComboBox*> boxes(TFormPalms& form) {
-    return {windowtest::control<QComboBox>(form, "ComboBox1"),
-            windowtest::control<QComboBox>(form, "ComboBox2"),
-            windowtest::control<QComboBox>(form, "ComboBox3"),
-            windowtest::control<QComboBox>(form, "ComboBox4"),
-            windowtest::control<QComboBox>(form, "ComboBox5")};
+    return windowtest::controls<QComboBox>(form, "ComboBox", 1, 5);
 }
 
 QList<QLineEdit*> fields(TFormPalms& form) {
-    return {windowtest::control<QLineEdit>(form, "Edit23"),
-            windowtest::control<QLineEdit>(form, "Edit24"),
-            windowtest::control<QLineEdit>(form, "Edit25"),
-            windowtest::control<QLineEdit>(form, "Edit26"),
-            windowtest::control<QLineEdit>(form, "Edit27"),
-            windowtest::control<QLineEdit>(form, "Edit28"),
-            windowtest::control<QLineEdit>(form, "Edit29"),
-            windowtest::control<QLineEdit>(form, "Edit30"),
-            windowtest::control<QLineEdit>(form, "Edit31"),
-            windowtest::control<QLineEdit>(form, "Edit32"),
-            windowtest::control<QLineEdit>(form, "Edit33")};
+    return windowtest::controls<QLineEdit>(form, "Edit", 23, 33);
 }
 
 TEST(ConfirmarGravar, WritesTheNineteenLinesAndARestartLoadsThemBack) {

@@ -265,10 +265,7 @@ TEST_P(Startup, NameTitleAndPrinterBoxes) {
 
     EXPECT_EQ(comboItems(windowtest::control<QComboBox>(form, "ComboBox1")),
               (QStringList{"PDF", "Cozinha", "Informar Porta", "Nao Imprimir", "Visualizar"}));
-    for (QComboBox* box : {windowtest::control<QComboBox>(form, "ComboBox2"),
-                           windowtest::control<QComboBox>(form, "ComboBox3"),
-                           windowtest::control<QComboBox>(form, "ComboBox4"),
-                           windowtest::control<QComboBox>(form, "ComboBox5")})
+    for (QComboBox* box : windowtest::controls<QComboBox>(form, "ComboBox", 2, 5))
         EXPECT_EQ(comboItems(box), (QStringList{"PDF", "Cozinha", "Informar Porta",
                                                 "Monitor Cozinha", "Nao Imprimir", "Visualizar"}));
     // No DozEdiz.INI: no entry chosen, the stored texts stay, the boxes' defaults.
@@ -447,26 +444,12 @@ TEST_P(DozEdiz, IsLoadedIntoTheControlsLineByLine) {
     TFormPalms& form = fixture.start();
     EXPECT_TRUE(fixture.recorder.shown().empty());
 
-    const QComboBox* boxes[] = {windowtest::control<QComboBox>(form, "ComboBox1"),
-                                windowtest::control<QComboBox>(form, "ComboBox2"),
-                                windowtest::control<QComboBox>(form, "ComboBox3"),
-                                windowtest::control<QComboBox>(form, "ComboBox4"),
-                                windowtest::control<QComboBox>(form, "ComboBox5")};
+    const QList<QComboBox*> boxes = windowtest::controls<QComboBox>(form, "ComboBox", 1, 5);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(boxes[i]->currentText(), c.boxes.at(i)) << "ComboBox" << i + 1;
     EXPECT_EQ(windowtest::control<QLineEdit>(form, "Edit22")->text(), c.feedLines);
     EXPECT_EQ(windowtest::control<QCheckBox>(form, "CheckBox1")->isChecked(), c.grouped);
-    const QLineEdit* fields[] = {windowtest::control<QLineEdit>(form, "Edit23"),
-                                 windowtest::control<QLineEdit>(form, "Edit24"),
-                                 windowtest::control<QLineEdit>(form, "Edit25"),
-                                 windowtest::control<QLineEdit>(form, "Edit26"),
-                                 windowtest::control<QLineEdit>(form, "Edit27"),
-                                 windowtest::control<QLineEdit>(form, "Edit28"),
-                                 windowtest::control<QLineEdit>(form, "Edit29"),
-                                 windowtest::control<QLineEdit>(form, "Edit30"),
-                                 windowtest::control<QLineEdit>(form, "Edit31"),
-                                 windowtest::control<QLineEdit>(form, "Edit32"),
-                                 windowtest::control<QLineEdit>(form, "Edit33")};
+    const QList<QLineEdit*> fields = windowtest::controls<QLineEdit>(form, "Edit", 23, 33);
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(fields[i]->text(), c.fields.at(i)) << "Edit" << 23 + i;
     // Loading a text chooses no entry of the list.

@@ -23,6 +23,7 @@
 #include "tests/support/TestDatabases.h"
 
 #include <QFile>
+#include <QList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -40,6 +41,15 @@ template <typename Control> Control* control(const QObject& window, const char* 
     auto* found = window.findChild<Control*>(QString::fromLatin1(name));
     if (!found)
         throw std::logic_error(std::string("the window has no control named ") + name);
+    return found;
+}
+
+// The controls of a numbered run of stored names, e.g. ComboBox1 to ComboBox5.
+template <typename Control>
+QList<Control*> controls(const QObject& window, const char* stem, int first, int last) {
+    QList<Control*> found;
+    for (int number = first; number <= last; ++number)
+        found.append(control<Control>(window, (stem + std::to_string(number)).c_str()));
     return found;
 }
 
