@@ -355,27 +355,22 @@ void TFormPalms::logDestinations() {
     } catch (const std::exception&) {
         // No printer listed: a printer's name then reads as no queue.
     }
-    struct Box {
-        QString what;
-        QComboBox* box;
-        QLineEdit* port;
+    // The boxes in the snapshot's order: the bill's box, then kitchens 1 to 4.
+    const QString what[CycleSnapshot::kPrinters] = {
+        QStringLiteral("contas"),
+        QStringLiteral("cozinha 1 (impressoras 1 e 5)"),
+        QStringLiteral("cozinha 2 (impressora 2 e segunda via da 5)"),
+        QStringLiteral("cozinha 3 (impressora 3)"),
+        QStringLiteral("cozinha 4 (impressora 4)"),
     };
-    const Box boxes[] = {
-        {QStringLiteral("contas"), m_ui->ComboBox1, m_ui->Edit29},
-        {QStringLiteral("cozinha 1 (impressoras 1 e 5)"), m_ui->ComboBox2, m_ui->Edit30},
-        {QStringLiteral("cozinha 2 (impressora 2 e segunda via da 5)"), m_ui->ComboBox3,
-         m_ui->Edit31},
-        {QStringLiteral("cozinha 3 (impressora 3)"), m_ui->ComboBox4, m_ui->Edit32},
-        {QStringLiteral("cozinha 4 (impressora 4)"), m_ui->ComboBox5, m_ui->Edit33},
-    };
+    const CycleSnapshot boxes = snapshot();
     QStringList said;
-    for (const Box& box : boxes) {
-        const DestinationUse use =
-            box.box == m_ui->ComboBox1 ? DestinationUse::Bill : DestinationUse::KitchenTicket;
+    for (int i = 0; i < CycleSnapshot::kPrinters; ++i) {
+        const DestinationUse use = i == 0 ? DestinationUse::Bill : DestinationUse::KitchenTicket;
         said.append(
             QStringLiteral("%1 '%2': %3")
-                .arg(box.what, box.box->currentText(),
-                     destinationInWords(box.box->currentText(), use, box.port->text(), installed)));
+                .arg(what[i], boxes.destinations[i],
+                     destinationInWords(boxes.destinations[i], use, boxes.ports[i], installed)));
     }
     programlog::write(QStringLiteral("Destinos: %1; impressora 0: não imprime.")
                           .arg(said.join(QStringLiteral("; "))));
